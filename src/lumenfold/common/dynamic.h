@@ -1,0 +1,33 @@
+#pragma once
+// The meanings of loosely typed JSON values, written once: what counts as
+// true, what reads as an integer, and the textual form of a value.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::common {
+
+// null, false, 0, 0.0, "", [] and {} are false; everything else is true.
+bool is_truthy(const Json& v);
+
+// Integers as they are, floats truncated toward zero, booleans as 0/1, and
+// text holding a decimal integer (surrounding blanks, a sign and "_" digit
+// separators allowed). Anything else, and non-finite or out-of-range
+// numbers, gives nullopt.
+std::optional<int64_t> as_integer(const Json& v);
+
+// Parses decimal integer text as above.
+std::optional<int64_t> parse_integer(std::string_view text);
+
+// The textual form of a value: text as itself; null as "None", booleans as
+// "True"/"False"; numbers in their shortest round-trip form (1.0 stays
+// "1.0"); arrays and objects in the ['a', 1] / {'k': 'v'} notation.
+std::string made_text(const Json& v);
+
+// Text member `key` of `obj` when present and a string, else `fallback`.
+std::string get_text(const Json& obj, std::string_view key, std::string_view fallback = "");
+
+}  // namespace lumenfold::common

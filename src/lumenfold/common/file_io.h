@@ -1,0 +1,29 @@
+#pragma once
+// Whole-file reads, crash-safe whole-file writes and single-write appends.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumenfold::common {
+
+// The file's bytes, or nullopt when it cannot be opened or read.
+std::optional<std::string> read_file(const std::filesystem::path& path);
+
+// Writes `bytes` to a unique temporary file beside `target`, syncs it and
+// renames it over `target`, so a crash leaves either the old or the new
+// document, never a mix. On failure the temporary file is removed, the old
+// file is untouched and the error text is returned.
+std::optional<std::string> write_file_atomically(const std::filesystem::path& target,
+                                                 std::string_view bytes);
+
+// Appends `line` + "\n" with one write() on an O_APPEND descriptor, creating
+// the file when missing. Returns false on failure.
+bool append_line(const std::filesystem::path& path, std::string_view line);
+
+// Modification time in nanoseconds since the epoch, or nullopt when the file
+// cannot be stat'ed (follows symbolic links).
+std::optional<int64_t> mtime_ns(const std::filesystem::path& path);
+
+}  // namespace lumenfold::common

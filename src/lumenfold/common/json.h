@@ -1,0 +1,37 @@
+#pragma once
+// The JSON vocabulary shared by both programs: one document type that keeps
+// member order, and the writers for the layouts our documents use.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json_fwd.hpp>
+
+namespace lumenfold::common {
+
+using Json = nlohmann::ordered_json;
+
+// Pretty layout: two spaces per level, every member and element on its own
+// line, ": " between key and value, [] and {} for empty containers.
+// Non-ASCII is written as \uXXXX (UTF-16 units, surrogate pairs above
+// U+FFFF), so the text is pure ASCII. No trailing line break.
+std::string dump_indented(const Json& doc);
+
+// One line, ", " between items and ": " between key and value; ASCII-only
+// like dump_indented.
+std::string dump_spaced(const Json& doc);
+
+// One line without any spaces ("," and ":"), ASCII-only. Used for small
+// answers on the HTTP routes.
+std::string dump_compact(const Json& doc);
+
+// One line without spaces, non-ASCII kept as UTF-8 (the text block of a tool
+// result is UTF-8, not escaped). Indent 2 when `indent` is true.
+std::string dump_utf8(const Json& doc, bool indent);
+
+// Parses `text` (a leading UTF-8 byte-order mark is skipped). Never throws:
+// returns nullopt for text that is not JSON.
+std::optional<Json> parse_json(std::string_view text);
+
+}  // namespace lumenfold::common

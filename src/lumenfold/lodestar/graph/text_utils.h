@@ -1,0 +1,40 @@
+#pragma once
+// Small text operations used wherever the server handles a query or a file
+// text: query terms and keys, excerpts, token estimates, timestamps and the
+// tool-call log.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+// At most 8 distinct lower-case ASCII words of 3+ characters, stop words
+// removed, in order of appearance.
+std::vector<std::string> query_terms(std::string_view query);
+// The query terms joined by single blanks.
+std::string query_key(std::string_view query);
+// The parts of `text` around lines that mention a term, at most `max_chars`
+// code points.
+std::string excerpt_by_terms(std::string_view text, const std::vector<std::string>& terms,
+                             int64_t max_chars);
+// Code points / 4, at least 1 for non-empty text.
+int64_t est_tokens(std::string_view text);
+// Whether `value` looks like a path of a file inside the project.
+bool is_local_file_ref(std::string_view value);
+// `epoch_seconds` (with its fraction) in UTC as 2026-01-31T09:15:02.123456+00:00,
+// the fraction omitted when its microseconds are zero.
+std::string iso_time(double epoch_seconds);
+// The current time in that form.
+std::string now_iso();
+// The current Unix time in seconds, with its fraction.
+double now_epoch();
+// Appends {"timestamp", "tool", "payload"} as one line to `log_file`,
+// creating its directory. Throws std::runtime_error when it cannot write.
+void log_tool(const std::filesystem::path& log_file, std::string_view name, const common::Json& payload);
+
+}  // namespace lumenfold::lodestar

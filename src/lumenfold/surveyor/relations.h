@@ -1,0 +1,17 @@
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "lumenfold/surveyor/node.h"
+
+namespace lumenfold::surveyor {
+
+// The "imports", "requires" and "references" edges of one file, in the
+// order the rules find them, not de-duplicated. `path` is the file as
+// walked, `text` its full decoded text, `root` the scan root.
+std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string_view text,
+                                  const std::filesystem::path& root);
+
+}  // namespace lumenfold::surveyor
