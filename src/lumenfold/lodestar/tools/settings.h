@@ -53,4 +53,10 @@ common::Result<Settings> read_settings(const EnvLookup& env, const std::filesyst
 // The process environment as an EnvLookup.
 EnvLookup process_environment();
 
+// `text` made absolute with symbolic links resolved as far as the path
+// exists (the rest is normalised lexically, without a trailing "/"). The
+// empty text names the current working directory. Used for the project root
+// and wherever a root is compared with it.
+std::filesystem::path resolve_path(const std::string& text);
+
 }  // namespace lumenfold::lodestar

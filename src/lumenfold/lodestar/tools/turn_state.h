@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +23,9 @@ struct TurnState {
   bool reuse_gate_satisfied = false;
   std::vector<std::string> retrieved_files;
   int64_t retrieve_count = 0;
-  std::optional<common::Json> last_retrieve_out;
+  // Null when no retrieval happened in this turn. Shared and immutable, so
+  // the header needs only the declaration of Json.
+  std::shared_ptr<const common::Json> last_retrieve_out;
   int64_t fallback_calls = 0;
   // Set once graph_continue chooses exploration; a reset keeps them.
   std::optional<int64_t> explore_budget_chars;
