@@ -30,6 +30,11 @@ std::string dump_compact(const Json& doc);
 // result is UTF-8, not escaped). Indent 2 when `indent` is true.
 std::string dump_utf8(const Json& doc, bool indent);
 
+// Appends member `key` to object `obj` without searching for it first
+// (ordered_json's lookup is linear, so building a large object key by key is
+// quadratic). REQUIRES: `obj` is an object that does not hold `key`.
+void append_new_member(Json& obj, std::string key, Json value);
+
 // Parses `text` (a leading UTF-8 byte-order mark is skipped). Never throws:
 // returns nullopt for text that is not JSON.
 std::optional<Json> parse_json(std::string_view text);

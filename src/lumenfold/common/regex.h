@@ -80,6 +80,7 @@ class Regex {
   std::vector<std::string_view> split(std::string_view subject) const;
 
  private:
+  Regex() = default;
   enum class Outcome { kMatch, kNoMatch, kLimit };
   Outcome match_once(std::string_view subject, size_t from, unsigned options,
                      std::vector<size_t>* offsets) const;

@@ -1,0 +1,120 @@
+#include "lumenfold/common/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace lumenfold::common {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Owns one file descriptor.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { reset(); }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  // Closes now and reports whether close succeeded (it can report a
+  // delayed write error).
+  bool reset() {
+    if (fd_ < 0) return true;
+    int rc = ::close(fd_);
+    fd_ = -1;
+    return rc == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+std::string errno_text(const char* what, const fs::path& path) {
+  return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
+}
+
+// Permissions of documents we create: readable by the user's other tools.
+constexpr mode_t kDocumentMode = 0644;
+
+}  // namespace
+
+std::optional<std::string> read_file(const fs::path& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return std::nullopt;
+  std::string out;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<size_t>(n));
+  }
+  return out;
+}
+
+std::optional<std::string> write_file_atomically(const fs::path& target, std::string_view bytes) {
+  fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  std::string tmp = (dir / (target.filename().string() + ".tmp-XXXXXX")).string();
+  UniqueFd fd(::mkstemp(tmp.data()));
+  if (!fd.valid()) return errno_text("cannot create a temporary file for", target);
+  std::optional<std::string> error;
+  if (::fchmod(fd.get(), kDocumentMode) != 0) {
+    error = errno_text("cannot set permissions of", tmp);
+  } else if (!write_all(fd.get(), bytes)) {
+    error = errno_text("cannot write", tmp);
+  } else if (::fsync(fd.get()) != 0) {
+    error = errno_text("cannot sync", tmp);
+  } else if (!fd.reset()) {
+    error = errno_text("cannot close", tmp);
+  } else if (::rename(tmp.c_str(), target.c_str()) != 0) {
+    error = errno_text("cannot rename over", target);
+  }
+  if (error) ::unlink(tmp.c_str());
+  return error;
+}
+
+bool append_line(const fs::path& path, std::string_view line) {
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kDocumentMode));
+  if (!fd.valid()) return false;
+  std::string buf;
+  buf.reserve(line.size() + 1);
+  buf.append(line);
+  buf += '\n';
+  // One write() so concurrent appenders never interleave inside a line.
+  ssize_t n;
+  do {
+    n = ::write(fd.get(), buf.data(), buf.size());
+  } while (n < 0 && errno == EINTR);
+  return n == static_cast<ssize_t>(buf.size()) && fd.reset();
+}
+
+std::optional<int64_t> mtime_ns(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+}  // namespace lumenfold::common
