@@ -1,0 +1,87 @@
+#include "lumenfold/surveyor/relations.h"
+
+#include <optional>
+#include <string>
+
+#include "lumenfold/common/regex.h"
+#include "lumenfold/surveyor/file_id.h"
+#include "lumenfold/surveyor/reference_paths.h"
+
+// Relations are read straight off the text, language-blind for the most
+// part: a Python "from x import y" rule also runs over a Markdown file, and
+// one line may feed several rules. Targets stay as written (a package, a
+// relative path, a class name); nothing is resolved, and duplicates are left
+// for the scan to merge.
+
+namespace lumenfold::surveyor {
+
+namespace {
+
+using common::Regex;
+using common::RegexMatch;
+
+constexpr std::string_view kImports = "imports";
+constexpr std::string_view kRequires = "requires";
+constexpr std::string_view kReferences = "references";
+
+struct RelationPatterns {
+  // import "fmt", and the first entry of import ( "fmt" ... ).
+  Regex quoted_import{R"(import\s+\(?\s*"([^"]+)")"};
+  // import x from 'y' on one line (the spaces around may span lines).
+  Regex es_import{R"(import\s+.*?\s+from\s+[\'"]([^\'"]+)[\'"])"};
+  Regex require_call{R"(require\([\'"]([^\'"]+)[\'"]\))"};
+  Regex dotted_import{R"(^\s*import\s+([a-zA-Z0-9_\.]+))", common::kRegexMultiline};
+  Regex from_import{R"(^\s*from\s+([a-zA-Z0-9_\.]+)\s+import\s+)", common::kRegexMultiline};
+  Regex swift_import{R"(^import\s+([A-Za-z_]\w*))", common::kRegexMultiline};
+  Regex cs_using{R"(^using\s+([\w.]+))", common::kRegexMultiline};
+  Regex xaml_class{R"(x:Class="([\w.]+)")"};
+};
+
+// Compiled once, on first use; never changed afterwards.
+const RelationPatterns& relation_patterns() {
+  static const RelationPatterns patterns;
+  return patterns;
+}
+
+// One edge per match, to group 1. A search cut short by the engine's
+// backtracking limit keeps what it found before the limit.
+void add_matches(const Regex& re, std::string_view text, const std::string& from,
+                 std::string_view rel, std::vector<Edge>& edges) {
+  for (const RegexMatch& m : re.find_all(text).matches) {
+    edges.push_back(Edge{from, std::string(m.group(1)), std::string(rel)});
+  }
+}
+
+}  // namespace
+
+std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string_view text,
+                                  const std::filesystem::path& root) {
+  const RelationPatterns& p = relation_patterns();
+  const std::string from = rel(path, root);
+  // Case-sensitive on purpose: View.SWIFT is scanned but gets no Swift rules.
+  const std::string ext = extension_of(path);
+  std::vector<Edge> edges;
+
+  add_matches(p.quoted_import, text, from, kImports, edges);
+  add_matches(p.es_import, text, from, kImports, edges);
+  add_matches(p.require_call, text, from, kRequires, edges);
+  add_matches(p.dotted_import, text, from, kImports, edges);
+  add_matches(p.from_import, text, from, kImports, edges);
+  if (ext == ".swift") add_matches(p.swift_import, text, from, kImports, edges);
+  if (ext == ".cs") add_matches(p.cs_using, text, from, kImports, edges);
+  if (ext == ".xaml") {
+    // A XAML file declares one code-behind class; later mentions are not it.
+    if (std::optional<RegexMatch> m = p.xaml_class.search(text)) {
+      edges.push_back(Edge{from, std::string(m->group(1)), std::string(kReferences)});
+    }
+  }
+  // Bare names such as README.md are too ambiguous to count as a reference.
+  for (std::string_view mention : find_reference_paths(text)) {
+    if (mention.find('/') != std::string_view::npos) {
+      edges.push_back(Edge{from, std::string(mention), std::string(kReferences)});
+    }
+  }
+  return edges;
+}
+
+}  // namespace lumenfold::surveyor
