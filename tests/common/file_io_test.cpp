@@ -1,0 +1,58 @@
+#include "lumenfold/common/file_io.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "test_support/temp_dir.h"
+
+namespace lumenfold::common {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+TEST(FileIoTest, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
+  TempDir dir;
+  fs::path target = dir.path() / "doc.json";
+  ASSERT_FALSE(write_file_atomically(target, "first").has_value());
+  ASSERT_FALSE(write_file_atomically(target, "second").has_value());
+  EXPECT_EQ(read_file(target), "second");
+  int entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+  struct stat st {};
+  ASSERT_EQ(stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+TEST(FileIoTest, AtomicWriteFailureKeepsOldFileAndReportsError) {
+  TempDir dir;
+  auto error = write_file_atomically(dir.path() / "missing-dir" / "doc.json", "x");
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->find("missing-dir"), std::string::npos);
+}
+
+TEST(FileIoTest, AppendLineAddsOneLinePerCall) {
+  TempDir dir;
+  fs::path log = dir.path() / "log.jsonl";
+  EXPECT_TRUE(append_line(log, "{\"a\": 1}"));
+  EXPECT_TRUE(append_line(log, "{\"b\": 2}"));
+  EXPECT_EQ(read_file(log), "{\"a\": 1}\n{\"b\": 2}\n");
+  EXPECT_FALSE(append_line(dir.path() / "no" / "log", "x"));
+}
+
+TEST(FileIoTest, ReadsMissingAsNulloptAndMtimeInNanoseconds) {
+  TempDir dir;
+  EXPECT_FALSE(read_file(dir.path() / "absent").has_value());
+  EXPECT_FALSE(mtime_ns(dir.path() / "absent").has_value());
+  fs::path f = dir.write("f", "x");
+  auto t = fs::file_time_type(std::chrono::nanoseconds(1'700'000'000'123'456'789LL));
+  fs::last_write_time(f, t);
+  auto first = mtime_ns(f);
+  ASSERT_TRUE(first.has_value());
+  fs::last_write_time(f, t + std::chrono::nanoseconds(1));
+  EXPECT_EQ(*mtime_ns(f) - *first, 1);
+}
+
+}  // namespace
+}  // namespace lumenfold::common
