@@ -1,0 +1,92 @@
+// Per-file entry points of symbol extraction: which extractor a file gets,
+// how a TS/JS function is typed from its name, and how descriptions become
+// graph nodes with their "contains" edges.
+
+#include "lumenfold/surveyor/symbols.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lumenfold/common/text_case.h"
+#include "lumenfold/common/utf8.h"
+
+namespace lumenfold::surveyor {
+namespace {
+
+// Function names that a framework treats as HTTP route handlers.
+constexpr std::array<std::string_view, 7> kHttpMethodNames = {
+    "GET", "POST", "PUT", "PATCH", "DELETE", "HEAD", "OPTIONS"};
+
+// React's convention: a hook is "use" followed by a capital letter.
+constexpr std::string_view kHookPrefix = "use";
+
+constexpr std::string_view kContainsRel = "contains";
+constexpr std::string_view kSymbolKind = "symbol";
+
+bool is_http_method_name(std::string_view name) {
+  for (std::string_view method : kHttpMethodNames) {
+    if (name == method) return true;
+  }
+  return false;
+}
+
+// Whether the code point at byte offset `pos` is an upper-case letter.
+bool upper_at(std::string_view text, size_t pos) {
+  if (pos >= text.size()) return false;
+  return common::is_upper(common::decode_at(text, pos));
+}
+
+bool is_hook_name(std::string_view name) {
+  return name.starts_with(kHookPrefix) && upper_at(name, kHookPrefix.size());
+}
+
+}  // namespace
+
+std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content,
+                                                        std::string_view file_id,
+                                                        std::string_view ext) {
+  if (ext == ".ts" || ext == ".tsx" || ext == ".js" || ext == ".jsx") {
+    return extract_symbols_ts(content, file_id);
+  }
+  if (ext == ".py") return extract_symbols_py(content, file_id);
+  if (ext == ".cs") return extract_symbols_cs(content, file_id);
+  if (ext == ".php") return extract_symbols_php(content, file_id);
+  return {};
+}
+
+std::pair<std::string, std::string> classify_ts(std::string_view name, bool exported) {
+  if (is_http_method_name(name)) return {"api_route", "high"};
+  if (is_hook_name(name)) return {"hook", "high"};
+  if (!exported) return {"utility", "medium"};
+  // An exported capitalised function is usually a component or a class-like
+  // factory rather than a use case, hence the lower confidence.
+  if (upper_at(name, 0)) return {"use_case", "medium"};
+  return {"use_case", "high"};
+}
+
+void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges,
+                         const std::vector<SymbolDescription>& syms, std::string_view file_id,
+                         std::string_view ext) {
+  for (const SymbolDescription& sym : syms) {
+    Node node;
+    node.id = sym.id;
+    node.kind = kSymbolKind;
+    node.path = file_id;
+    node.ext = ext;
+    node.size = sym.line_end - sym.line_start + 1;
+    node.keywords = sym.keywords;
+    node.symbol_type = sym.symbol_type;
+    node.name = sym.name;
+    node.line_start = sym.line_start;
+    node.line_end = sym.line_end;
+    node.body_hash = sym.body_hash;
+    node.confidence = sym.confidence;
+    node.exported = sym.exported;
+    nodes.push_back(std::move(node));
+    edges.push_back(Edge{std::string(file_id), sym.id, std::string(kContainsRel)});
+  }
+}
+
+}  // namespace lumenfold::surveyor
