@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the benchmarks need,
+# skipping the ones already present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  nlohmann-json3-dev libpcre2-dev libcpp-httplib-dev libssl-dev libicu-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  ripgrep
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
