@@ -1,0 +1,146 @@
+#include "lumenfold/lodestar/actions/action_graph.h"
+
+#include <array>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/file_io.h"
+#include "lumenfold/lodestar/actions/slim_payload.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+// Edges are appended on every retrieval and read; the newest 500 are enough
+// for the evidence queries and keep the file small.
+constexpr size_t kMaxEdges = 500;
+// The rolling tool-action log: the newest 300 actions.
+constexpr size_t kMaxActions = 300;
+
+struct MemberShape {
+  std::string_view name;
+  Json::value_t type;
+};
+// The members whose type every reader relies on. A hand-edited or foreign
+// document may hold anything under these names; reading the wrong type as
+// empty keeps every later step well defined.
+constexpr std::array<MemberShape, 6> kMemberShapes = {{
+    {"nodes", Json::value_t::array},
+    {"edges", Json::value_t::array},
+    {"files", Json::value_t::object},
+    {"actions", Json::value_t::array},
+    {"decisions", Json::value_t::array},
+    {"decisions_archive", Json::value_t::string},
+}};
+
+void repair_member_types(Json& graph) {
+  for (const MemberShape& shape : kMemberShapes) {
+    auto it = graph.find(shape.name);
+    if (it != graph.end() && it->type() != shape.type) *it = Json(shape.type);
+  }
+}
+
+// The list stored under `name`, created when absent and replaced when it is
+// not a list (documents built in memory skip the repair of the loader).
+Json& list_member(Json& graph, std::string_view name) {
+  Json& member = graph[std::string(name)];
+  if (!member.is_array()) member = Json::array();
+  return member;
+}
+
+void keep_newest(Json& list, size_t limit) {
+  if (list.size() <= limit) return;
+  list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - limit));
+}
+
+bool is_non_empty_object(const Json& v) { return v.is_object() && !v.empty(); }
+
+bool has_node(const Json& nodes, std::string_view node_id) {
+  for (const Json& node : nodes) {
+    if (!node.is_object()) continue;
+    auto id = node.find("id");
+    if (id != node.end() && id->is_string() && id->get_ref<const std::string&>() == node_id) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Json empty_action_graph() {
+  Json graph = Json::object();
+  graph["nodes"] = Json::array();
+  graph["edges"] = Json::array();
+  graph["files"] = Json::object();
+  graph["actions"] = Json::array();
+  return graph;
+}
+
+Json load_action_graph(const fs::path& file) {
+  std::optional<std::string> text = common::read_file(file);
+  if (!text) return empty_action_graph();
+  std::optional<Json> doc = common::parse_json(*text);
+  if (!doc || !doc->is_object()) return empty_action_graph();
+  repair_member_types(*doc);
+  return std::move(*doc);
+}
+
+void save_action_graph(const fs::path& file, const Json& graph) {
+  std::error_code ec;
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  if (ec) throw std::runtime_error("cannot create " + file.parent_path().string() + ": " + ec.message());
+  if (std::optional<std::string> error = common::write_file_atomically(file, common::dump_indented(graph))) {
+    throw std::runtime_error("cannot write " + file.string() + ": " + *error);
+  }
+}
+
+void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type) {
+  ensure_node(graph, node_id, node_type, Json());
+}
+
+void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type, const Json& meta) {
+  Json& nodes = list_member(graph, "nodes");
+  if (has_node(nodes, node_id)) return;
+  Json node = Json::object();
+  node["id"] = std::string(node_id);
+  node["type"] = std::string(node_type);
+  if (is_non_empty_object(meta)) node["meta"] = meta;
+  nodes.push_back(std::move(node));
+}
+
+void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel,
+              int64_t now_seconds) {
+  add_edge(graph, from, to, rel, now_seconds, Json());
+}
+
+void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel,
+              int64_t now_seconds, const Json& meta) {
+  Json& edges = list_member(graph, "edges");
+  Json edge = Json::object();
+  edge["from"] = std::string(from);
+  edge["to"] = std::string(to);
+  edge["rel"] = std::string(rel);
+  edge["ts"] = now_seconds;
+  if (is_non_empty_object(meta)) edge["meta"] = meta;
+  edges.push_back(std::move(edge));
+  keep_newest(edges, kMaxEdges);
+}
+
+void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds) {
+  Json graph = load_action_graph(file);
+  Json& actions = list_member(graph, "actions");
+  Json action = Json::object();
+  action["ts"] = now_seconds;
+  action["kind"] = std::string(kind);
+  action["payload"] = slim_payload(kind, payload);
+  actions.push_back(std::move(action));
+  keep_newest(actions, kMaxActions);
+  save_action_graph(file, graph);
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,63 @@
+#pragma once
+// The action graph: the per-project record of queries, retrieved, read and
+// edited files, and a rolling log of tool actions, kept as one JSON document
+// ("chat_action_graph.json" in the data directory). Every writer loads the
+// whole document, changes it in memory and writes it back whole.
+//
+// Document members, created on first use: "nodes" (list of {"id", "type",
+// "meta"?}), "edges" (list of {"from", "to", "rel", "ts", "meta"?}, newest
+// 500), "files" (object: file reference to file record), "actions" (list of
+// {"ts", "kind", "payload"}, newest 300); edit registration adds
+// "decisions" and "decisions_archive". Readers take an absent member as
+// empty.
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+// {"nodes": [], "edges": [], "files": {}, "actions": []}, in that order.
+common::Json empty_action_graph();
+
+// The document stored at `file`, as a new object. A missing, unreadable or
+// unparsable file, or one that does not hold a JSON object, reads as the
+// empty graph; the file itself is left as it is. Members of the wrong type
+// are read as empty ("nodes", "edges", "actions", "decisions" as [],
+// "files" as {}, "decisions_archive" as ""), keeping their place; the
+// elements inside those members are returned as stored.
+common::Json load_action_graph(const std::filesystem::path& file);
+
+// Writes `graph` to `file` (two-space indent, ASCII only, member order kept),
+// creating its directory. The old file is replaced atomically: a crash
+// leaves the old or the new document. Throws std::runtime_error when the
+// directory or the file cannot be written.
+void save_action_graph(const std::filesystem::path& file, const common::Json& graph);
+
+// Appends the node {"id": node_id, "type": node_type} to graph["nodes"]
+// unless a node with that id exists (that node is left as it is, whatever
+// its type or meta). `meta` is stored as "meta" only when it is a non-empty
+// object. Creates "nodes" when absent. REQUIRES: graph is an object.
+void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type);
+void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type,
+                 const common::Json& meta);
+
+// Appends the edge {"from", "to", "rel", "ts": now_seconds} to
+// graph["edges"] (no de-duplication), "meta" only when a non-empty object,
+// then keeps only the newest 500 edges. REQUIRES: graph is an object.
+void add_edge(common::Json& graph, std::string_view from, std::string_view to, std::string_view rel,
+              int64_t now_seconds);
+void add_edge(common::Json& graph, std::string_view from, std::string_view to, std::string_view rel,
+              int64_t now_seconds, const common::Json& meta);
+
+// Loads the document at `file`, appends {"ts": now_seconds, "kind": kind,
+// "payload": slim_payload(kind, payload)} to "actions", keeps the newest 300
+// actions and saves it. A caller holding its own loaded copy must save it
+// before this call, or reload after it, or one of the two writes is lost.
+// Throws as save_action_graph.
+void record_action(const std::filesystem::path& file, std::string_view kind, const common::Json& payload,
+                   int64_t now_seconds);
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,139 @@
+#include "lumenfold/lodestar/cache/retrieval_cache.h"
+
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <unordered_set>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+#include "lumenfold/common/file_io.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+// Stored for a reference whose time is missing from "mtimes_ns": never
+// equal to a real time, so such an entry is never served.
+constexpr int64_t kMissingStoredTime = -2;
+
+Json empty_cache() { return Json{{"entries", Json::object()}}; }
+
+std::string_view file_part(std::string_view ref) {
+  size_t sep = ref.find("::");
+  return sep == std::string_view::npos ? ref : ref.substr(0, sep);
+}
+
+const Json& member_or(const Json& obj, std::string_view key, const Json& fallback) {
+  auto it = obj.find(key);
+  return it == obj.end() ? fallback : *it;
+}
+
+// An entry's creation time; 0 when absent, null or not an integer.
+int64_t created_epoch(const Json& entry) {
+  auto it = entry.find("created_epoch");
+  return it == entry.end() ? 0 : common::as_integer(*it).value_or(0);
+}
+
+bool file_unchanged(const std::string& ref, const Json& mtimes, const fs::path& project_root) {
+  std::error_code ec;
+  fs::path resolved = fs::weakly_canonical(fs::absolute(project_root / std::string(file_part(ref)), ec), ec);
+  if (ec) return false;
+  int64_t now = file_mtime_ns(resolved);
+  if (now < 0) return false;
+  auto stored = mtimes.find(ref);
+  std::optional<int64_t> then =
+      stored == mtimes.end() ? std::optional<int64_t>(kMissingStoredTime) : common::as_integer(*stored);
+  return then && *then == now;
+}
+
+bool names_changed_file(const Json& files, const std::unordered_set<std::string_view>& exact,
+                        const std::unordered_set<std::string_view>& bases) {
+  for (const Json& f : files) {
+    if (!f.is_string()) continue;
+    std::string_view ref = f.get_ref<const std::string&>();
+    if (exact.contains(ref) || bases.contains(file_part(ref))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int64_t file_mtime_ns(const fs::path& path) { return common::mtime_ns(path).value_or(-1); }
+
+RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec) : file_(std::move(file)), ttl_sec_(ttl_sec) {}
+
+Json RetrievalCache::load(int64_t now_seconds) const {
+  std::optional<std::string> text = common::read_file(file_);
+  if (!text) return empty_cache();
+  std::optional<Json> doc = common::parse_json(*text);
+  if (!doc || !doc->is_object()) return empty_cache();
+  Json& entries = (*doc)["entries"];
+  Json kept = Json::object();
+  if (entries.is_object()) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (it.value().is_object() && now_seconds - created_epoch(it.value()) <= ttl_sec_) {
+        kept[it.key()] = std::move(it.value());
+      }
+    }
+  }
+  entries = std::move(kept);
+  return std::move(*doc);
+}
+
+void RetrievalCache::save(const Json& cache) const {
+  std::error_code ec;
+  if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
+  if (ec) throw std::runtime_error("cannot create " + file_.parent_path().string() + ": " + ec.message());
+  if (std::optional<std::string> error = common::write_file_atomically(file_, common::dump_indented(cache))) {
+    throw std::runtime_error("cannot write " + file_.string() + ": " + *error);
+  }
+}
+
+bool RetrievalCache::entry_valid(const Json& entry, const fs::path& project_root, int64_t now_seconds) const {
+  if (!entry.is_object()) return false;
+  int64_t created = created_epoch(entry);
+  if (created <= 0 || now_seconds - created > ttl_sec_) return false;
+  const Json no_files = Json::array();
+  const Json no_mtimes = Json::object();
+  const Json& files = member_or(entry, "files", no_files);
+  const Json& mtimes = member_or(entry, "mtimes_ns", no_mtimes);
+  if (!files.is_array() || !mtimes.is_object()) return false;
+  for (const Json& f : files) {
+    if (!f.is_string() || f.get_ref<const std::string&>().empty()) return false;
+    if (!file_unchanged(f.get_ref<const std::string&>(), mtimes, project_root)) return false;
+  }
+  return true;
+}
+
+int64_t RetrievalCache::invalidate_files(std::span<const std::string> changed_files, int64_t now_seconds) const {
+  Json cache = load(now_seconds);
+  Json& entries = cache["entries"];
+  std::unordered_set<std::string_view> exact;
+  std::unordered_set<std::string_view> bases;
+  for (const std::string& ref : changed_files) {
+    exact.insert(ref);
+    bases.insert(file_part(ref));
+  }
+  Json kept = Json::object();
+  int64_t removed = 0;
+  const Json no_files = Json::array();
+  for (auto it = entries.begin(); it != entries.end(); ++it) {
+    // A "files" member that is not a list names nothing, so it is kept.
+    const Json& files = member_or(it.value(), "files", no_files);
+    if (files.is_array() && names_changed_file(files, exact, bases)) {
+      ++removed;
+    } else {
+      kept[it.key()] = std::move(it.value());
+    }
+  }
+  entries = std::move(kept);
+  save(cache);
+  return removed;
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,64 @@
+#pragma once
+// The retrieval cache ("retrieval_cache.json" in the data directory):
+// retrieval results kept across calls and restarts, served while young
+// enough and while none of their files has changed.
+//
+// Document: {"entries": {cache key: entry}}; other top-level members are
+// kept as they are. Entry, as graph_retrieve stores it: {"created_epoch":
+// Unix seconds, "files": [file references], "mtimes_ns": {reference:
+// nanosecond mtime of its file, -1 when it could not be examined},
+// "result": the retrieval result}. Written with a two-space indent, ASCII
+// only, member order kept.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+// The modification time of `path` (symbolic links followed) in whole
+// nanoseconds, or -1 when it cannot be examined.
+int64_t file_mtime_ns(const std::filesystem::path& path);
+
+class RetrievalCache {
+ public:
+  // `ttl_sec`: the lifetime of an entry; an entry exactly that old is still
+  // valid.
+  RetrievalCache(std::filesystem::path file, int64_t ttl_sec);
+
+  // The document with "entries" guaranteed to be an object that keeps, in
+  // stored order, only the object entries no older than the lifetime at
+  // `now_seconds` (an entry without a time, or whose time is not an integer,
+  // is dropped). A missing, unreadable or unparsable file, or one that is not
+  // an object, gives {"entries": {}}. The file is not rewritten.
+  common::Json load(int64_t now_seconds) const;
+
+  // Writes `cache` whole, atomically, creating the directory. Throws
+  // std::runtime_error when it cannot.
+  void save(const common::Json& cache) const;
+
+  // Whether `entry` may be served: it has a positive "created_epoch" no older
+  // than the lifetime, "files" is a list of non-empty texts and "mtimes_ns"
+  // an object, and every file (the part before "::" of a symbol reference),
+  // joined to `project_root` and resolved, exists with exactly the stored
+  // time (looked up under the full reference).
+  bool entry_valid(const common::Json& entry, const std::filesystem::path& project_root,
+                   int64_t now_seconds) const;
+
+  // Drops every entry whose "files" names one of `changed_files`, a symbol
+  // of one, or any reference with the same file (the part before "::");
+  // saves the cache, even when nothing was dropped (expired entries go too).
+  // Returns the number of entries dropped. Throws as save.
+  int64_t invalidate_files(std::span<const std::string> changed_files, int64_t now_seconds) const;
+
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  std::filesystem::path file_;
+  int64_t ttl_sec_;
+};
+
+}  // namespace lumenfold::lodestar

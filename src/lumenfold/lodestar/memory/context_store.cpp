@@ -1,0 +1,149 @@
+#include "lumenfold/lodestar/memory/context_store.h"
+
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/file_io.h"
+#include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/memory_prune.h"
+
+// Implementation details
+//
+// The cache holds the normalised entries of the last read together with the
+// file's nanosecond modification time at that read; any write, ours or
+// another process's, changes the time and forces a new read. A save always
+// forgets the cache, so entries that the next read completes (an id made
+// for an entry that has none) come from the file as written.
+//
+// A damaged file is the one case where a plain "read as empty, write the
+// new state" would silently destroy a user's memories. So a save checks what
+// it is about to replace: when the file's time is one at which we saw (or
+// wrote) a readable array, nothing needs checking; otherwise the file is
+// read once more, and if it still is not an array it is renamed aside.
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+constexpr std::string_view kCorruptSuffix = ".corrupt-";
+
+int64_t whole_seconds(double epoch) { return static_cast<int64_t>(std::floor(epoch)); }
+
+std::vector<Json> object_items(const Json& items) {
+  std::vector<Json> out;
+  for (const Json& item : items) {
+    if (item.is_object()) out.push_back(item);
+  }
+  return out;
+}
+
+// "<file>.corrupt-<seconds>", or with "-2", "-3", ... appended when an
+// earlier copy of the same second is already there.
+fs::path corrupt_copy_name(const fs::path& file, int64_t seconds) {
+  std::string base = file.string() + std::string(kCorruptSuffix) + std::to_string(seconds);
+  fs::path candidate = base;
+  std::error_code ec;
+  for (int n = 2; fs::exists(candidate, ec); ++n) candidate = base + "-" + std::to_string(n);
+  return candidate;
+}
+
+}  // namespace
+
+ContextStore::ContextStore(fs::path file) : file_(std::move(file)) {}
+ContextStore::~ContextStore() = default;
+
+std::optional<Json> ContextStore::read_array() const {
+  std::optional<std::string> text = common::read_file(file_);
+  if (!text) return std::nullopt;
+  std::optional<Json> doc = common::parse_json(*text);
+  if (!doc || !doc->is_array()) return std::nullopt;
+  return doc;
+}
+
+std::vector<Json> ContextStore::normalize_all(const Json& items, const SymbolLookup& symbols,
+                                              double now_epoch) const {
+  std::vector<Json> entries;
+  entries.reserve(items.size());
+  for (const Json& item : items) {
+    if (std::optional<Json> entry = normalize_memory_entry(item, symbols, now_epoch)) {
+      entries.push_back(std::move(*entry));
+    }
+  }
+  return entries;
+}
+
+std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epoch) {
+  std::error_code ec;
+  if (!fs::exists(file_, ec)) {
+    last_load_ = StoreLoad::kMissing;
+    return {};
+  }
+  std::optional<int64_t> mtime = common::mtime_ns(file_);
+  if (cached_ && mtime && *mtime == cached_mtime_ns_) {
+    last_load_ = StoreLoad::kCached;
+    return *cached_;
+  }
+  std::optional<Json> items = read_array();
+  if (items && items->size() > kMaxContextEntries) {
+    sound_mtime_ns_ = mtime;  // an array: nothing to set aside
+    save(object_items(*items), now_epoch);
+    mtime = common::mtime_ns(file_);
+    items = read_array();
+  }
+  if (!items) {
+    last_load_ = StoreLoad::kCorrupt;
+    return {};
+  }
+  std::vector<Json> entries = normalize_all(*items, symbols, now_epoch);
+  sound_mtime_ns_ = mtime;
+  // Without a time there is nothing to validate a cached copy against.
+  if (mtime) {
+    cached_ = entries;
+    cached_mtime_ns_ = *mtime;
+  }
+  last_load_ = StoreLoad::kLoaded;
+  return entries;
+}
+
+void ContextStore::set_aside_if_damaged(double now_epoch) {
+  std::error_code ec;
+  if (!fs::exists(file_, ec)) return;
+  std::optional<int64_t> mtime = common::mtime_ns(file_);
+  if (mtime && mtime == sound_mtime_ns_) return;
+  if (read_array()) return;
+  fs::path aside = corrupt_copy_name(file_, whole_seconds(now_epoch));
+  fs::rename(file_, aside, ec);
+  if (ec) {
+    throw std::runtime_error("cannot move the unreadable context store " + file_.string() + " aside: " +
+                             ec.message());
+  }
+  std::fprintf(stderr, "context store %s could not be read; kept as %s\n", file_.c_str(), aside.c_str());
+}
+
+void ContextStore::save(std::vector<Json> entries, double now_epoch) {
+  cached_.reset();
+  cached_mtime_ns_ = -1;
+  std::error_code ec;
+  if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
+  if (ec) throw std::runtime_error("cannot create " + file_.parent_path().string() + ": " + ec.message());
+  set_aside_if_damaged(now_epoch);
+
+  Json doc = Json::array();
+  for (Json& entry : prune_context_entries(std::move(entries), whole_seconds(now_epoch))) {
+    doc.push_back(std::move(entry));
+  }
+  if (std::optional<std::string> error = common::write_file_atomically(file_, common::dump_indented(doc))) {
+    throw std::runtime_error("cannot write " + file_.string() + ": " + *error);
+  }
+  sound_mtime_ns_ = common::mtime_ns(file_);
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,76 @@
+#pragma once
+// The context store file ("context-store.json" in the data directory): a
+// JSON array of memory entries, oldest first, written with a two-space
+// indent, ASCII only, without a trailing line break. Entries on disk need
+// not be normalised; each is normalised when the file is read.
+//
+// One ContextStore per server, owned by the server state. It keeps the
+// normalised entries of the last read, valid while the file's modification
+// time (in nanoseconds) is unchanged, so the many loads of one tool call
+// parse the file at most once after each save. Not thread-safe: the server
+// runs one tool call at a time.
+//
+// A file that exists but cannot be read, is not JSON or is not an array
+// loads as an empty store. It is never overwritten: the next save first
+// renames it to "context-store.json.corrupt-<unix seconds>" so the user's
+// memories can be recovered by hand.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+#include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/memory/symbol_lookup.h"
+
+namespace lumenfold::lodestar {
+
+enum class StoreLoad {
+  kMissing,  // no file: the empty store
+  kCached,   // the file is unchanged since the last read
+  kLoaded,   // read and normalised
+  kCorrupt,  // unreadable, not JSON or not an array: the empty store
+};
+
+class ContextStore {
+ public:
+  explicit ContextStore(std::filesystem::path file);
+  ~ContextStore();
+  ContextStore(const ContextStore&) = delete;
+  ContextStore& operator=(const ContextStore&) = delete;
+
+  // The stored entries, normalised (memory_entry.h), as a new list the caller
+  // may change. Never fails. `symbols` is asked only when the file is
+  // actually read. A file of more than 200 entries is rewritten pruned
+  // before it is read (only its object items are kept). `now_epoch` is the
+  // current Unix time in seconds with its fraction.
+  std::vector<common::Json> load(const SymbolLookup& symbols, double now_epoch);
+
+  // Prunes `entries` (memory_prune.h) and writes them, replacing the file
+  // atomically and creating its directory. Forgets the cached entries. A
+  // file on disk that does not hold a JSON array is first moved aside.
+  // Throws std::runtime_error when the directory or the file cannot be
+  // written, or a damaged file cannot be moved aside.
+  void save(std::vector<common::Json> entries, double now_epoch);
+
+  const std::filesystem::path& file() const { return file_; }
+  // What the last load met.
+  StoreLoad last_load() const { return last_load_; }
+
+ private:
+  // The file's entries parsed as a JSON array, or nullopt.
+  std::optional<common::Json> read_array() const;
+  std::vector<common::Json> normalize_all(const common::Json& items, const SymbolLookup& symbols,
+                                          double now_epoch) const;
+  void set_aside_if_damaged(double now_epoch);
+
+  std::filesystem::path file_;
+  std::optional<std::vector<common::Json>> cached_;
+  int64_t cached_mtime_ns_ = -1;
+  // The modification time at which the file last held a readable array (read
+  // by us or written by us): a save over it needs no further check.
+  std::optional<int64_t> sound_mtime_ns_;
+  StoreLoad last_load_ = StoreLoad::kMissing;
+};
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,41 @@
+#include "lumenfold/lodestar/memory/entry_fields.h"
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+
+namespace lumenfold::lodestar {
+
+using common::Json;
+
+const Json& field_or_null(const Json& entry, std::string_view key) {
+  static const Json kNull;  // immutable, shared by every miss
+  if (!entry.is_object()) return kNull;
+  auto it = entry.find(key);
+  return it == entry.end() ? kNull : *it;
+}
+
+std::string field_text(const Json& entry, std::string_view key) {
+  if (!entry.is_object()) return "";
+  auto it = entry.find(key);
+  return it == entry.end() ? std::string() : common::made_text(*it);
+}
+
+int64_t field_integer(const Json& entry, std::string_view key) {
+  return common::as_integer(field_or_null(entry, key)).value_or(0);
+}
+
+const Json* first_truthy(const Json& entry, std::initializer_list<std::string_view> keys) {
+  for (std::string_view key : keys) {
+    const Json& v = field_or_null(entry, key);
+    if (common::is_truthy(v)) return &v;
+  }
+  return nullptr;
+}
+
+std::string_view file_part(std::string_view ref) {
+  size_t sep = ref.find("::");
+  return sep == std::string_view::npos ? ref : ref.substr(0, sep);
+}
+
+}  // namespace lumenfold::lodestar

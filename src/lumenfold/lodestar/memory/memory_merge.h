@@ -1,0 +1,24 @@
+#pragma once
+// Folding a new observation of a memory into the stored one.
+
+#include <cstdint>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+// The distinct non-blank texts among `values` (a list; anything else counts
+// as empty), in order of first appearance, at most `limit` of them. Falsy
+// items count as ""; every item is taken as text (made_text) and trimmed.
+common::Json merge_unique_strings(const common::Json& values, int64_t limit = 6);
+
+// A new entry: a copy of `existing` with "updated_at" (incoming's, else the
+// time `now_epoch`), "stale" (sticky: either one's), "stale_reason"
+// (incoming's, else existing's), "tags" and "files" (merged, at most 10),
+// "observed_queries" (merged, at most 6) and "evidence" (merged key by key:
+// lists united up to 8, booleans or-ed, integers maxed, other values
+// replaced unless null or "") taken from both. Every other member,
+// including "content" and the anchor, stays as in `existing`.
+common::Json merge_memory_entries(const common::Json& existing, const common::Json& incoming, double now_epoch);
+
+}  // namespace lumenfold::lodestar

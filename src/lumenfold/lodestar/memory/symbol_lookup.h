@@ -1,0 +1,31 @@
+#pragma once
+// How the context store asks the symbol index about one symbol. The store
+// only needs point lookups, so it takes a function rather than the index
+// itself: the server passes its hash-indexed symbol index (loaded lazily,
+// only when a lookup actually happens), tests pass a small JSON map.
+
+#include <functional>
+#include <string_view>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+// The symbol index record of `symbol_id` ({"line_start", "line_end",
+// "body_hash", "confidence", "path"}), or nullptr when the id is unknown.
+// The record must stay alive until the next call.
+using SymbolLookup = std::function<const common::Json*(std::string_view symbol_id)>;
+
+// The record of `symbol_id` when it is an object; nullptr when the id is
+// unknown or a damaged index holds something else under it.
+const common::Json* symbol_record(const SymbolLookup& symbols, std::string_view symbol_id);
+
+// A lookup into a symbol index document held as a JSON object (linear
+// search; fine for tests and small indexes). `index` must outlive the
+// returned function. A non-object `index` knows no symbols.
+SymbolLookup lookup_in_json(const common::Json& index);
+
+// A lookup that knows no symbols (an empty index, before the first scan).
+SymbolLookup no_symbols();
+
+}  // namespace lumenfold::lodestar
