@@ -1,0 +1,89 @@
+// surveyor: scans a project and writes its information graph and symbol
+// index.
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "lumenfold/surveyor/graph_documents.h"
+#include "lumenfold/surveyor/scan.h"
+
+namespace fs = std::filesystem;
+using lumenfold::common::Json;
+namespace surveyor = lumenfold::surveyor;
+
+namespace {
+
+// Where the graph goes when --out is not given.
+constexpr char kDefaultOut[] = "tessel-dashboard/data/info_graph.json";
+// Exit status of a command-line usage error, as most Unix tools use.
+constexpr int kUsageError = 2;
+
+// The directory part of `path` as typed (what precedes the last "/", with
+// trailing slashes removed unless it is all slashes).
+std::string directory_text(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return "";
+  std::string head = path.substr(0, slash + 1);
+  if (head.find_first_not_of('/') == std::string::npos) return head;
+  while (!head.empty() && head.back() == '/') head.pop_back();
+  return head;
+}
+
+std::string join_text(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+int run(const std::string& root_arg, const std::string& out) {
+  std::error_code ec;
+  fs::path root = fs::canonical(root_arg, ec);
+  if (ec || !fs::is_directory(root)) {
+    std::cerr << "surveyor: error: --root " << root_arg << " is not a directory\n";
+    return 1;
+  }
+  fs::path out_path(out);
+  fs::create_directories(fs::absolute(out_path).parent_path());
+  fs::path index_path = fs::path(join_text(directory_text(out), surveyor::kSymbolIndexFileName));
+
+  Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(out_path));
+  surveyor::SymbolIndexText index = surveyor::build_symbol_index(graph["nodes"]);
+  if (auto error = surveyor::write_graph_documents(graph, out_path, index.text, index_path)) {
+    std::cerr << "surveyor: error: " << *error << "\n";
+    return 1;
+  }
+  std::cout << "Scanned: " << graph["file_count"].get<int64_t>() << " files, "
+            << graph["symbol_count"].get<int64_t>() << " symbols, " << graph["edge_count"].get<int64_t>()
+            << " edges\n";
+  std::cout << "Wrote: " << out << "\n";
+  std::cout << "Symbol index: " << index_path.string() << " (" << index.entries << " symbols)\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Scan project and build information graph JSON."};
+  std::string root = ".";
+  std::string out = kDefaultOut;
+  app.add_option("--root", root, "Project root to scan.")->capture_default_str();
+  app.add_option("--out", out, "Output JSON path.")->capture_default_str();
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    app.exit(e);
+    return kUsageError;
+  }
+  try {
+    return run(root, out);
+  } catch (const std::exception& e) {
+    std::cerr << "surveyor: error: " << e.what() << "\n";
+    return 1;
+  }
+}

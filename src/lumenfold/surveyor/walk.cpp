@@ -1,0 +1,126 @@
+#include "lumenfold/surveyor/walk.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "lumenfold/common/text_case.h"
+#include "lumenfold/surveyor/file_id.h"
+
+namespace lumenfold::surveyor {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Tool, dependency, build and editor directories: large, generated or not
+// the project's own code. ".tessel" is the server's data directory.
+constexpr std::array<std::string_view, 14> kSkipDirs = {
+    ".git", ".beads", ".beads-hooks", "node_modules", "vendor", "dist", "build",
+    ".next", ".idea", ".vscode", "__pycache__", "venv", ".venv", ".tessel"};
+
+// Only these are read at all, compared in lower case.
+constexpr std::array<std::string_view, 13> kScannableExts = {
+    ".go", ".py", ".js", ".jsx", ".ts", ".tsx", ".swift", ".cs", ".xaml", ".json", ".yaml", ".yml", ".md"};
+
+struct DirCloser {
+  void operator()(DIR* d) const { closedir(d); }
+};
+
+struct Listing {
+  std::vector<std::string> files;
+  std::vector<std::string> dirs;
+};
+
+// One listing of `dir` in file-system order, split into directories
+// (following links) and everything else. A listing error leaves it empty.
+Listing list_directory(const fs::path& dir) {
+  Listing listing;
+  std::unique_ptr<DIR, DirCloser> handle(opendir(dir.c_str()));
+  if (!handle) return listing;
+  while (dirent* entry = readdir(handle.get())) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    bool is_dir = stat((dir / name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    (is_dir ? listing.dirs : listing.files).push_back(std::move(name));
+  }
+  return listing;
+}
+
+bool is_link(const fs::path& p) {
+  struct stat st {};
+  return lstat(p.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool is_regular(const fs::path& p) {
+  struct stat st {};
+  return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool is_within(const fs::path& inner, const fs::path& outer) {
+  auto [o, i] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+  return o == outer.end();
+}
+
+class Walker {
+ public:
+  explicit Walker(const fs::path& resolved_root) : resolved_root_(resolved_root) {}
+
+  void walk(const fs::path& dir, const fs::path& resolved_dir) {
+    ancestors_.push_back(resolved_dir);
+    Listing listing = list_directory(dir);
+    for (const std::string& name : listing.files) {
+      fs::path p = dir / name;
+      if (should_scan(p) && is_regular(p)) files_.push_back(std::move(p));
+    }
+    for (const std::string& name : listing.dirs) {
+      if (is_skipped_dir(name)) continue;
+      fs::path sub = dir / name;
+      fs::path resolved_sub = resolved_dir / name;
+      if (is_link(sub)) {
+        std::error_code ec;
+        resolved_sub = fs::canonical(sub, ec);
+        if (ec || !is_within(resolved_sub, resolved_root_)) continue;
+        // A link back to a directory we are inside of would loop forever.
+        if (std::find(ancestors_.begin(), ancestors_.end(), resolved_sub) != ancestors_.end()) continue;
+      }
+      walk(sub, resolved_sub);
+    }
+    ancestors_.pop_back();
+  }
+
+  std::vector<fs::path> take_files() { return std::move(files_); }
+
+ private:
+  fs::path resolved_root_;
+  std::vector<fs::path> ancestors_;  // resolved directories of the current descent
+  std::vector<fs::path> files_;
+};
+
+}  // namespace
+
+bool is_skipped_dir(std::string_view name) {
+  return std::find(kSkipDirs.begin(), kSkipDirs.end(), name) != kSkipDirs.end();
+}
+
+bool should_scan(const fs::path& path) {
+  std::string generic = path.generic_string();
+  if (generic.find("/venv/") != std::string::npos || generic.find("/.venv/") != std::string::npos) return false;
+  std::string ext = common::to_lower(extension_of(path));
+  return std::find(kScannableExts.begin(), kScannableExts.end(), ext) != kScannableExts.end();
+}
+
+std::vector<fs::path> walk_files(const fs::path& root) {
+  std::error_code ec;
+  fs::path resolved_root = fs::weakly_canonical(fs::absolute(root), ec);
+  Walker walker(resolved_root);
+  walker.walk(root, resolved_root);
+  return walker.take_files();
+}
+
+}  // namespace lumenfold::surveyor

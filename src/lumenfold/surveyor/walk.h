@@ -1,0 +1,24 @@
+#pragma once
+// Which files a scan reads: the directory walk and its pruning rules.
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace lumenfold::surveyor {
+
+// Whether a directory with this exact name is never descended into.
+bool is_skipped_dir(std::string_view name);
+
+// Whether the file at `path` is scannable: its path has no "/venv/" or
+// "/.venv/" component and its lower-cased extension is a scannable one.
+bool should_scan(const std::filesystem::path& path);
+
+// The scannable regular files under `root`, top-down: a directory's files
+// in listing order, then its retained subdirectories depth-first in listing
+// order. Links to directories are followed only when they resolve inside the
+// root, and a directory that resolves to one of its own ancestors is not
+// entered again. Unlistable directories and untestable files are skipped.
+std::vector<std::filesystem::path> walk_files(const std::filesystem::path& root);
+
+}  // namespace lumenfold::surveyor

@@ -1,0 +1,229 @@
+#include "lumenfold/surveyor/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/json.h"
+#include "lumenfold/surveyor/graph_documents.h"
+#include "test_support/temp_dir.h"
+
+namespace lumenfold::surveyor {
+namespace {
+
+namespace fs = std::filesystem;
+using common::Json;
+using testing::TempDir;
+
+std::vector<std::string> file_ids(const Json& graph) {
+  std::vector<std::string> ids;
+  for (const Json& n : graph["nodes"]) {
+    if (n["kind"] == "file") ids.push_back(n["id"]);
+  }
+  return ids;
+}
+
+// A small tree whose two documents were written out by hand.
+TEST(ScanDocumentsTest, SmallTreeGivesExactDocuments) {
+  TempDir dir;
+  dir.write("README.md", "# Demo \xC3\xA9t\xC3\xA9\n");
+  dir.write("app/util.py", "def load_user(x):\n    return x\n");
+  Json graph = scan(dir.path());
+  std::string expected =
+      "{\n"
+      "  \"root\": \"" + dir.path().string() + "\",\n"
+      "  \"node_count\": 3,\n"
+      "  \"edge_count\": 1,\n"
+      "  \"file_count\": 2,\n"
+      "  \"symbol_count\": 1,\n"
+      "  \"nodes\": [\n"
+      "    {\n"
+      "      \"id\": \"README.md\",\n"
+      "      \"kind\": \"file\",\n"
+      "      \"path\": \"README.md\",\n"
+      "      \"ext\": \".md\",\n"
+      "      \"size\": 13,\n"
+      "      \"keywords\": [],\n"
+      "      \"content\": \"# Demo \\u00e9t\\u00e9\\n\",\n"
+      "      \"summary\": \"Handles README.\",\n"
+      "      \"file_hash\": \"6868e7ee\"\n"
+      "    },\n"
+      "    {\n"
+      "      \"id\": \"app/util.py\",\n"
+      "      \"kind\": \"file\",\n"
+      "      \"path\": \"app/util.py\",\n"
+      "      \"ext\": \".py\",\n"
+      "      \"size\": 31,\n"
+      "      \"keywords\": [\n"
+      "        \"load_user\",\n"
+      "        \"load\",\n"
+      "        \"user\"\n"
+      "      ],\n"
+      "      \"content\": \"def load_user(x):\\n    return x\\n\",\n"
+      "      \"summary\": \"def load_user(x):. Contains 1 function: load_user.\",\n"
+      "      \"file_hash\": \"55dd6454\"\n"
+      "    },\n"
+      "    {\n"
+      "      \"id\": \"app/util.py::load_user\",\n"
+      "      \"kind\": \"symbol\",\n"
+      "      \"path\": \"app/util.py\",\n"
+      "      \"ext\": \".py\",\n"
+      "      \"size\": 2,\n"
+      "      \"keywords\": [\n"
+      "        \"load_user\",\n"
+      "        \"load\",\n"
+      "        \"user\"\n"
+      "      ],\n"
+      "      \"symbol_type\": \"use_case\",\n"
+      "      \"name\": \"load_user\",\n"
+      "      \"line_start\": 0,\n"
+      "      \"line_end\": 1,\n"
+      "      \"body_hash\": \"a080a0d8\",\n"
+      "      \"confidence\": \"high\",\n"
+      "      \"exported\": true\n"
+      "    }\n"
+      "  ],\n"
+      "  \"edges\": [\n"
+      "    {\n"
+      "      \"from\": \"app/util.py\",\n"
+      "      \"to\": \"app/util.py::load_user\",\n"
+      "      \"rel\": \"contains\"\n"
+      "    }\n"
+      "  ]\n"
+      "}";
+  EXPECT_EQ(common::dump_indented(graph), expected);
+  EXPECT_EQ(build_symbol_index(graph["nodes"]).text,
+            "{\"app/util.py::load_user\": {\"line_start\": 0, \"line_end\": 1, \"body_hash\": \"a080a0d8\", "
+            "\"confidence\": \"high\", \"path\": \"app/util.py\"}}");
+}
+
+TEST(ScanTest, EmptyTreeGivesEmptyDocuments) {
+  TempDir dir;
+  dir.write("notes.txt", "not scannable");
+  Json graph = scan(dir.path());
+  EXPECT_EQ(common::dump_spaced(graph),
+            "{\"root\": \"" + dir.path().string() +
+                "\", \"node_count\": 0, \"edge_count\": 0, \"file_count\": 0, \"symbol_count\": 0, "
+                "\"nodes\": [], \"edges\": []}");
+  SymbolIndexText index = build_symbol_index(graph["nodes"]);
+  EXPECT_EQ(index.text, "{}");
+  EXPECT_EQ(index.entries, 0u);
+}
+
+TEST(ScanTest, SizeLimitIsInclusive) {
+  TempDir dir;
+  dir.write("exact.md", std::string(300000, 'a'));
+  dir.write("over.md", std::string(300001, 'a'));
+  Json graph = scan(dir.path());
+  EXPECT_EQ(file_ids(graph), std::vector<std::string>{"exact.md"});
+  // Content is cut to 24000 characters, not bytes.
+  EXPECT_EQ(graph["nodes"][0]["content"].get<std::string>().size(), 24000u);
+  EXPECT_EQ(graph["nodes"][0]["size"], 300000);
+}
+
+TEST(ScanTest, ContentCutCountsCodePoints) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 25000; ++i) text += "\xC3\xA9";  // 25000 characters, 50000 bytes
+  dir.write("wide.md", text);
+  Json graph = scan(dir.path());
+  EXPECT_EQ(graph["nodes"][0]["content"].get<std::string>(), text.substr(0, 48000));
+}
+
+TEST(ScanTest, InvalidUtf8IsDroppedAndHashedClean) {
+  TempDir dir;
+  dir.write("a.md", "ab\xFF\xFE" "cd\r\nef\r");
+  Json graph = scan(dir.path());
+  EXPECT_EQ(graph["nodes"][0]["content"], "abcd\nef\n");
+  EXPECT_EQ(graph["nodes"][0]["file_hash"], "682a4b60");
+}
+
+TEST(ScanTest, ExtensionsCompareInLowerCase) {
+  TempDir dir;
+  dir.write("README.MD", "x");
+  dir.write("App.TSX", "x");
+  Json graph = scan(dir.path());
+  std::map<std::string, std::string> exts;
+  for (const Json& n : graph["nodes"]) exts[n["id"]] = n["ext"];
+  EXPECT_EQ(exts, (std::map<std::string, std::string>{{"App.TSX", ".tsx"}, {"README.MD", ".md"}}));
+}
+
+TEST(ScanTest, ReusesUnchangedFilesAndRecomputesTheRest) {
+  TempDir dir;
+  dir.write("same.py", "def keep_me():\n    pass\n");
+  dir.write("changed.py", "def new_name():\n    pass\n");
+  Json first = scan(dir.path());
+  ExistingNodes existing;
+  for (const Json& n : first["nodes"]) {
+    if (n["kind"] != "file") continue;
+    Json old = n;
+    old["keywords"] = Json::array({"old-keyword"});
+    old["summary"] = "old summary";
+    if (n["id"] == "changed.py") old["file_hash"] = "00000000";
+    existing[n["id"]] = old;
+  }
+  Json second = scan(dir.path(), existing);
+  for (const Json& n : second["nodes"]) {
+    if (n["id"] == "same.py") {
+      EXPECT_EQ(n["keywords"], Json::array({"old-keyword"}));
+      EXPECT_EQ(n["summary"], "old summary");
+    } else if (n["id"] == "changed.py") {
+      EXPECT_NE(n["summary"], "old summary");
+      EXPECT_EQ(n["keywords"][0], "new_name");
+    }
+  }
+  // Symbols are rebuilt for reused files too.
+  EXPECT_EQ(second["symbol_count"], 2);
+}
+
+TEST(ScanTest, ReuseFillsMissingMembersWithDefaults) {
+  TempDir dir;
+  dir.write("a.md", "# A heading of some length\n");
+  Json first = scan(dir.path());
+  std::string hash = first["nodes"][0]["file_hash"];
+  ExistingNodes existing{{"a.md", Json::object({{"file_hash", hash}, {"keywords", 7}})}};
+  Json second = scan(dir.path(), existing);
+  const Json& n = second["nodes"][0];
+  EXPECT_EQ(n["id"], "a.md");
+  EXPECT_EQ(n["kind"], "file");
+  EXPECT_EQ(n["keywords"], Json::array());
+  EXPECT_EQ(n["summary"], "");
+  EXPECT_EQ(n["content"], "# A heading of some length\n");
+}
+
+TEST(ScanTest, DuplicateEdgesAreMergedInOrder) {
+  TempDir dir;
+  dir.write("m.py", "import os\nimport os\nimport sys\n");
+  Json graph = scan(dir.path());
+  EXPECT_EQ(graph["edges"], Json::parse(R"([{"from":"m.py","to":"os","rel":"imports"},
+                                            {"from":"m.py","to":"sys","rel":"imports"}])"));
+  EXPECT_EQ(graph["edge_count"], 2);
+}
+
+TEST(DedupeEdgesTest, FirstOccurrenceWins) {
+  std::vector<Edge> edges = {{"a", "b", "imports"}, {"a", "b", "requires"}, {"a", "b", "imports"}, {"b", "a", "imports"}};
+  std::vector<Edge> expected = {{"a", "b", "imports"}, {"a", "b", "requires"}, {"b", "a", "imports"}};
+  EXPECT_EQ(dedupe_edges(edges), expected);
+}
+
+TEST(ScanTest, DanglingLinkIsNotAFile) {
+  TempDir dir;
+  dir.write("open.md", "fine");
+  fs::create_symlink(dir.path() / "missing.md", dir.path() / "dangling.md");
+  EXPECT_EQ(file_ids(scan(dir.path())), std::vector<std::string>{"open.md"});
+}
+
+TEST(ScanTest, BinaryJunkWithScannableExtensionDoesNotCrash) {
+  TempDir dir;
+  std::string junk;
+  for (int i = 0; i < 5000; ++i) junk += static_cast<char>((i * 131 + 7) % 256);
+  dir.write("junk.ts", junk);
+  Json graph = scan(dir.path());
+  ASSERT_EQ(graph["file_count"], 1);
+  EXPECT_FALSE(common::dump_indented(graph).empty());
+}
+
+}  // namespace
+}  // namespace lumenfold::surveyor
