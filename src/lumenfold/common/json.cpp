@@ -30,6 +30,18 @@ void write_string(std::string& out, std::string_view s, bool ascii_only) {
   out += '"';
   size_t pos = 0;
   while (pos < s.size()) {
+    // Copy a run of characters that need no escaping in one go.
+    size_t run = pos;
+    while (run < s.size()) {
+      unsigned char r = static_cast<unsigned char>(s[run]);
+      if (r < 0x20 || r >= 0x7F || r == '"' || r == '\\') break;
+      ++run;
+    }
+    if (run > pos) {
+      out.append(s.substr(pos, run - pos));
+      pos = run;
+      if (pos == s.size()) break;
+    }
     unsigned char c = static_cast<unsigned char>(s[pos]);
     if (c >= 0x80) {
       if (!ascii_only) {

@@ -63,6 +63,14 @@ size_t line_break_length(std::string_view s, size_t pos) {
 }  // namespace
 
 std::string drop_invalid_utf8(std::string_view bytes) {
+  // Almost every file is valid: check first and copy once.
+  size_t first_bad = 0;
+  while (first_bad < bytes.size()) {
+    size_t len = valid_sequence_length(bytes, first_bad);
+    if (len == 0) break;
+    first_bad += len;
+  }
+  if (first_bad == bytes.size()) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size());
   size_t pos = 0;
@@ -79,6 +87,7 @@ std::string drop_invalid_utf8(std::string_view bytes) {
 }
 
 std::string normalize_newlines(std::string_view text) {
+  if (text.find('\r') == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {

@@ -30,7 +30,11 @@ std::string rel(const fs::path& path, const fs::path& root) {
   // Inside the root this is the plain relative path; outside it (a file
   // reached through a link that leaves the project) the lexical relative
   // path starts with "..", so the scan carries on instead of failing.
-  return join_generic(resolve(path).lexically_relative(resolve(root)));
+  return rel_resolved(resolve(path), resolve(root));
+}
+
+std::string rel_resolved(const fs::path& resolved_path, const fs::path& resolved_root) {
+  return join_generic(resolved_path.lexically_relative(resolved_root));
 }
 
 std::string extension_of(const fs::path& path) {

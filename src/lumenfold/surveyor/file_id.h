@@ -11,6 +11,9 @@ namespace lumenfold::surveyor {
 // gets a lexical relative path starting with "..".
 std::string rel(const std::filesystem::path& path, const std::filesystem::path& root);
 
+// The same id from paths that are already fully resolved.
+std::string rel_resolved(const std::filesystem::path& resolved_path, const std::filesystem::path& resolved_root);
+
 // The extension of the final name, with its dot and in its original case:
 // the text from the last "." when that dot is neither the first nor the last
 // character of the name; "" otherwise.

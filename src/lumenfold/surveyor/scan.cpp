@@ -101,11 +101,13 @@ Json scan(const fs::path& root, const ExistingNodes& existing_nodes) {
   Json nodes = Json::array();
   std::vector<Edge> edges;
   int64_t symbol_count = 0;
-  for (const fs::path& p : walk_files(root)) {
+  fs::path resolved_root;
+  for (const WalkedFile& walked : walk_files_resolved(root, &resolved_root)) {
+    const fs::path& p = walked.path;
     int64_t size = 0;
     std::optional<std::string> text = read_source_text(p, &size);
     if (!text) continue;
-    std::string file_id = rel(p, root);
+    std::string file_id = rel_resolved(walked.resolved, resolved_root);
     std::string ext = common::to_lower(extension_of(p));
     std::string fhash = common::short_hash(*text);
 

@@ -33,6 +33,7 @@ struct DirCloser {
 
 struct Listing {
   std::vector<std::string> files;
+  std::vector<bool> file_is_plain;  // known not to be a symbolic link
   std::vector<std::string> dirs;
 };
 
@@ -45,9 +46,19 @@ Listing list_directory(const fs::path& dir) {
   while (dirent* entry = readdir(handle.get())) {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
-    struct stat st {};
-    bool is_dir = stat((dir / name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    (is_dir ? listing.dirs : listing.files).push_back(std::move(name));
+    // The entry's type saves a stat() per entry; links and file systems
+    // that do not report types still need one.
+    bool is_dir = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat st {};
+      is_dir = stat((dir / name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (is_dir) {
+      listing.dirs.push_back(std::move(name));
+    } else {
+      listing.file_is_plain.push_back(entry->d_type == DT_REG);
+      listing.files.push_back(std::move(name));
+    }
   }
   return listing;
 }
@@ -74,9 +85,16 @@ class Walker {
   void walk(const fs::path& dir, const fs::path& resolved_dir) {
     ancestors_.push_back(resolved_dir);
     Listing listing = list_directory(dir);
-    for (const std::string& name : listing.files) {
-      fs::path p = dir / name;
-      if (should_scan(p) && is_regular(p)) files_.push_back(std::move(p));
+    for (size_t i = 0; i < listing.files.size(); ++i) {
+      fs::path p = dir / listing.files[i];
+      if (!should_scan(p) || !(listing.file_is_plain[i] || is_regular(p))) continue;
+      fs::path resolved = resolved_dir / listing.files[i];
+      if (!listing.file_is_plain[i]) {
+        std::error_code ec;
+        resolved = fs::weakly_canonical(p, ec);
+        if (ec) continue;
+      }
+      files_.push_back({std::move(p), std::move(resolved)});
     }
     for (const std::string& name : listing.dirs) {
       if (is_skipped_dir(name)) continue;
@@ -94,12 +112,12 @@ class Walker {
     ancestors_.pop_back();
   }
 
-  std::vector<fs::path> take_files() { return std::move(files_); }
+  std::vector<WalkedFile> take_files() { return std::move(files_); }
 
  private:
   fs::path resolved_root_;
   std::vector<fs::path> ancestors_;  // resolved directories of the current descent
-  std::vector<fs::path> files_;
+  std::vector<WalkedFile> files_;
 };
 
 }  // namespace
@@ -115,12 +133,19 @@ bool should_scan(const fs::path& path) {
   return std::find(kScannableExts.begin(), kScannableExts.end(), ext) != kScannableExts.end();
 }
 
-std::vector<fs::path> walk_files(const fs::path& root) {
+std::vector<WalkedFile> walk_files_resolved(const fs::path& root, fs::path* resolved_root) {
   std::error_code ec;
-  fs::path resolved_root = fs::weakly_canonical(fs::absolute(root), ec);
-  Walker walker(resolved_root);
-  walker.walk(root, resolved_root);
+  *resolved_root = fs::weakly_canonical(fs::absolute(root), ec);
+  Walker walker(*resolved_root);
+  walker.walk(root, *resolved_root);
   return walker.take_files();
+}
+
+std::vector<fs::path> walk_files(const fs::path& root) {
+  fs::path resolved_root;
+  std::vector<fs::path> paths;
+  for (WalkedFile& f : walk_files_resolved(root, &resolved_root)) paths.push_back(std::move(f.path));
+  return paths;
 }
 
 }  // namespace lumenfold::surveyor

@@ -21,4 +21,16 @@ bool should_scan(const std::filesystem::path& path);
 // entered again. Unlistable directories and untestable files are skipped.
 std::vector<std::filesystem::path> walk_files(const std::filesystem::path& root);
 
+// A walked file with its fully resolved path, which the walk knows from the
+// resolved directory it was found in, so callers need not resolve it again.
+struct WalkedFile {
+  std::filesystem::path path;
+  std::filesystem::path resolved;
+};
+
+// walk_files with the resolved paths; `resolved_root` receives the root
+// resolved.
+std::vector<WalkedFile> walk_files_resolved(const std::filesystem::path& root,
+                                            std::filesystem::path* resolved_root);
+
 }  // namespace lumenfold::surveyor
