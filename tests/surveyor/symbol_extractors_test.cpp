@@ -24,7 +24,8 @@ struct Row {
 
 std::ostream& operator<<(std::ostream& os, const Row& r) {
   return os << "{" << r.name << ", " << r.symbol_type << ", " << r.confidence << ", "
-            << (r.exported ? "exported" : "local") << ", " << r.line_start << ".." << r.line_end << "}";
+            << (r.exported ? "exported" : "local") << ", " << r.line_start << ".." << r.line_end
+            << "}";
 }
 
 std::vector<Row> rows(const std::vector<SymbolDescription>& syms) {
@@ -37,33 +38,33 @@ std::vector<Row> rows(const std::vector<SymbolDescription>& syms) {
 
 TEST(ExtractSymbolsTsTest, RecordsEachPassInOrderWithFirstNameWinning) {
   const std::string source =
-      "export async function POST(req: Request) {\n"  // 0
-      "  return ok();\n"                               // 1
-      "}\n"                                            // 2
-      "function GET() {}\n"                            // 3
-      "export default function App() {\n"             // 4
-      "  return <div/>;\n"                             // 5
-      "}\n"                                            // 6
-      "export function loadUser(id) { return db(id); }\n"  // 7
-      "function formatDate(d) {\n"                     // 8
-      "  return d;\n"                                  // 9
-      "}\n"                                            // 10
-      "function useAuth() {}\n"                        // 11
-      "function user() {}\n"                           // 12
-      "export const fetchUser = async (id) => {\n"     // 13
-      "  return id;\n"                                 // 14
-      "};\n"                                           // 15
-      "export const config = { a: 1 };\n"              // 16
-      "  function indented() {}\n"                     // 17
-      "  class Indented {}\n"                          // 18
-      "function foo() {}\n"                            // 19
-      "class foo {}\n"                                 // 20
-      "export interface Props { a: string }\n"         // 21
-      "type Id = string;\n"                            // 22
-      "export class Store {\n"                         // 23
-      "}\n"                                            // 24
+      "export async function POST(req: Request) {\n"                 // 0
+      "  return ok();\n"                                             // 1
+      "}\n"                                                          // 2
+      "function GET() {}\n"                                          // 3
+      "export default function App() {\n"                            // 4
+      "  return <div/>;\n"                                           // 5
+      "}\n"                                                          // 6
+      "export function loadUser(id) { return db(id); }\n"            // 7
+      "function formatDate(d) {\n"                                   // 8
+      "  return d;\n"                                                // 9
+      "}\n"                                                          // 10
+      "function useAuth() {}\n"                                      // 11
+      "function user() {}\n"                                         // 12
+      "export const fetchUser = async (id) => {\n"                   // 13
+      "  return id;\n"                                               // 14
+      "};\n"                                                         // 15
+      "export const config = { a: 1 };\n"                            // 16
+      "  function indented() {}\n"                                   // 17
+      "  class Indented {}\n"                                        // 18
+      "function foo() {}\n"                                          // 19
+      "class foo {}\n"                                               // 20
+      "export interface Props { a: string }\n"                       // 21
+      "type Id = string;\n"                                          // 22
+      "export class Store {\n"                                       // 23
+      "}\n"                                                          // 24
       "export const UserSchema = z.object({ name: z.string() });\n"  // 25
-      "export const useÜber = () => 1;\n";             // 26
+      "export const useÜber = () => 1;\n";                           // 26
   const std::vector<SymbolDescription> syms = extract_symbols_ts(source, "src/app.ts");
   const std::vector<Row> expected = {
       {"POST", "api_route", "high", true, 0, 2},
@@ -89,40 +90,38 @@ TEST(ExtractSymbolsTsTest, RecordsEachPassInOrderWithFirstNameWinning) {
 
 TEST(ExtractSymbolsPyTest, SkipsPrivateAndTestsAndFindsRoutesNearDecorators) {
   const std::string source =
-      "import os\n"                           // 0
-      "\n"                                    // 1
-      "def _cache_key(x):\n"                  // 2
-      "    return x\n"                        // 3
-      "\n"                                    // 4
-      "def test_login():\n"                   // 5
-      "    pass\n"                            // 6
-      "\n"                                    // 7
-      "@router.post(\"/login\")\n"            // 8
-      "async def login(req):\n"               // 9
-      "    return req\n"                      // 10
-      "\n\n\n"                                // 11-13
-      "def logout(req):\n"                    // 14
-      "    pass\n"                            // 15
-      "\n\n\n"                                // 16-18
-      "def helper():\n"                       // 19
-      "    pass\n"                            // 20
-      "\n"                                    // 21
+      "import os\n"                          // 0
+      "\n"                                   // 1
+      "def _cache_key(x):\n"                 // 2
+      "    return x\n"                       // 3
+      "\n"                                   // 4
+      "def test_login():\n"                  // 5
+      "    pass\n"                           // 6
+      "\n"                                   // 7
+      "@router.post(\"/login\")\n"           // 8
+      "async def login(req):\n"              // 9
+      "    return req\n"                     // 10
+      "\n\n\n"                               // 11-13
+      "def logout(req):\n"                   // 14
+      "    pass\n"                           // 15
+      "\n\n\n"                               // 16-18
+      "def helper():\n"                      // 19
+      "    pass\n"                           // 20
+      "\n"                                   // 21
       "ROUTE = \"@App.Delete ('/gone')\"\n"  // 22: a decorator 3 lines below
-      "\n"                                    // 23
-      "class _Cache:\n"                       // 24
-      "    pass\n"                            // 25
-      "\n"                                    // 26
-      "class Store:\n"                        // 27
-      "    def get(self):\n"                  // 28
-      "        pass\n"                        // 29
-      "\n"                                    // 30
-      "def Store():\n"                        // 31
-      "    pass\n";                           // 32
+      "\n"                                   // 23
+      "class _Cache:\n"                      // 24
+      "    pass\n"                           // 25
+      "\n"                                   // 26
+      "class Store:\n"                       // 27
+      "    def get(self):\n"                 // 28
+      "        pass\n"                       // 29
+      "\n"                                   // 30
+      "def Store():\n"                       // 31
+      "    pass\n";                          // 32
   const std::vector<Row> expected = {
-      {"login", "api_route", "high", true, 9, 10},
-      {"logout", "use_case", "high", true, 14, 15},
-      {"helper", "api_route", "high", true, 19, 22},
-      {"Store", "use_case", "high", true, 31, 32},
+      {"login", "api_route", "high", true, 9, 10},   {"logout", "use_case", "high", true, 14, 15},
+      {"helper", "api_route", "high", true, 19, 22}, {"Store", "use_case", "high", true, 31, 32},
       {"_Cache", "model", "high", false, 24, 25},
   };
   EXPECT_EQ(rows(extract_symbols_py(source, "app.py")), expected);
@@ -138,17 +137,17 @@ TEST(ExtractSymbolsPyTest, SkipsPrivateAndTestsAndFindsRoutesNearDecorators) {
 
 TEST(ExtractSymbolsCsTest, TypesThenMethodsWithFixedWindow) {
   const std::string source =
-      "namespace Shop {\n"                                            // 0
-      "  public class OrderService {\n"                               // 1
-      "    private async Task<List<Order>> LoadAsync(int id) {\n"     // 2
-      "      // keep it private else if (ready)\n"                    // 3
-      "    }\n"                                                       // 4
-      "    public static void Save() { }\n"                           // 5
-      "  }\n"                                                         // 6
-      "  internal class Helper { }\n"                                 // 7
-      "  public sealed partial record Receipt(int Id);\n"             // 8
-      "  private class publicCache { }\n"                             // 9
-      "}\n";                                                          // 10
+      "namespace Shop {\n"                                         // 0
+      "  public class OrderService {\n"                            // 1
+      "    private async Task<List<Order>> LoadAsync(int id) {\n"  // 2
+      "      // keep it private else if (ready)\n"                 // 3
+      "    }\n"                                                    // 4
+      "    public static void Save() { }\n"                        // 5
+      "  }\n"                                                      // 6
+      "  internal class Helper { }\n"                              // 7
+      "  public sealed partial record Receipt(int Id);\n"          // 8
+      "  private class publicCache { }\n"                          // 9
+      "}\n";                                                       // 10
   const std::vector<Row> expected = {
       {"OrderService", "model", "high", true, 1, 10},
       {"Helper", "model", "high", false, 7, 10},
@@ -168,19 +167,19 @@ TEST(ExtractSymbolsCsTest, TypesThenMethodsWithFixedWindow) {
 
 TEST(ExtractSymbolsPhpTest, VisibilityComesFromTheModifiersBeforeFunction) {
   const std::string source =
-      "<?php\n"                                                           // 0
-      "function helper($x) {\n"                                           // 1
-      "  return $x;\n"                                                    // 2
-      "}\n"                                                               // 3
-      "class UserController {\n"                                          // 4
-      "  public function index() {\n"                                     // 5
-      "    return 1;\n"                                                   // 6
-      "  }\n"                                                             // 7
-      "  private static function secret() { }\n"                          // 8
-      "  final public static function make() { }\n"                       // 9
+      "<?php\n"                                                                  // 0
+      "function helper($x) {\n"                                                  // 1
+      "  return $x;\n"                                                           // 2
+      "}\n"                                                                      // 3
+      "class UserController {\n"                                                 // 4
+      "  public function index() {\n"                                            // 5
+      "    return 1;\n"                                                          // 6
+      "  }\n"                                                                    // 7
+      "  private static function secret() { }\n"                                 // 8
+      "  final public static function make() { }\n"                              // 9
       "  protected function guard() { return function ($y) { return $y; }; }\n"  // 10
-      "}\n"                                                               // 11
-      "interface Repo {}\n";                                              // 12
+      "}\n"                                                                      // 11
+      "interface Repo {}\n";                                                     // 12
   const std::vector<Row> expected = {
       // The match begins at the line break before "function", so it
       // counts as line 0.
@@ -198,8 +197,7 @@ TEST(ExtractSymbolsPhpTest, VisibilityComesFromTheModifiersBeforeFunction) {
 TEST(ExtractSymbolsLineModelTest, MatchLineCountsOnlyLineFeeds) {
   // U+2028 and a lone "\r" split `lines` but are not counted for the line
   // of a match, so the range starts on the separator's second half.
-  const std::string separated =
-      "/* a\u2028b */\nexport function late() {\n  return 1;\n}\n";
+  const std::string separated = "/* a\u2028b */\nexport function late() {\n  return 1;\n}\n";
   const std::vector<SymbolDescription> late = extract_symbols_ts(separated, "a.ts");
   const std::vector<Row> late_expected = {{"late", "use_case", "high", true, 1, 4}};
   EXPECT_EQ(rows(late), late_expected);

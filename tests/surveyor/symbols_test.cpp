@@ -17,17 +17,17 @@ TEST(ClassifyTsTest, FirstMatchingRuleWins) {
     const char* confidence;
   };
   const Case cases[] = {
-      {"GET", false, "api_route", "high"},   {"OPTIONS", true, "api_route", "high"},
-      {"Get", true, "use_case", "medium"},   {"GETS", false, "utility", "medium"},
-      {"useAuth", false, "hook", "high"},    {"useÜber", false, "hook", "high"},
-      {"use", true, "use_case", "high"},     {"usex", true, "use_case", "high"},
-      {"use_X", false, "utility", "medium"}, {"user", false, "utility", "medium"},
-      {"formatDate", false, "utility", "medium"},
-      {"App", true, "use_case", "medium"},   {"Émile", true, "use_case", "medium"},
-      {"loadUser", true, "use_case", "high"},
+      {"GET", false, "api_route", "high"},        {"OPTIONS", true, "api_route", "high"},
+      {"Get", true, "use_case", "medium"},        {"GETS", false, "utility", "medium"},
+      {"useAuth", false, "hook", "high"},         {"useÜber", false, "hook", "high"},
+      {"use", true, "use_case", "high"},          {"usex", true, "use_case", "high"},
+      {"use_X", false, "utility", "medium"},      {"user", false, "utility", "medium"},
+      {"formatDate", false, "utility", "medium"}, {"App", true, "use_case", "medium"},
+      {"Émile", true, "use_case", "medium"},      {"loadUser", true, "use_case", "high"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(classify_ts(c.name, c.exported), std::make_pair(std::string(c.type), std::string(c.confidence)))
+    EXPECT_EQ(classify_ts(c.name, c.exported),
+              std::make_pair(std::string(c.type), std::string(c.confidence)))
         << c.name << (c.exported ? " exported" : "");
   }
 }
@@ -43,13 +43,21 @@ TEST(ExtractSymbolsForFileTest, DispatchesOnTheLowerCasedExtension) {
     std::vector<std::string> names;
   };
   const Case cases[] = {
-      {".ts", {"tsFn"}},  {".tsx", {"tsFn"}},          {".js", {"tsFn"}}, {".jsx", {"tsFn"}},
-      {".py", {"py_fn"}}, {".cs", {"CsType"}},         {".php", {"tsFn", "CsType"}},
-      {".go", {}},        {".TS", {}},                  {"", {}},
+      {".ts", {"tsFn"}},
+      {".tsx", {"tsFn"}},
+      {".js", {"tsFn"}},
+      {".jsx", {"tsFn"}},
+      {".py", {"py_fn"}},
+      {".cs", {"CsType"}},
+      {".php", {"tsFn", "CsType"}},
+      {".go", {}},
+      {".TS", {}},
+      {"", {}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> names;
-    for (const SymbolDescription& s : extract_symbols_for_file(source, "f", c.ext)) names.push_back(s.name);
+    for (const SymbolDescription& s : extract_symbols_for_file(source, "f", c.ext))
+      names.push_back(s.name);
     EXPECT_EQ(names, c.names) << c.ext;
   }
 }

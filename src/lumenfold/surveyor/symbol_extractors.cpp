@@ -142,7 +142,6 @@ class SymbolRecorder {
       : content_(content), file_id_(file_id), lines_(common::split_lines(content)) {}
 
   std::string_view content() const { return content_; }
-  const std::vector<std::string_view>& lines() const { return lines_; }
 
   // Whether `name` may still be recorded: not empty and not taken. The first
   // pass that finds a name decides its type.
@@ -158,16 +157,17 @@ class SymbolRecorder {
     return static_cast<int64_t>(find_block_end_py(lines_, static_cast<size_t>(line)));
   }
 
-  void record(std::string_view name, std::string symbol_type, std::string confidence,
+  void record(std::string_view name, std::string_view symbol_type, std::string_view confidence,
               bool exported, int64_t line_start, int64_t line_end) {
     SymbolDescription sym;
     sym.id = std::string(file_id_) + "::" + std::string(name);
     sym.name = std::string(name);
-    sym.symbol_type = std::move(symbol_type);
+    sym.symbol_type = std::string(symbol_type);
     sym.line_start = line_start;
     sym.line_end = line_end;
-    sym.body_hash = body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
-    sym.confidence = std::move(confidence);
+    sym.body_hash =
+        body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
+    sym.confidence = std::string(confidence);
     sym.exported = exported;
     sym.keywords = name_keywords(name);
     names_.insert(sym.name);
@@ -194,7 +194,7 @@ void record_ts_routes(SymbolRecorder& rec) {
   for (const RegexMatch& m : patterns().ts_route.find_all(rec.content()).matches) {
     const int64_t line = counter.line_at(m.start());
     if (!rec.accepts(m.group(1))) continue;
-    rec.record(m.group(1), "api_route", "high", true, line, rec.ts_block_end(line));
+    rec.record(m.group(1), kSymbolApiRoute, kConfidenceHigh, true, line, rec.ts_block_end(line));
   }
 }
 
@@ -207,8 +207,8 @@ void record_ts_functions(SymbolRecorder& rec) {
     const bool exported = m.has(1);
     auto [type, confidence] = classify_ts(name, exported);
     // Route handlers need "export": the route pass alone records them.
-    if (type == "api_route") continue;
-    rec.record(name, std::move(type), std::move(confidence), exported, line, rec.ts_block_end(line));
+    if (type == kSymbolApiRoute) continue;
+    rec.record(name, type, confidence, exported, line, rec.ts_block_end(line));
   }
 }
 
@@ -219,7 +219,7 @@ void record_ts_const_functions(SymbolRecorder& rec) {
     const std::string_view name = m.group(1);
     if (!rec.accepts(name)) continue;
     auto [type, confidence] = classify_ts(name, true);
-    rec.record(name, std::move(type), std::move(confidence), true, line, rec.ts_block_end(line));
+    rec.record(name, type, confidence, true, line, rec.ts_block_end(line));
   }
 }
 
@@ -232,7 +232,7 @@ void record_ts_models(SymbolRecorder& rec, const Regex& pattern, int export_grou
     const std::string_view name = m.group(name_group);
     if (!rec.accepts(name)) continue;
     const bool exported = export_group == 0 || m.has(export_group);
-    rec.record(name, "model", "high", exported, line, rec.ts_block_end(line));
+    rec.record(name, kSymbolModel, kConfidenceHigh, exported, line, rec.ts_block_end(line));
   }
 }
 
@@ -256,9 +256,7 @@ bool is_cs_non_method_name(std::string_view name) {
          std::end(kCsNonMethodNames);
 }
 
-bool is_utf8_continuation(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
-}
+bool is_utf8_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 // The PHP function pattern lets a single white-space character stand in for
 // the visibility keyword, and since "public" is always followed by a space
@@ -281,7 +279,8 @@ bool php_function_is_public(std::string_view content, const RegexMatch& m) {
 
 }  // namespace
 
-std::vector<SymbolDescription> extract_symbols_ts(std::string_view content, std::string_view file_id) {
+std::vector<SymbolDescription> extract_symbols_ts(std::string_view content,
+                                                  std::string_view file_id) {
   SymbolRecorder rec(content, file_id);
   const Patterns& p = patterns();
   record_ts_routes(rec);
@@ -293,7 +292,8 @@ std::vector<SymbolDescription> extract_symbols_ts(std::string_view content, std:
   return rec.take();
 }
 
-std::vector<SymbolDescription> extract_symbols_py(std::string_view content, std::string_view file_id) {
+std::vector<SymbolDescription> extract_symbols_py(std::string_view content,
+                                                  std::string_view file_id) {
   SymbolRecorder rec(content, file_id);
   const std::vector<int64_t> decorator_lines = py_route_decorator_lines(rec);
 
@@ -304,8 +304,9 @@ std::vector<SymbolDescription> extract_symbols_py(std::string_view content, std:
     // Private helpers and tests are not entry points worth indexing.
     if (name.starts_with("_") || name.starts_with("test_")) continue;
     if (!rec.accepts(name)) continue;
-    const char* type = near_any(decorator_lines, line) ? "api_route" : "use_case";
-    rec.record(name, type, "high", true, line, rec.py_block_end(line));
+    const std::string_view type =
+        near_any(decorator_lines, line) ? kSymbolApiRoute : kSymbolUseCase;
+    rec.record(name, type, kConfidenceHigh, true, line, rec.py_block_end(line));
   }
 
   LineCounter class_lines(content);
@@ -313,12 +314,14 @@ std::vector<SymbolDescription> extract_symbols_py(std::string_view content, std:
     const int64_t line = class_lines.line_at(m.start());
     const std::string_view name = m.group(1);
     if (!rec.accepts(name)) continue;
-    rec.record(name, "model", "high", !name.starts_with("_"), line, rec.py_block_end(line));
+    rec.record(name, kSymbolModel, kConfidenceHigh, !name.starts_with("_"), line,
+               rec.py_block_end(line));
   }
   return rec.take();
 }
 
-std::vector<SymbolDescription> extract_symbols_cs(std::string_view content, std::string_view file_id) {
+std::vector<SymbolDescription> extract_symbols_cs(std::string_view content,
+                                                  std::string_view file_id) {
   SymbolRecorder rec(content, file_id);
   const auto window_end = [&](int64_t line) {
     return std::min(rec.last_line(), line + kCsSymbolWindowLines);
@@ -329,7 +332,7 @@ std::vector<SymbolDescription> extract_symbols_cs(std::string_view content, std:
     const int64_t line = type_lines.line_at(m.start());
     if (!rec.accepts(m.group(1))) continue;
     const bool exported = occurs_within(content, m.start(), kCsTypePublicWindow, kPublic);
-    rec.record(m.group(1), "model", "high", exported, line, window_end(line));
+    rec.record(m.group(1), kSymbolModel, kConfidenceHigh, exported, line, window_end(line));
   }
 
   LineCounter method_lines(content);
@@ -338,12 +341,13 @@ std::vector<SymbolDescription> extract_symbols_cs(std::string_view content, std:
     const std::string_view name = m.group(1);
     if (is_cs_non_method_name(name) || !rec.accepts(name)) continue;
     const bool exported = occurs_within(content, m.start(), kCsMethodPublicWindow, kPublic);
-    rec.record(name, "use_case", "high", exported, line, window_end(line));
+    rec.record(name, kSymbolUseCase, kConfidenceHigh, exported, line, window_end(line));
   }
   return rec.take();
 }
 
-std::vector<SymbolDescription> extract_symbols_php(std::string_view content, std::string_view file_id) {
+std::vector<SymbolDescription> extract_symbols_php(std::string_view content,
+                                                   std::string_view file_id) {
   SymbolRecorder rec(content, file_id);
 
   LineCounter function_lines(content);
@@ -351,14 +355,14 @@ std::vector<SymbolDescription> extract_symbols_php(std::string_view content, std
     const int64_t line = function_lines.line_at(m.start());
     if (!rec.accepts(m.group(1))) continue;
     const bool exported = php_function_is_public(content, m);
-    rec.record(m.group(1), "use_case", "high", exported, line, rec.ts_block_end(line));
+    rec.record(m.group(1), kSymbolUseCase, kConfidenceHigh, exported, line, rec.ts_block_end(line));
   }
 
   LineCounter type_lines(content);
   for (const RegexMatch& m : patterns().php_type.find_all(content).matches) {
     const int64_t line = type_lines.line_at(m.start());
     if (!rec.accepts(m.group(1))) continue;
-    rec.record(m.group(1), "model", "high", true, line, rec.ts_block_end(line));
+    rec.record(m.group(1), kSymbolModel, kConfidenceHigh, true, line, rec.ts_block_end(line));
   }
   return rec.take();
 }

@@ -75,8 +75,8 @@ std::vector<std::string> name_keywords(std::string_view name) {
   size_t from = 0;
   while (true) {
     const size_t underscore = name.find('_', from);
-    add(name.substr(from, underscore == std::string_view::npos ? std::string_view::npos
-                                                               : underscore - from));
+    add(name.substr(
+        from, underscore == std::string_view::npos ? std::string_view::npos : underscore - from));
     if (underscore == std::string_view::npos) break;
     from = underscore + 1;
   }

@@ -16,8 +16,8 @@ namespace lumenfold::surveyor {
 namespace {
 
 // Function names that a framework treats as HTTP route handlers.
-constexpr std::array<std::string_view, 7> kHttpMethodNames = {
-    "GET", "POST", "PUT", "PATCH", "DELETE", "HEAD", "OPTIONS"};
+constexpr std::array<std::string_view, 7> kHttpMethodNames = {"GET",    "POST", "PUT",    "PATCH",
+                                                              "DELETE", "HEAD", "OPTIONS"};
 
 // React's convention: a hook is "use" followed by a capital letter.
 constexpr std::string_view kHookPrefix = "use";
@@ -57,13 +57,16 @@ std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content
 }
 
 std::pair<std::string, std::string> classify_ts(std::string_view name, bool exported) {
-  if (is_http_method_name(name)) return {"api_route", "high"};
-  if (is_hook_name(name)) return {"hook", "high"};
-  if (!exported) return {"utility", "medium"};
+  auto result = [](std::string_view type, std::string_view confidence) {
+    return std::make_pair(std::string(type), std::string(confidence));
+  };
+  if (is_http_method_name(name)) return result(kSymbolApiRoute, kConfidenceHigh);
+  if (is_hook_name(name)) return result(kSymbolHook, kConfidenceHigh);
+  if (!exported) return result(kSymbolUtility, kConfidenceMedium);
   // An exported capitalised function is usually a component or a class-like
   // factory rather than a use case, hence the lower confidence.
-  if (upper_at(name, 0)) return {"use_case", "medium"};
-  return {"use_case", "high"};
+  if (upper_at(name, 0)) return result(kSymbolUseCase, kConfidenceMedium);
+  return result(kSymbolUseCase, kConfidenceHigh);
 }
 
 void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges,

@@ -25,6 +25,15 @@ struct SymbolDescription {
   std::vector<std::string> keywords;
 };
 
+// The values of SymbolDescription::symbol_type and ::confidence.
+inline constexpr std::string_view kSymbolApiRoute = "api_route";
+inline constexpr std::string_view kSymbolHook = "hook";
+inline constexpr std::string_view kSymbolUtility = "utility";
+inline constexpr std::string_view kSymbolUseCase = "use_case";
+inline constexpr std::string_view kSymbolModel = "model";
+inline constexpr std::string_view kConfidenceHigh = "high";
+inline constexpr std::string_view kConfidenceMedium = "medium";
+
 // Dispatches on the lower-cased extension: .ts/.tsx/.js/.jsx, .py, .cs and
 // .php have extractors; anything else yields nothing. `content` is the full
 // decoded text.
@@ -40,7 +49,11 @@ std::vector<SymbolDescription> extract_symbols_php(std::string_view content, std
 // (symbol type, confidence) of a TS/JS function.
 std::pair<std::string, std::string> classify_ts(std::string_view name, bool exported);
 
-// Last line of the block starting at line `start`.
+// Last line of the block starting at line `start`. Braces: the first line
+// where every brace opened so far is closed again ("\{" and "\}" do not
+// count), looking at most 400 lines ahead, else start + 100 capped at the
+// last line. Indentation: the last non-blank line before the next def,
+// class or decorator at the same or a lower indentation.
 size_t find_block_end_ts(const std::vector<std::string_view>& lines, size_t start);
 size_t find_block_end_py(const std::vector<std::string_view>& lines, size_t start);
 
