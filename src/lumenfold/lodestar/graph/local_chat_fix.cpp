@@ -1,0 +1,50 @@
+#include "lumenfold/lodestar/graph/local_chat_fix.h"
+
+#include <exception>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/graph/info_graph_cache.h"
+#include "lumenfold/lodestar/graph/retrieval_module.h"
+
+namespace lumenfold::lodestar {
+namespace {
+
+using common::Json;
+
+// The module is outside code: any failure of it means "no local
+// retrieval", never a failed tool call, so this is the one place that
+// catches its exceptions.
+std::optional<Json> ask_module(RetrievalModule& module, const Json& graph,
+                               std::string_view query, int64_t top_files, int64_t top_edges) {
+  try {
+    return module.retrieve(graph, query, top_files, top_edges);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::optional<Json> local_chat_fix(RetrievalModule* module, InfoGraphCache& graphs,
+                                   const Settings& settings, std::string_view query,
+                                   int64_t top_files, int64_t top_edges) {
+  if (module == nullptr) return std::nullopt;
+  std::shared_ptr<const Json> graph = graphs.get(settings);
+  if (!graph) return std::nullopt;
+  std::optional<Json> ranked = ask_module(*module, *graph, query, top_files, top_edges);
+  if (!ranked || !ranked->is_object()) return std::nullopt;
+  auto files = ranked->find("files");
+  auto edges = ranked->find("edges");
+  if (files == ranked->end() || edges == ranked->end()) return std::nullopt;
+
+  Json out = Json::object();
+  out["ok"] = true;
+  out["query"] = std::string(query);
+  out["graph_files"] = std::move(*files);
+  out["graph_edges"] = std::move(*edges);
+  out["grep_hits"] = Json::array();
+  return out;
+}
+
+}  // namespace lumenfold::lodestar
