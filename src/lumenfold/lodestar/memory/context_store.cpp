@@ -1,5 +1,7 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -15,14 +17,15 @@
 // Implementation details
 //
 // The cache holds the normalised entries of the last read together with the
-// file's nanosecond modification time at that read; any write, ours or
+// file's stamp (nanosecond modification time, size, inode) at that read; any
+// write, ours or
 // another process's, changes the time and forces a new read. A save always
 // forgets the cache, so entries that the next read completes (an id made
 // for an entry that has none) come from the file as written.
 //
 // A damaged file is the one case where a plain "read as empty, write the
 // new state" would silently destroy a user's memories. So a save checks what
-// it is about to replace: when the file's time is one at which we saw (or
+// it is about to replace: when the file's stamp is one at which we saw (or
 // wrote) a readable array, nothing needs checking; otherwise the file is
 // read once more, and if it still is not an array it is renamed aside.
 
@@ -60,6 +63,13 @@ fs::path corrupt_copy_name(const fs::path& file, int64_t seconds) {
 ContextStore::ContextStore(fs::path file) : file_(std::move(file)) {}
 ContextStore::~ContextStore() = default;
 
+std::optional<ContextStore::FileStamp> ContextStore::stamp() const {
+  struct stat st {};
+  if (::stat(file_.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+                   static_cast<int64_t>(st.st_size), static_cast<uint64_t>(st.st_ino)};
+}
+
 std::optional<Json> ContextStore::read_array() const {
   std::optional<std::string> text = common::read_file(file_);
   if (!text) return std::nullopt;
@@ -86,16 +96,16 @@ std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epo
     last_load_ = StoreLoad::kMissing;
     return {};
   }
-  std::optional<int64_t> mtime = common::mtime_ns(file_);
-  if (cached_ && mtime && *mtime == cached_mtime_ns_) {
+  std::optional<FileStamp> version = stamp();
+  if (cached_ && version && version == cached_stamp_) {
     last_load_ = StoreLoad::kCached;
     return *cached_;
   }
   std::optional<Json> items = read_array();
   if (items && items->size() > kMaxContextEntries) {
-    sound_mtime_ns_ = mtime;  // an array: nothing to set aside
+    sound_stamp_ = version;  // an array: nothing to set aside
     save(object_items(*items), now_epoch);
-    mtime = common::mtime_ns(file_);
+    version = stamp();
     items = read_array();
   }
   if (!items) {
@@ -103,11 +113,11 @@ std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epo
     return {};
   }
   std::vector<Json> entries = normalize_all(*items, symbols, now_epoch);
-  sound_mtime_ns_ = mtime;
-  // Without a time there is nothing to validate a cached copy against.
-  if (mtime) {
+  sound_stamp_ = version;
+  // Without a stamp there is nothing to validate a cached copy against.
+  if (version) {
     cached_ = entries;
-    cached_mtime_ns_ = *mtime;
+    cached_stamp_ = version;
   }
   last_load_ = StoreLoad::kLoaded;
   return entries;
@@ -116,8 +126,8 @@ std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epo
 void ContextStore::set_aside_if_damaged(double now_epoch) {
   std::error_code ec;
   if (!fs::exists(file_, ec)) return;
-  std::optional<int64_t> mtime = common::mtime_ns(file_);
-  if (mtime && mtime == sound_mtime_ns_) return;
+  std::optional<FileStamp> version = stamp();
+  if (version && version == sound_stamp_) return;
   if (read_array()) return;
   fs::path aside = corrupt_copy_name(file_, whole_seconds(now_epoch));
   fs::rename(file_, aside, ec);
@@ -130,7 +140,7 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
 
 void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   cached_.reset();
-  cached_mtime_ns_ = -1;
+  cached_stamp_.reset();
   std::error_code ec;
   if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
   if (ec) throw std::runtime_error("cannot create " + file_.parent_path().string() + ": " + ec.message());
@@ -143,7 +153,7 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   if (std::optional<std::string> error = common::write_file_atomically(file_, common::dump_indented(doc))) {
     throw std::runtime_error("cannot write " + file_.string() + ": " + *error);
   }
-  sound_mtime_ns_ = common::mtime_ns(file_);
+  sound_stamp_ = stamp();
 }
 
 }  // namespace lumenfold::lodestar

@@ -6,7 +6,7 @@
 //
 // One ContextStore per server, owned by the server state. It keeps the
 // normalised entries of the last read, valid while the file's modification
-// time (in nanoseconds) is unchanged, so the many loads of one tool call
+// time (in nanoseconds), size and inode are unchanged, so the many loads of one tool call
 // parse the file at most once after each save. Not thread-safe: the server
 // runs one tool call at a time.
 //
@@ -58,6 +58,18 @@ class ContextStore {
   StoreLoad last_load() const { return last_load_; }
 
  private:
+  // What identifies one version of the file. File times are only as fine
+  // as the kernel's clock tick, so two writes within one tick can share a
+  // time; the size and the inode (a new one for every atomic replace) tell
+  // most such versions apart.
+  struct FileStamp {
+    int64_t mtime_ns = 0;
+    int64_t size = 0;
+    uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  // nullopt when the file cannot be examined.
+  std::optional<FileStamp> stamp() const;
   // The file's entries parsed as a JSON array, or nullopt.
   std::optional<common::Json> read_array() const;
   std::vector<common::Json> normalize_all(const common::Json& items, const SymbolLookup& symbols,
@@ -66,10 +78,10 @@ class ContextStore {
 
   std::filesystem::path file_;
   std::optional<std::vector<common::Json>> cached_;
-  int64_t cached_mtime_ns_ = -1;
-  // The modification time at which the file last held a readable array (read
-  // by us or written by us): a save over it needs no further check.
-  std::optional<int64_t> sound_mtime_ns_;
+  std::optional<FileStamp> cached_stamp_;
+  // The version of the file last known to hold a readable array (read by us
+  // or written by us): a save over it needs no further check.
+  std::optional<FileStamp> sound_stamp_;
   StoreLoad last_load_ = StoreLoad::kMissing;
 };
 
