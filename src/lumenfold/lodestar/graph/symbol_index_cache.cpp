@@ -14,13 +14,14 @@ std::shared_ptr<const SymbolIndex> SymbolIndexCache::get(const std::filesystem::
   if (!mtime) return std::make_shared<const SymbolIndex>();
   if (index_ && *mtime == mtime_ns_ && path == path_) return index_;
 
-  // A file that is not a JSON object is remembered as the empty index, so
-  // it is not parsed again until it changes.
+  // Text that is not JSON is tried again on the next call. JSON that is
+  // not an object is remembered as the empty index until the file changes.
   std::optional<std::string> text = common::read_file(path);
   if (!text) return std::make_shared<const SymbolIndex>();
   std::optional<common::Json> doc = parse_document(*text);
   text.reset();
-  index_ = std::make_shared<const SymbolIndex>(doc ? std::move(*doc) : common::Json::object());
+  if (!doc) return std::make_shared<const SymbolIndex>();
+  index_ = std::make_shared<const SymbolIndex>(std::move(*doc));
   mtime_ns_ = *mtime;
   path_ = path;
   return index_;
