@@ -52,28 +52,43 @@ class ParseRelationsTest : public ::testing::Test {
 
 TEST_F(ParseRelationsTest, ImportsAndRequiresAsWritten) {
   expect_cases({
-      {"named import", "src/a.ts", "import { api } from '../lib/api';\n",
+      {"named import",
+       "src/a.ts",
+       "import { api } from '../lib/api';\n",
        {{"imports", "../lib/api"}}},
-      {"default import seen twice", "src/b.tsx", "import React from 'react';\n",
+      {"default import seen twice",
+       "src/b.tsx",
+       "import React from 'react';\n",
        {{"imports", "react"}, {"imports", "React"}}},
-      {"spaces around the names may span lines", "src/c.ts", "import\nReact from \"react\"\n",
+      {"spaces around the names may span lines",
+       "src/c.ts",
+       "import\nReact from \"react\"\n",
        {{"imports", "react"}, {"imports", "React"}}},
       {"multi-line import list", "src/d.ts", "import {\n  a,\n  b\n} from 'x';\n", {}},
-      {"commonjs require", "src/e.js", "const cfg = require('./config');\n",
+      {"commonjs require",
+       "src/e.js",
+       "const cfg = require('./config');\n",
        {{"requires", "./config"}}},
-      {"python imports", "pkg/f.py", "from .models import User\nimport os.path\n",
+      {"python imports",
+       "pkg/f.py",
+       "from .models import User\nimport os.path\n",
        {{"imports", "os.path"}, {"imports", ".models"}}},
-      {"go import block: first entry only", "cmd/main.go",
-       "package main\n\nimport (\n\t\"fmt\"\n\t\"net/http\"\n\t\"os\"\n)\n", {{"imports", "fmt"}}},
+      {"go import block: first entry only",
+       "cmd/main.go",
+       "package main\n\nimport (\n\t\"fmt\"\n\t\"net/http\"\n\t\"os\"\n)\n",
+       {{"imports", "fmt"}}},
       {"go single import", "cmd/one.go", "import \"strings\"\n", {{"imports", "strings"}}},
-      {"same import twice is kept twice", "g.py", "import os\nimport os\n",
+      {"same import twice is kept twice",
+       "g.py",
+       "import os\nimport os\n",
        {{"imports", "os"}, {"imports", "os"}}},
   });
 }
 
 TEST_F(ParseRelationsTest, StepsComeInOrder) {
   expect_cases({
-      {"all generic steps", "src/all.ts",
+      {"all generic steps",
+       "src/all.ts",
        "import \"./polyfill.js\";\nimport React from 'react';\nconst x = require('lodash');\n"
        "from pkg.sub import thing\n",
        {{"imports", "./polyfill.js"},
@@ -87,29 +102,37 @@ TEST_F(ParseRelationsTest, StepsComeInOrder) {
 
 TEST_F(ParseRelationsTest, LanguageRulesTestTheExtensionCaseSensitively) {
   expect_cases({
-      {"swift", "App/View.swift", "import UIKit.UIView\n",
+      {"swift",
+       "App/View.swift",
+       "import UIKit.UIView\n",
        {{"imports", "UIKit.UIView"}, {"imports", "UIKit"}}},
-      {"upper-case swift", "App/Other.SWIFT", "import UIKit.UIView\n",
+      {"upper-case swift",
+       "App/Other.SWIFT",
+       "import UIKit.UIView\n",
        {{"imports", "UIKit.UIView"}}},
       {"c#", "Program.cs", "using System.Text;\n", {{"imports", "System.Text"}}},
       {"upper-case c#", "Other.CS", "using System.Text;\n", {}},
-      {"xaml: first class only", "Views/Main.xaml",
+      {"xaml: first class only",
+       "Views/Main.xaml",
        "<Window x:Class=\"MyApp.Views.MainWindow\">\n<Page x:Class=\"Other.Page\"/>\n",
        {{"references", "MyApp.Views.MainWindow"}}},
-      {"upper-case xaml", "Views/Other.XAML", "<Window x:Class=\"MyApp.Views.MainWindow\">\n",
-       {}},
+      {"upper-case xaml", "Views/Other.XAML", "<Window x:Class=\"MyApp.Views.MainWindow\">\n", {}},
   });
 }
 
 TEST_F(ParseRelationsTest, PathMentionsNeedASlash) {
   expect_cases({
-      {"markdown mentions", "docs/index.md", "See docs/setup.md and README.md.\n",
+      {"markdown mentions",
+       "docs/index.md",
+       "See docs/setup.md and README.md.\n",
        {{"references", "docs/setup.md"}}},
       {"web addresses",
        "notes.md",
        "Get http://localhost/scripts/app.py or https://example.com/tools/app.py\n",
        {{"references", "//localhost/scripts/app.py"}, {"references", "com/tools/app.py"}}},
-      {"first extension alternative wins", "cfg.yaml", "load cfg/a.json and ui/b.tsx\n",
+      {"first extension alternative wins",
+       "cfg.yaml",
+       "load cfg/a.json and ui/b.tsx\n",
        {{"references", "cfg/a.js"}, {"references", "ui/b.ts"}}},
   });
 }
@@ -126,7 +149,9 @@ TEST_F(ParseRelationsTest, PathologicalTextsFinish) {
       {"only single quotes", "q.ts", std::string(300000, '\''), {}},
       {"only backslashes", "b.cs", std::string(300000, '\\'), {}},
       {"long identifier without extension", "id.md", identifier, {}},
-      {"long identifier with extension", "id2.md", identifier + "x.md",
+      {"long identifier with extension",
+       "id2.md",
+       identifier + "x.md",
        {{"references", identifier + "x.md"}}},
       {"repeated import keyword", "imp.ts", imports, {{"imports", "import"}}},
   });

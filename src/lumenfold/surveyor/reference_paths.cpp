@@ -24,8 +24,8 @@ constexpr std::array<std::string_view, 11> kExtensions = {
 // The spelled-out class [A-Za-z0-9_\-\/]: ASCII only, so a non-ASCII code
 // point (any byte >= 0x80) ends a run.
 bool in_path_class(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '_' || c == '-' || c == '/';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '/';
 }
 
 // Length of the first extension alternative at `pos`, 0 when none fits.

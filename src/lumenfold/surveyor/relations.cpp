@@ -26,15 +26,15 @@ constexpr std::string_view kReferences = "references";
 
 struct RelationPatterns {
   // import "fmt", and the first entry of import ( "fmt" ... ).
-  Regex quoted_import{R"(import\s+\(?\s*"([^"]+)")"};
+  Regex quoted_import{R"re(import\s+\(?\s*"([^"]+)")re"};
   // import x from 'y' on one line (the spaces around may span lines).
-  Regex es_import{R"(import\s+.*?\s+from\s+[\'"]([^\'"]+)[\'"])"};
-  Regex require_call{R"(require\([\'"]([^\'"]+)[\'"]\))"};
-  Regex dotted_import{R"(^\s*import\s+([a-zA-Z0-9_\.]+))", common::kRegexMultiline};
-  Regex from_import{R"(^\s*from\s+([a-zA-Z0-9_\.]+)\s+import\s+)", common::kRegexMultiline};
-  Regex swift_import{R"(^import\s+([A-Za-z_]\w*))", common::kRegexMultiline};
-  Regex cs_using{R"(^using\s+([\w.]+))", common::kRegexMultiline};
-  Regex xaml_class{R"(x:Class="([\w.]+)")"};
+  Regex es_import{R"re(import\s+.*?\s+from\s+[\'"]([^\'"]+)[\'"])re"};
+  Regex require_call{R"re(require\([\'"]([^\'"]+)[\'"]\))re"};
+  Regex dotted_import{R"re(^\s*import\s+([a-zA-Z0-9_\.]+))re", common::kRegexMultiline};
+  Regex from_import{R"re(^\s*from\s+([a-zA-Z0-9_\.]+)\s+import\s+)re", common::kRegexMultiline};
+  Regex swift_import{R"re(^import\s+([A-Za-z_]\w*))re", common::kRegexMultiline};
+  Regex cs_using{R"re(^using\s+([\w.]+))re", common::kRegexMultiline};
+  Regex xaml_class{R"re(x:Class="([\w.]+)")re"};
 };
 
 // Compiled once, on first use; never changed afterwards.

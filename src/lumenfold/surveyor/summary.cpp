@@ -36,25 +36,26 @@ constexpr size_t kMaxNames = 5;
 constexpr size_t kShownNames = 4;
 
 // Path pieces too generic to say what a file is about.
-constexpr std::array<std::string_view, 6> kGenericPathPieces = {"src",  "lib", "app",
-                                                                "pkg",  "main", "index"};
+constexpr std::array<std::string_view, 6> kGenericPathPieces = {"src", "lib",  "app",
+                                                                "pkg", "main", "index"};
 
 struct SummaryPatterns {
-  Regex py_docstring{R"(^\s*(?:\'\'\'|""")([^\'\"]{8,200}?)(?:\'\'\'|"""))", common::kRegexDotAll};
-  Regex js_doc_comment{R"(\s*/\*\*?\s*(.*?)\*/)", common::kRegexDotAll};
-  Regex whitespace_run{R"(\s+)"};
+  Regex py_docstring{R"re(^\s*(?:\'\'\'|""")([^\'\"]{8,200}?)(?:\'\'\'|"""))re",
+                     common::kRegexDotAll};
+  Regex js_doc_comment{R"re(\s*/\*\*?\s*(.*?)\*/)re", common::kRegexDotAll};
+  Regex whitespace_run{R"re(\s+)re"};
 
-  Regex py_names{R"(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))",
+  Regex py_names{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))re",
                  common::kRegexMultiline};
   Regex js_names{
-      R"((?:export\s+)?(?:async\s+)?function\s+([A-Za-z_]\w*)|(?:export\s+)?class\s+([A-Za-z_]\w*))",
+      R"re((?:export\s+)?(?:async\s+)?function\s+([A-Za-z_]\w*)|(?:export\s+)?class\s+([A-Za-z_]\w*))re",
       common::kRegexMultiline};
-  Regex cs_names{R"((?:class|interface|enum|struct|record)\s+([A-Za-z_]\w*))"};
-  Regex xaml_class{R"(x:Class="[\w.]*\.([A-Za-z_]\w*)")"};
-  Regex xaml_name{R"(x:Name="([A-Za-z_]\w*)")"};
+  Regex cs_names{R"re((?:class|interface|enum|struct|record)\s+([A-Za-z_]\w*))re"};
+  Regex xaml_class{R"re(x:Class="[\w.]*\.([A-Za-z_]\w*)")re"};
+  Regex xaml_name{R"re(x:Name="([A-Za-z_]\w*)")re"};
 
-  Regex path_separator{R"([/\\])"};
-  Regex trailing_extension{R"(\.\w+$)"};
+  Regex path_separator{R"re([/\\])re"};
+  Regex trailing_extension{R"re(\.\w+$)re"};
 };
 
 // Compiled once, on first use; never changed afterwards.
