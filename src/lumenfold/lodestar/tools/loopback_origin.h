@@ -1,0 +1,16 @@
+#pragma once
+// The defence against DNS rebinding: the server listens on every interface,
+// but a browser page of another site must never reach it. Browsers name the
+// page's site in the Origin header; agents, hooks and curl send none.
+
+#include <string_view>
+
+namespace lumenfold::lodestar {
+
+// Whether `origin` (an Origin header's value, "scheme://host[:port]") names
+// a page served from this machine: scheme http or https, and host
+// "localhost" (any case), an IPv4 address in 127.0.0.0/8 or "[::1]".
+// Anything else, "null" and malformed values included, is refused.
+bool is_loopback_origin(std::string_view origin);
+
+}  // namespace lumenfold::lodestar
