@@ -1,0 +1,93 @@
+#include "lumenfold/tsl/corpus.h"
+
+#include <filesystem>
+#include <unordered_map>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+#include "lumenfold/common/hash.h"
+#include "lumenfold/surveyor/scan.h"
+
+namespace lumenfold::tsl {
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+const Json& member_list(const Json& doc, const char* key) {
+  static const Json kEmpty = Json::array();
+  if (!doc.is_object()) return kEmpty;
+  auto it = doc.find(key);
+  return it != doc.end() && it->is_array() ? *it : kEmpty;
+}
+
+// The file's text from disk; the node's stored (cut) content otherwise.
+std::string file_text(const fs::path& root, const std::string& id, const Json& node) {
+  if (!root.empty()) {
+    int64_t size = 0;
+    std::optional<std::string> text = surveyor::read_source_text(root / id, &size);
+    if (text) return std::move(*text);
+  }
+  return common::get_text(node, "content");
+}
+
+CorpusFile make_file(const fs::path& root, const Json& node, std::string id) {
+  CorpusFile f;
+  f.ext = common::get_text(node, "ext");
+  f.summary = common::get_text(node, "summary");
+  auto size = node.find("size");
+  if (size != node.end()) f.size = common::as_integer(*size).value_or(0);
+  f.text = file_text(root, id, node);
+  if (f.size <= 0) f.size = static_cast<int64_t>(f.text.size());
+  f.id = std::move(id);
+  return f;
+}
+
+}  // namespace
+
+Corpus load_corpus(const Json& graph) {
+  Corpus corpus;
+  corpus.root = common::get_text(graph, "root");
+  fs::path root(corpus.root);
+  std::unordered_map<std::string, size_t> by_id;
+  for (const Json& node : member_list(graph, "nodes")) {
+    if (!node.is_object()) continue;
+    std::string id = common::get_text(node, "id");
+    if (id.empty()) continue;
+    std::string kind = common::get_text(node, "kind");
+    if (kind == "file") {
+      if (by_id.count(id)) continue;
+      by_id.emplace(id, corpus.files.size());
+      corpus.files.push_back(make_file(root, node, std::move(id)));
+    } else if (kind == "symbol") {
+      auto owner = by_id.find(common::get_text(node, "path"));
+      if (owner != by_id.end()) corpus.files[owner->second].symbol_ids.push_back(std::move(id));
+    }
+  }
+  for (const Json& edge : member_list(graph, "edges")) {
+    if (!edge.is_object()) continue;
+    CorpusEdge e{common::get_text(edge, "from"), common::get_text(edge, "to"), common::get_text(edge, "rel")};
+    if (e.from.empty() || e.to.empty() || e.rel == "contains") continue;
+    corpus.edges.push_back(std::move(e));
+  }
+  return corpus;
+}
+
+std::string graph_fingerprint(const Json& graph) {
+  std::string key = common::get_text(graph, "root");
+  key += '\n';
+  for (const Json& node : member_list(graph, "nodes")) {
+    if (!node.is_object() || common::get_text(node, "kind") != "file") continue;
+    key += common::get_text(node, "id");
+    key += '\t';
+    key += common::get_text(node, "file_hash");
+    key += '\t';
+    auto size = node.find("size");
+    if (size != node.end()) key += common::made_text(*size);
+    key += '\n';
+  }
+  return common::md5_hex(key);
+}
+
+}  // namespace lumenfold::tsl

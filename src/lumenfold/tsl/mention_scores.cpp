@@ -1,0 +1,186 @@
+#include "lumenfold/tsl/mention_scores.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace lumenfold::tsl {
+namespace {
+
+// A path of two or more components rarely ends more than one file id; a
+// bare file name ("widgets.py") may name any of several.
+constexpr double kFullPathStrength = 1.0;
+constexpr double kBareNameStrength = 0.5;
+// Each further frame or mention of the same file adds a little.
+constexpr double kRepeatBonus = 0.15;
+constexpr double kMaxRepeatBonus = 0.45;
+// A frame whose function the file defines confirms the path.
+constexpr double kFrameFunctionBonus = 0.25;
+// A dotted name that is a module, or whose attribute a package's file
+// defines.
+constexpr double kModuleStrength = 0.8;
+constexpr double kPackageInitShare = 0.25;
+constexpr double kAttributeBonus = 0.25;
+// A dotted name needs this many components naming a module to count: one
+// alone ("forms", "utils") fits too many modules.
+constexpr size_t kMinModuleComponents = 2;
+// How much each kind of definition says about a file.
+constexpr double kClassDefStrength = 1.0;
+constexpr double kFunctionDefStrength = 0.85;
+constexpr double kAssignmentDefStrength = 0.6;
+// A name defined in more than this share of the files is generic
+// (__init__, save, get) and tells nothing.
+constexpr double kMaxDefinerShare = 0.05;
+// Owner.member written in the query and defined just so.
+constexpr double kMemberStrength = 1.2;
+
+double kind_strength(DefKind kind) {
+  switch (kind) {
+    case DefKind::kClass:
+      return kClassDefStrength;
+    case DefKind::kFunction:
+      return kFunctionDefStrength;
+    case DefKind::kAssignment:
+      return kAssignmentDefStrength;
+  }
+  return kAssignmentDefStrength;
+}
+
+// 1 for a name only one file defines, falling towards 0 as more do.
+double specificity(size_t definers, size_t doc_count) {
+  double n = static_cast<double>(std::max<size_t>(doc_count, 2));
+  return std::log(1.0 + n / static_cast<double>(definers)) / std::log(1.0 + n);
+}
+
+std::vector<std::string_view> split_dots(std::string_view text) {
+  std::vector<std::string_view> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('.', start);
+    if (end == std::string_view::npos) end = text.size();
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool defines(const DefIndex& defs, std::string_view name, uint32_t doc) {
+  for (const DefHit& h : defs.definers(name)) {
+    if (h.doc == doc) return true;
+  }
+  return false;
+}
+
+class SignalBuilder {
+ public:
+  SignalBuilder(const PathIndex& paths, const DefIndex& defs, size_t doc_count)
+      : paths_(paths), defs_(defs), doc_count_(doc_count) {
+    s_.path.assign(doc_count, 0);
+    s_.module.assign(doc_count, 0);
+    s_.defs.assign(doc_count, 0);
+    s_.named.assign(doc_count, false);
+    path_hits_.assign(doc_count, 0);
+  }
+
+  void add_path(const PathMention& p) {
+    PathMatch m = paths_.match_path(p.path);
+    if (m.docs.empty()) return;
+    double base = (m.components >= 2 ? kFullPathStrength : kBareNameStrength) / static_cast<double>(m.docs.size());
+    for (uint32_t doc : m.docs) {
+      double strength = base;
+      if (!p.function.empty() && defines(defs_, p.function, doc)) strength += kFrameFunctionBonus * base;
+      raise(s_.path, doc, strength);
+      ++path_hits_[doc];
+      s_.named[doc] = true;
+    }
+  }
+
+  void add_dotted(std::string_view dotted) {
+    std::vector<std::string_view> parts = split_dots(dotted);
+    add_members(parts);
+    PathMatch m = paths_.match_module(dotted);
+    if (m.docs.empty() || m.components < kMinModuleComponents) return;
+    double share = kModuleStrength / static_cast<double>(m.docs.size());
+    bool names_module = m.components == parts.size();
+    for (uint32_t doc : m.docs) {
+      std::string_view dir = paths_.directory_of(doc);
+      bool package = is_package_init(doc);
+      if (names_module || !package) {
+        raise(s_.module, doc, share);
+        s_.named[doc] = true;
+        if (!names_module && defines(defs_, parts[m.components], doc)) raise(s_.module, doc, share + kAttributeBonus);
+        continue;
+      }
+      raise(s_.module, doc, share * kPackageInitShare);
+      add_package_attribute(dir, parts[m.components], share);
+    }
+  }
+
+  void add_name(const NameMention& n) {
+    const std::vector<DefHit>& hits = defs_.definers(n.name);
+    if (hits.empty() || static_cast<double>(hits.size()) > kMaxDefinerShare * static_cast<double>(doc_count_) + 1) {
+      return;
+    }
+    double spec = specificity(hits.size(), doc_count_);
+    double repeats = 1.0 + 0.3 * std::log(static_cast<double>(std::max(n.count, 1)));
+    for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind) * repeats;
+  }
+
+  MentionSignals take() {
+    for (size_t doc = 0; doc < doc_count_; ++doc) {
+      if (path_hits_[doc] > 1) s_.path[doc] += std::min(kMaxRepeatBonus, kRepeatBonus * (path_hits_[doc] - 1));
+    }
+    return std::move(s_);
+  }
+
+ private:
+  static void raise(std::vector<double>& v, uint32_t doc, double value) { v[doc] = std::max(v[doc], value); }
+
+  bool is_package_init(uint32_t doc) const {
+    std::string_view dir = paths_.directory_of(doc);
+    return paths_.find(dir.empty() ? "__init__.py" : std::string(dir) + "/__init__.py") == doc;
+  }
+
+  // "pkg.Name" where pkg is a package: the files of the package that
+  // define Name.
+  void add_package_attribute(std::string_view dir, std::string_view attr, double share) {
+    std::vector<uint32_t> inside;
+    for (const DefHit& h : defs_.definers(attr)) {
+      std::string_view id_dir = paths_.directory_of(h.doc);
+      if (id_dir == dir || (id_dir.starts_with(dir) && id_dir.size() > dir.size() && id_dir[dir.size()] == '/')) {
+        inside.push_back(h.doc);
+      }
+    }
+    for (uint32_t doc : inside) raise(s_.module, doc, share / static_cast<double>(inside.size()));
+  }
+
+  // Every "Owner.member" pair of the dotted name.
+  void add_members(const std::vector<std::string_view>& parts) {
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+      const std::vector<DefHit>& hits = defs_.member_definers(parts[i], parts[i + 1]);
+      if (hits.empty()) continue;
+      double strength = kMemberStrength * specificity(hits.size(), doc_count_);
+      for (const DefHit& h : hits) s_.defs[h.doc] += strength;
+    }
+  }
+
+  const PathIndex& paths_;
+  const DefIndex& defs_;
+  size_t doc_count_;
+  MentionSignals s_;
+  std::vector<int> path_hits_;
+};
+
+}  // namespace
+
+MentionSignals score_mentions(const QueryMentions& mentions, const PathIndex& paths, const DefIndex& defs,
+                              size_t doc_count) {
+  SignalBuilder b(paths, defs, doc_count);
+  for (const PathMention& p : mentions.paths) b.add_path(p);
+  for (const std::string& d : mentions.dotted) b.add_dotted(d);
+  for (const NameMention& n : mentions.names) b.add_name(n);
+  return b.take();
+}
+
+}  // namespace lumenfold::tsl

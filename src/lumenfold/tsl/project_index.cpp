@@ -1,0 +1,69 @@
+#include "lumenfold/tsl/project_index.h"
+
+#include "lumenfold/tsl/source_defs.h"
+#include "lumenfold/tsl/test_files.h"
+#include "lumenfold/tsl/tokenizer.h"
+
+namespace lumenfold::tsl {
+namespace {
+
+// The id without its extension: "py" in every path says nothing.
+std::string_view id_without_extension(std::string_view id) {
+  size_t slash = id.rfind('/');
+  size_t dot = id.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return id;
+  return id.substr(0, dot);
+}
+
+}  // namespace
+
+ProjectIndex::ProjectIndex(Corpus corpus) : terms_(default_bm25_params()) {
+  std::vector<std::string> ids;
+  std::vector<std::vector<SourceDef>> defs;
+  ids.reserve(corpus.files.size());
+  defs.reserve(corpus.files.size());
+  for (CorpusFile& file : corpus.files) {
+    defs.push_back(extract_source_defs(file.text, file.ext));
+    index_file(file, defs.back());
+    ids.push_back(file.id);
+    std::string().swap(file.text);
+  }
+  terms_.finish();
+  paths_ = std::make_unique<PathIndex>(ids);
+  defs_ = std::make_unique<DefIndex>(defs);
+  resolve_edges(std::move(corpus.edges));
+}
+
+void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDef>& defs) {
+  terms_.begin_doc();
+  for_each_term(id_without_extension(file.id), [&](std::string_view t) { terms_.add(kPathField, t); });
+  for (const SourceDef& d : defs) {
+    for_each_term(d.name, [&](std::string_view t) { terms_.add(kDefField, t); });
+  }
+  for_each_term(file.text, [&](std::string_view t) { terms_.add(kTextField, t); });
+  for_each_term(file.summary, [&](std::string_view t) { terms_.add(kTextField, t); });
+  terms_.end_doc();
+
+  IndexedFile f;
+  f.id = file.id;
+  f.summary = file.summary;
+  f.symbol_ids = file.symbol_ids;
+  f.size = file.size;
+  f.is_test = is_test_file(file.id);
+  files_.push_back(std::move(f));
+}
+
+void ProjectIndex::resolve_edges(std::vector<CorpusEdge> edges) {
+  edges_of_.assign(files_.size(), {});
+  for (CorpusEdge& e : edges) {
+    std::optional<uint32_t> from = paths_->find(e.from);
+    if (!from) continue;
+    std::optional<uint32_t> to = paths_->resolve(*from, e.to);
+    uint32_t n = static_cast<uint32_t>(edges_.size());
+    edges_of_[*from].push_back(n);
+    if (to && *to != *from) edges_of_[*to].push_back(n);
+    edges_.push_back({std::move(e), *from, to});
+  }
+}
+
+}  // namespace lumenfold::tsl

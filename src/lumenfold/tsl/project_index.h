@@ -1,0 +1,62 @@
+#pragma once
+// Everything the ranker looks up for one version of a project: the term
+// index over paths, defined names and texts, the path and module index,
+// the definition index and the relation edges resolved to files. Built once
+// from a corpus; read-only afterwards.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lumenfold/tsl/corpus.h"
+#include "lumenfold/tsl/def_index.h"
+#include "lumenfold/tsl/path_index.h"
+#include "lumenfold/tsl/term_index.h"
+
+namespace lumenfold::tsl {
+
+struct IndexedFile {
+  std::string id;
+  std::string summary;
+  std::vector<std::string> symbol_ids;
+  int64_t size = 0;
+  bool is_test = false;
+};
+
+struct ResolvedEdge {
+  CorpusEdge edge;  // as the graph holds it
+  uint32_t from_doc;
+  std::optional<uint32_t> to_doc;  // the file the target names, when one does
+};
+
+class ProjectIndex {
+ public:
+  // Indexes `corpus`; the file texts are dropped once indexed.
+  explicit ProjectIndex(Corpus corpus);
+  ProjectIndex(const ProjectIndex&) = delete;
+  ProjectIndex& operator=(const ProjectIndex&) = delete;
+
+  size_t doc_count() const { return files_.size(); }
+  const std::vector<IndexedFile>& files() const { return files_; }
+  const TermIndex& terms() const { return terms_; }
+  const PathIndex& paths() const { return *paths_; }
+  const DefIndex& defs() const { return *defs_; }
+  const std::vector<ResolvedEdge>& edges() const { return edges_; }
+  // Indices into edges() of the edges from or to each doc.
+  const std::vector<std::vector<uint32_t>>& edges_of() const { return edges_of_; }
+
+ private:
+  void index_file(const CorpusFile& file, const std::vector<SourceDef>& defs);
+  void resolve_edges(std::vector<CorpusEdge> edges);
+
+  std::vector<IndexedFile> files_;
+  TermIndex terms_;
+  std::unique_ptr<PathIndex> paths_;
+  std::unique_ptr<DefIndex> defs_;
+  std::vector<ResolvedEdge> edges_;
+  std::vector<std::vector<uint32_t>> edges_of_;
+};
+
+}  // namespace lumenfold::tsl

@@ -1,0 +1,72 @@
+#include "lumenfold/tsl/ranker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "lumenfold/tsl/mention_scores.h"
+#include "lumenfold/tsl/query_mentions.h"
+#include "lumenfold/tsl/test_files.h"
+#include "lumenfold/tsl/tokenizer.h"
+
+namespace lumenfold::tsl {
+namespace {
+
+// Weights of the mention signals against the scaled text score (whose best
+// file has 1): a path written in the query outweighs any amount of shared
+// vocabulary.
+constexpr double kPathWeight = 1.2;
+constexpr double kModuleWeight = 0.8;
+constexpr double kDefWeight = 0.8;
+// Cap on the path signal: many frames through one file are not more
+// certain than a few.
+constexpr double kMaxPathSignal = 1.5;
+// Scale of the definition evidence before it saturates: about two
+// specific names defined in a file make it nearly certain.
+constexpr double kDefSaturation = 1.5;
+// Test files keep this share of their score unless the query is about
+// tests or names the file itself.
+constexpr double kTestFileFactor = 0.3;
+
+double saturate(double x, double scale) { return 1.0 - std::exp(-x / scale); }
+
+}  // namespace
+
+std::vector<WeightedTerm> weigh_query_terms(std::string_view query) {
+  std::map<std::string, int> counts;
+  for_each_term(query, [&](std::string_view t) { ++counts[std::string(t)]; });
+  std::vector<WeightedTerm> terms;
+  terms.reserve(counts.size());
+  for (auto& [term, n] : counts) terms.push_back({term, 1.0 + std::log(static_cast<double>(n))});
+  return terms;
+}
+
+std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query) {
+  size_t n = index.doc_count();
+  std::vector<double> text(n, 0);
+  index.terms().score(weigh_query_terms(query), text);
+  double best_text = n == 0 ? 0 : *std::max_element(text.begin(), text.end());
+  MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), n);
+  bool about_tests = query_is_about_tests(query);
+
+  std::vector<RankedFile> ranked;
+  for (uint32_t doc = 0; doc < n; ++doc) {
+    RankedFile r;
+    r.doc = doc;
+    r.text = best_text > 0 ? text[doc] / best_text : 0;
+    r.path = std::min(m.path[doc], kMaxPathSignal);
+    r.module = m.module[doc];
+    r.defs = saturate(m.defs[doc], kDefSaturation);
+    r.score = r.text + kPathWeight * r.path + kModuleWeight * r.module + kDefWeight * r.defs;
+    if (index.files()[doc].is_test && !about_tests && !m.named[doc]) r.score *= kTestFileFactor;
+    if (r.score > 0) ranked.push_back(r);
+  }
+  const std::vector<IndexedFile>& files = index.files();
+  std::sort(ranked.begin(), ranked.end(), [&](const RankedFile& a, const RankedFile& b) {
+    if (a.score != b.score) return a.score > b.score;
+    return files[a.doc].id < files[b.doc].id;
+  });
+  return ranked;
+}
+
+}  // namespace lumenfold::tsl

@@ -1,0 +1,88 @@
+// tsl-rank: ranks the files of a project for one query read from standard
+// input and prints their ids, best first, one a line. Scans the project
+// in-process, so it needs nothing but the directory.
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/surveyor/scan.h"
+#include "lumenfold/tsl/corpus.h"
+#include "lumenfold/tsl/project_index.h"
+#include "lumenfold/tsl/ranker.h"
+
+namespace fs = std::filesystem;
+namespace tsl = lumenfold::tsl;
+
+namespace {
+
+// Exit status of a command-line usage error, as most Unix tools use.
+constexpr int kUsageError = 2;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void print_explained(const tsl::ProjectIndex& index, const tsl::RankedFile& r) {
+  std::printf("%s\t%.3f text=%.3f path=%.3f module=%.3f defs=%.3f\n", index.files()[r.doc].id.c_str(), r.score,
+              r.text, r.path, r.module, r.defs);
+}
+
+int run(const std::string& root_arg, int top, bool explain, bool timing) {
+  std::error_code ec;
+  fs::path root = fs::canonical(root_arg, ec);
+  if (ec || !fs::is_directory(root)) {
+    std::cerr << "tsl-rank: error: --root " << root_arg << " is not a directory\n";
+    return 1;
+  }
+  std::string query((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+  auto t0 = std::chrono::steady_clock::now();
+  lumenfold::common::Json graph = lumenfold::surveyor::scan(root);
+  double scan_s = seconds_since(t0);
+  auto t1 = std::chrono::steady_clock::now();
+  tsl::ProjectIndex index(tsl::load_corpus(graph));
+  double index_s = seconds_since(t1);
+  auto t2 = std::chrono::steady_clock::now();
+  std::vector<tsl::RankedFile> ranked = tsl::rank_files(index, query);
+  double query_s = seconds_since(t2);
+  size_t limit = top > 0 ? std::min<size_t>(ranked.size(), static_cast<size_t>(top)) : ranked.size();
+  for (size_t i = 0; i < limit; ++i) {
+    if (explain) {
+      print_explained(index, ranked[i]);
+    } else {
+      std::printf("%s\n", index.files()[ranked[i].doc].id.c_str());
+    }
+  }
+  if (timing) {
+    std::fprintf(stderr, "files=%zu scan=%.3fs index=%.3fs query=%.4fs\n", index.doc_count(), scan_s, index_s,
+                 query_s);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Rank a project's files for a query read from standard input."};
+  std::string root;
+  int top = 0;
+  bool explain = false;
+  bool timing = false;
+  app.add_option("--root", root, "Project root to rank.")->required();
+  app.add_option("--top", top, "Print at most this many files (0: all that match).");
+  app.add_flag("--explain", explain, "Print each file's score and its parts.");
+  app.add_flag("--timing", timing, "Print scan, index and query times to standard error.");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    int status = app.exit(e);
+    return e.get_exit_code() == 0 ? status : kUsageError;
+  }
+  return run(root, top, explain, timing);
+}
