@@ -9,6 +9,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   ripgrep
 )
+# The end-to-end tests run the MCP client under node. Node builds from
+# other sources (NodeSource) bundle npm and conflict with Debian's npm
+# package, so any node and npm already on the PATH will do.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

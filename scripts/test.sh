@@ -6,6 +6,16 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install_deps.sh"
 
+# The end-to-end tests drive the servers with the MCP TypeScript SDK client,
+# installed exactly as the committed lock file pins it. npm records each
+# install in node_modules/.package-lock.json, so a lock file newer than
+# that record means the packages are stale.
+e2e="$here/tests/e2e"
+if [ ! -f "$e2e/node_modules/.package-lock.json" ] ||
+   [ "$e2e/package-lock.json" -nt "$e2e/node_modules/.package-lock.json" ]; then
+  npm ci --prefix "$e2e" --no-audit --no-fund
+fi
+
 "$here/scripts/build.sh" "$here/build" -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=ON
 (cd "$here/build" && ctest --output-on-failure -j"$(nproc)")
 
