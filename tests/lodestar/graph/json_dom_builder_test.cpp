@@ -70,12 +70,14 @@ TEST(ParseDocumentTest, DropRuleAppliesOnlyToTheTopLevelObject) {
   EXPECT_EQ(parsed_text(R"({"nodes": {"x": {"content": 1}}})", &rule), R"({"nodes":{"x":{"content":1}}})");
 }
 
-TEST(AppendNewMemberTest, AppendsWithoutLookingForTheKey) {
-  Json obj = Json::object();
-  append_new_member(obj, "z", 1);
-  append_new_member(obj, "a", "two");
+TEST(ObjectFromMembersTest, KeepsTheGivenOrder) {
+  MemberList members;
+  members.emplace_back("z", 1);
+  members.emplace_back("a", "two");
+  Json obj = object_from_members(std::move(members));
   EXPECT_EQ(obj.dump(), R"({"z":1,"a":"two"})");
   EXPECT_EQ(obj["a"], "two");
+  EXPECT_EQ(object_from_members({}).dump(), "{}");
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 
 // nlohmann's ordered object finds members by a linear search, so its own
 // parser needs quadratic time for an object of n members: a symbol index of
-// 50 000 entries would take seconds. This builder receives the parser's SAX
-// events and keeps, for each object that grows past a few members, a hash
-// index from key to position. Dropped members are skipped as events arrive,
-// so their values are never stored.
+// 50 000 entries would take seconds. Its storage is a vector of pairs with
+// const keys, so every reallocation deep-copies the members built so far.
+// This builder receives the parser's SAX events, collects each object's
+// members in a movable list (with a hash index from key to position once
+// the object grows past a few members) and moves them into the object,
+// sized once, when the object closes. Dropped members are skipped as events
+// arrive, so their values are never stored.
 
 #include <memory>
 #include <unordered_map>
@@ -62,6 +65,7 @@ class DomBuilder {
  private:
   struct Frame {
     Json* container;
+    MemberList members;  // of an object, until it closes
     // Key -> position, built once an object passes kLinearSearchMembers.
     std::unique_ptr<std::unordered_map<std::string, size_t>> index;
     bool is_root_array_of_interest = false;
@@ -101,7 +105,7 @@ class DomBuilder {
     const bool parent_is_interesting = !stack_.empty() && stack_.back().is_root_array_of_interest;
     const bool nodes_array = dropped_ != nullptr && parent_is_root_object && v.is_array() &&
                              pending_key_ == dropped_->root_array;
-    Frame frame{insert(std::move(v)), nullptr};
+    Frame frame{insert(std::move(v)), {}, nullptr};
     frame.is_root_array_of_interest = nodes_array;
     frame.is_element_of_interest = parent_is_interesting && frame.container->is_object();
     stack_.push_back(std::move(frame));
@@ -110,6 +114,8 @@ class DomBuilder {
 
   bool close() {
     if (consume_skipped(false, true)) return true;
+    Frame& top = stack_.back();
+    if (top.container->is_object()) *top.container = object_from_members(std::move(top.members));
     stack_.pop_back();
     return true;
   }
@@ -133,34 +139,34 @@ class DomBuilder {
   }
 
   Json* insert_member(Frame& top, Json&& v) {
-    Members& members = top.container->get_ref<Json::object_t&>();
-    if (std::optional<size_t> at = find_member(top, members)) {
+    MemberList& members = top.members;
+    if (std::optional<size_t> at = find_member(top)) {
       // A repeated key keeps its first position and takes the last value.
       members[*at].second = std::move(v);
       return &members[*at].second;
     }
     if (top.index) top.index->emplace(pending_key_, members.size());
     members.emplace_back(std::move(pending_key_), std::move(v));
-    if (!top.index && members.size() > kLinearSearchMembers) build_index(top, members);
+    if (!top.index && members.size() > kLinearSearchMembers) build_index(top);
     return &members.back().second;
   }
 
-  std::optional<size_t> find_member(const Frame& top, const Members& members) const {
+  std::optional<size_t> find_member(const Frame& top) const {
     if (top.index) {
       auto it = top.index->find(pending_key_);
       if (it == top.index->end()) return std::nullopt;
       return it->second;
     }
-    for (size_t i = 0; i < members.size(); ++i) {
-      if (members[i].first == pending_key_) return i;
+    for (size_t i = 0; i < top.members.size(); ++i) {
+      if (top.members[i].first == pending_key_) return i;
     }
     return std::nullopt;
   }
 
-  static void build_index(Frame& top, const Members& members) {
+  static void build_index(Frame& top) {
     top.index = std::make_unique<std::unordered_map<std::string, size_t>>();
-    top.index->reserve(members.size() * 2);
-    for (size_t i = 0; i < members.size(); ++i) top.index->emplace(members[i].first, i);
+    top.index->reserve(top.members.size() * 2);
+    for (size_t i = 0; i < top.members.size(); ++i) top.index->emplace(top.members[i].first, i);
   }
 
   const DroppedMember* dropped_;
@@ -179,9 +185,12 @@ std::optional<Json> parse_document(std::string_view text, const DroppedMember* d
   return builder.take();
 }
 
-void append_new_member(Json& object, std::string key, Json value) {
-  Members& members = object.get_ref<Json::object_t&>();
-  members.emplace_back(std::move(key), std::move(value));
+Json object_from_members(MemberList members) {
+  Json object = Json::object();
+  Members& storage = object.get_ref<Json::object_t&>();
+  storage.reserve(members.size());
+  for (auto& [key, value] : members) storage.emplace_back(std::move(key), std::move(value));
+  return object;
 }
 
 }  // namespace lumenfold::lodestar

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 
@@ -28,8 +30,12 @@ struct DroppedMember {
 std::optional<common::Json> parse_document(std::string_view text,
                                            const DroppedMember* dropped = nullptr);
 
-// Appends `key` to the object `object` without looking for an existing
-// member of that name. REQUIRES: `object` is an object without `key`.
-void append_new_member(common::Json& object, std::string key, common::Json value);
+// Member list of an object under construction; keys must be distinct.
+using MemberList = std::vector<std::pair<std::string, common::Json>>;
+
+// The object holding `members` in their order. Its storage is sized once:
+// growing an ordered object member by member copies every earlier member
+// at each reallocation (the keys are const, so they cannot be moved).
+common::Json object_from_members(MemberList members);
 
 }  // namespace lumenfold::lodestar

@@ -71,15 +71,14 @@ bool is_symbol_node(const Json& node) {
 }  // namespace
 
 Json build_symbol_index(const Json& graph) {
-  Json index = Json::object();
-  if (!graph.is_object()) return index;
+  if (!graph.is_object()) return Json::object();
   auto nodes = graph.find("nodes");
-  if (nodes == graph.end() || !nodes->is_array()) return index;
+  if (nodes == graph.end() || !nodes->is_array()) return Json::object();
 
   // Positions by id, so a repeated id replaces its value in place without
   // the linear member search of an ordered object.
   std::unordered_map<std::string, size_t> position;
-  std::vector<std::pair<std::string, Json>> entries;
+  MemberList entries;
   for (const Json& node : *nodes) {
     if (!is_symbol_node(node)) continue;
     std::string id = node_id(node);
@@ -91,8 +90,7 @@ Json build_symbol_index(const Json& graph) {
       entries[it->second].second = make_entry(node);
     }
   }
-  for (auto& [id, entry] : entries) append_new_member(index, std::move(id), std::move(entry));
-  return index;
+  return object_from_members(std::move(entries));
 }
 
 }  // namespace lumenfold::lodestar
