@@ -62,12 +62,6 @@ struct MatchData {
   MatchData& operator=(const MatchData&) = delete;
 };
 
-size_t next_code_point(std::string_view s, size_t pos) {
-  ++pos;
-  while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
-  return pos;
-}
-
 }  // namespace
 
 bool RegexMatch::has(int g) const {
@@ -86,13 +80,21 @@ std::string_view RegexMatch::group_or(int first, int second) const {
 
 struct Regex::Impl {
   pcre2_code* code = nullptr;
-  ~Impl() { pcre2_code_free(code); }
+  // The same pattern compiled anchored: anchoring at match time would
+  // leave the JIT for the interpreter and its start-up scans of the whole
+  // subject, so a match at the start of a long text would cost its length.
+  pcre2_code* anchored = nullptr;
+  ~Impl() {
+    pcre2_code_free(code);
+    pcre2_code_free(anchored);
+  }
 };
 
 namespace {
 
-pcre2_code* compile_pattern(std::string_view pattern, unsigned flags, std::string* error) {
-  uint32_t options = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF;
+pcre2_code* compile_pattern(std::string_view pattern, unsigned flags, std::string* error,
+                            uint32_t extra_options = 0) {
+  uint32_t options = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | extra_options;
   if (flags & kRegexCaseless) options |= PCRE2_CASELESS;
   if (flags & kRegexMultiline) options |= PCRE2_MULTILINE;
   if (flags & kRegexDotAll) options |= PCRE2_DOTALL;
@@ -120,6 +122,7 @@ Regex::Regex(std::string_view pattern, unsigned flags) : impl_(std::make_unique<
   if (impl_->code == nullptr) {
     throw std::invalid_argument("bad regular expression \"" + std::string(pattern) + "\": " + error);
   }
+  impl_->anchored = compile_pattern(pattern, flags, nullptr, PCRE2_ANCHORED);
 }
 
 std::unique_ptr<Regex> Regex::compile(std::string_view pattern, unsigned flags, std::string* error) {
@@ -128,6 +131,7 @@ std::unique_ptr<Regex> Regex::compile(std::string_view pattern, unsigned flags, 
   std::unique_ptr<Regex> re(new Regex());
   re->impl_ = std::make_unique<Impl>();
   re->impl_->code = code;
+  re->impl_->anchored = compile_pattern(pattern, flags, nullptr, PCRE2_ANCHORED);
   return re;
 }
 
@@ -137,9 +141,14 @@ Regex& Regex::operator=(Regex&&) noexcept = default;
 
 Regex::Outcome Regex::match_once(std::string_view subject, size_t from, unsigned options,
                                  std::vector<size_t>* offsets) const {
-  MatchData md(impl_->code);
-  int rc = pcre2_match(impl_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), from, options,
-                       md.data, thread_match_context());
+  const pcre2_code* code = impl_->code;
+  if (options & PCRE2_ANCHORED) {
+    code = impl_->anchored;
+    options &= ~PCRE2_ANCHORED;
+  }
+  MatchData md(code);
+  int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), from, options, md.data,
+                       thread_match_context());
   if (rc == PCRE2_ERROR_NOMATCH || rc == PCRE2_ERROR_PARTIAL) return Outcome::kNoMatch;
   if (rc < 0) return Outcome::kLimit;  // match, depth, heap or JIT stack limit
   uint32_t pairs = pcre2_get_ovector_count(md.data);
@@ -176,18 +185,15 @@ RegexMatches Regex::find_all(std::string_view subject) const {
       result.limit_hit = true;
       break;
     }
-    if (outcome == Outcome::kNoMatch) {
-      // After an empty match, a non-empty match at the same place failed:
-      // move on by one character and search normally.
-      if (options == 0 || pos >= subject.size()) break;
-      pos = next_code_point(subject, pos);
-      options = 0;
-      continue;
-    }
+    if (outcome == Outcome::kNoMatch) break;
     size_t start = offsets[0], end = offsets[1];
     result.matches.emplace_back(subject, offsets);
+    // After an empty match the next one may not be empty at the same place:
+    // a non-empty match there, or any match further on. (Anchoring the
+    // retry instead would leave the JIT.)
+    if (start == end && end == subject.size()) break;
     pos = end;
-    options = (start == end) ? (PCRE2_NOTEMPTY_ATSTART | PCRE2_ANCHORED) : 0;
+    options = (start == end) ? PCRE2_NOTEMPTY_ATSTART : 0;
   }
   return result;
 }
