@@ -56,8 +56,12 @@ void add_matches(const Regex& re, std::string_view text, const std::string& from
 
 std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string_view text,
                                   const std::filesystem::path& root) {
+  return parse_relations_from(rel(path, root), path, text);
+}
+
+std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
+                                       std::string_view text) {
   const RelationPatterns& p = relation_patterns();
-  const std::string from = rel(path, root);
   // Case-sensitive on purpose: View.SWIFT is scanned but gets no Swift rules.
   const std::string ext = extension_of(path);
   std::vector<Edge> edges;

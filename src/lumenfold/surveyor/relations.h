@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,5 +14,9 @@ namespace lumenfold::surveyor {
 // walked, `text` its full decoded text, `root` the scan root.
 std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string_view text,
                                   const std::filesystem::path& root);
+
+// The same for a caller that already knows the file id `from` of `path`.
+std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
+                                       std::string_view text);
 
 }  // namespace lumenfold::surveyor

@@ -119,7 +119,7 @@ Json scan(const fs::path& root, const ExistingNodes& existing_nodes) {
     if (file.kind == "symbol") ++symbol_count;
     nodes.push_back(as_dict(file));
 
-    std::vector<Edge> relations = parse_relations(p, *text, root);
+    std::vector<Edge> relations = parse_relations_from(file_id, p, *text);
     edges.insert(edges.end(), relations.begin(), relations.end());
 
     if (is_symbol_ext(ext)) {
