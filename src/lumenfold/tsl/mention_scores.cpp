@@ -13,14 +13,20 @@ namespace {
 constexpr double kFullPathStrength = 1.0;
 constexpr double kBareNameStrength = 0.5;
 // Each further frame or mention of the same file adds a little.
-constexpr double kRepeatBonus = 0.15;
-constexpr double kMaxRepeatBonus = 0.45;
+constexpr double kRepeatBonus = 0.1;
+constexpr double kMaxRepeatBonus = 0.3;
 // A frame whose function the file defines confirms the path.
-constexpr double kFrameFunctionBonus = 0.25;
+constexpr double kFrameFunctionBonus = 0.1;
+// The innermost frame inside the project is where the failure surfaced,
+// and most often where it is fixed.
+constexpr double kInnermostFrameBonus = 0.4;
 // A dotted name that is a module, or whose attribute a package's file
 // defines.
 constexpr double kModuleStrength = 0.8;
 constexpr double kPackageInitShare = 0.25;
+// A package named in full: the modules its __init__ imports share this
+// part of its signal (the code is in them, not in the __init__).
+constexpr double kPackageMemberShare = 0.6;
 constexpr double kAttributeBonus = 0.25;
 // A dotted name needs this many components naming a module to count: one
 // alone ("forms", "utils") fits too many modules.
@@ -65,6 +71,12 @@ std::vector<std::string_view> split_dots(std::string_view text) {
   return parts;
 }
 
+// Whether directory `dir` is `package` or lies below it.
+bool is_inside(std::string_view dir, std::string_view package) {
+  if (package.empty()) return true;
+  return dir == package || (dir.starts_with(package) && dir.size() > package.size() && dir[package.size()] == '/');
+}
+
 bool defines(const DefIndex& defs, std::string_view name, uint32_t doc) {
   for (const DefHit& h : defs.definers(name)) {
     if (h.doc == doc) return true;
@@ -74,8 +86,9 @@ bool defines(const DefIndex& defs, std::string_view name, uint32_t doc) {
 
 class SignalBuilder {
  public:
-  SignalBuilder(const PathIndex& paths, const DefIndex& defs, size_t doc_count)
-      : paths_(paths), defs_(defs), doc_count_(doc_count) {
+  SignalBuilder(const PathIndex& paths, const DefIndex& defs, const std::vector<std::vector<uint32_t>>& imports,
+                size_t doc_count)
+      : paths_(paths), defs_(defs), imports_(imports), doc_count_(doc_count) {
     s_.path.assign(doc_count, 0);
     s_.module.assign(doc_count, 0);
     s_.defs.assign(doc_count, 0);
@@ -109,6 +122,7 @@ class SignalBuilder {
       if (names_module || !package) {
         raise(s_.module, doc, share);
         s_.named[doc] = true;
+        if (package) add_package_members(doc, dir, share);
         if (!names_module && defines(defs_, parts[m.components], doc)) raise(s_.module, doc, share + kAttributeBonus);
         continue;
       }
@@ -125,6 +139,17 @@ class SignalBuilder {
     double spec = specificity(hits.size(), doc_count_);
     double repeats = 1.0 + 0.3 * std::log(static_cast<double>(std::max(n.count, 1)));
     for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind) * repeats;
+  }
+
+  // Marks the file of the last stack-trace frame that lies in the project.
+  void add_innermost_frame(const std::vector<PathMention>& paths) {
+    for (auto it = paths.rbegin(); it != paths.rend(); ++it) {
+      if (it->function.empty()) continue;
+      PathMatch m = paths_.match_path(it->path);
+      if (m.docs.size() != 1 || m.components < 2) continue;
+      s_.path[m.docs.front()] += kInnermostFrameBonus;
+      return;
+    }
   }
 
   MentionSignals take() {
@@ -147,12 +172,17 @@ class SignalBuilder {
   void add_package_attribute(std::string_view dir, std::string_view attr, double share) {
     std::vector<uint32_t> inside;
     for (const DefHit& h : defs_.definers(attr)) {
-      std::string_view id_dir = paths_.directory_of(h.doc);
-      if (id_dir == dir || (id_dir.starts_with(dir) && id_dir.size() > dir.size() && id_dir[dir.size()] == '/')) {
-        inside.push_back(h.doc);
-      }
+      if (is_inside(paths_.directory_of(h.doc), dir)) inside.push_back(h.doc);
     }
     for (uint32_t doc : inside) raise(s_.module, doc, share / static_cast<double>(inside.size()));
+  }
+
+  void add_package_members(uint32_t init, std::string_view dir, double share) {
+    std::vector<uint32_t> members;
+    for (uint32_t doc : imports_[init]) {
+      if (is_inside(paths_.directory_of(doc), dir)) members.push_back(doc);
+    }
+    for (uint32_t doc : members) raise(s_.module, doc, share * kPackageMemberShare / static_cast<double>(members.size()));
   }
 
   // Every "Owner.member" pair of the dotted name.
@@ -167,6 +197,7 @@ class SignalBuilder {
 
   const PathIndex& paths_;
   const DefIndex& defs_;
+  const std::vector<std::vector<uint32_t>>& imports_;
   size_t doc_count_;
   MentionSignals s_;
   std::vector<int> path_hits_;
@@ -175,9 +206,10 @@ class SignalBuilder {
 }  // namespace
 
 MentionSignals score_mentions(const QueryMentions& mentions, const PathIndex& paths, const DefIndex& defs,
-                              size_t doc_count) {
-  SignalBuilder b(paths, defs, doc_count);
+                              const std::vector<std::vector<uint32_t>>& imports, size_t doc_count) {
+  SignalBuilder b(paths, defs, imports, doc_count);
   for (const PathMention& p : mentions.paths) b.add_path(p);
+  b.add_innermost_frame(mentions.paths);
   for (const std::string& d : mentions.dotted) b.add_dotted(d);
   for (const NameMention& n : mentions.names) b.add_name(n);
   return b.take();

@@ -21,7 +21,9 @@ struct MentionSignals {
 };
 
 // The signals of `mentions` for each of the `doc_count` files.
+// `imports[d]` are the files doc d imports: a package named in the query
+// passes part of its signal to the modules its __init__ imports.
 MentionSignals score_mentions(const QueryMentions& mentions, const PathIndex& paths, const DefIndex& defs,
-                              size_t doc_count);
+                              const std::vector<std::vector<uint32_t>>& imports, size_t doc_count);
 
 }  // namespace lumenfold::tsl

@@ -1,5 +1,7 @@
 #include "lumenfold/tsl/project_index.h"
 
+#include <algorithm>
+
 #include "lumenfold/tsl/source_defs.h"
 #include "lumenfold/tsl/test_files.h"
 #include "lumenfold/tsl/tokenizer.h"
@@ -55,13 +57,20 @@ void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDe
 
 void ProjectIndex::resolve_edges(std::vector<CorpusEdge> edges) {
   edges_of_.assign(files_.size(), {});
+  imports_.assign(files_.size(), {});
   for (CorpusEdge& e : edges) {
     std::optional<uint32_t> from = paths_->find(e.from);
     if (!from) continue;
     std::optional<uint32_t> to = paths_->resolve(*from, e.to);
     uint32_t n = static_cast<uint32_t>(edges_.size());
     edges_of_[*from].push_back(n);
-    if (to && *to != *from) edges_of_[*to].push_back(n);
+    if (to && *to != *from) {
+      edges_of_[*to].push_back(n);
+      std::vector<uint32_t>& imported = imports_[*from];
+      if (e.rel != "references" && std::find(imported.begin(), imported.end(), *to) == imported.end()) {
+        imported.push_back(*to);
+      }
+    }
     edges_.push_back({std::move(e), *from, to});
   }
 }

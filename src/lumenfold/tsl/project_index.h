@@ -46,6 +46,8 @@ class ProjectIndex {
   const std::vector<ResolvedEdge>& edges() const { return edges_; }
   // Indices into edges() of the edges from or to each doc.
   const std::vector<std::vector<uint32_t>>& edges_of() const { return edges_of_; }
+  // The distinct files each doc imports or requires, in edge order.
+  const std::vector<std::vector<uint32_t>>& imports() const { return imports_; }
 
  private:
   void index_file(const CorpusFile& file, const std::vector<SourceDef>& defs);
@@ -57,6 +59,7 @@ class ProjectIndex {
   std::unique_ptr<DefIndex> defs_;
   std::vector<ResolvedEdge> edges_;
   std::vector<std::vector<uint32_t>> edges_of_;
+  std::vector<std::vector<uint32_t>> imports_;
 };
 
 }  // namespace lumenfold::tsl

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "lumenfold/common/regex.h"
+#include "lumenfold/tsl/tokenizer.h"
 
 namespace lumenfold::tsl {
 namespace {
@@ -63,11 +64,34 @@ bool is_capitalised_word(std::string_view w) {
   return w.size() >= 3 && is_upper(w[0]) && std::any_of(w.begin() + 1, w.end(), is_lower);
 }
 
+// Whether the line reads as English: enough words, a fair share of them
+// function words. Such a line is prose even when it holds "()" or starts
+// indented.
+bool reads_as_prose(std::string_view line) {
+  static constexpr double kMinFunctionWordShare = 0.2;
+  static constexpr int kMinWords = 5;
+  int words = 0;
+  int function_words = 0;
+  size_t i = 0;
+  while (i < line.size()) {
+    if (!is_ident_start(line[i])) {
+      ++i;
+      continue;
+    }
+    size_t s = i;
+    while (i < line.size() && is_ident_char(line[i])) ++i;
+    ++words;
+    if (is_stop_term(ascii_lower(line.substr(s, i - s)))) ++function_words;
+  }
+  return words >= kMinWords && function_words >= kMinFunctionWordShare * words;
+}
+
 bool is_code_line(std::string_view line, bool in_fence) {
   if (in_fence) return true;
-  if (line.starts_with("    ") || line.starts_with("\t") || line.starts_with(">>>") || line.starts_with("In [")) {
-    return true;
-  }
+  std::string_view body = line.substr(std::min(line.size(), line.find_first_not_of(" \t")));
+  if (body.starts_with(">>>") || body.starts_with("In [") || body.starts_with("...")) return true;
+  if (reads_as_prose(body)) return false;
+  if (line.starts_with("    ") || line.starts_with("\t")) return true;
   for (std::string_view mark : {"()", " = ", "==", "):", "import ", "def ", "class ", "->", "self."}) {
     if (line.find(mark) != std::string_view::npos) return true;
   }
@@ -105,12 +129,22 @@ class MentionCollector {
     if (dotted_seen_.insert(std::string(dotted)).second) out_.dotted.emplace_back(dotted);
   }
 
+  // A name the query's own code declares is the user's, whatever else
+  // it is called.
+  void add_declared(std::string_view name) { declared_.insert(std::string(name)); }
+
+  QueryMentions take() {
+    std::erase_if(out_.names, [&](const NameMention& m) { return m.code_weight <= 0 || declared_.count(m.name) > 0; });
+    return std::move(out_);
+  }
+
   QueryMentions& out() { return out_; }
 
  private:
   QueryMentions out_;
   std::unordered_map<std::string, size_t> name_pos_;
   std::unordered_set<std::string> dotted_seen_;
+  std::unordered_set<std::string> declared_;
 };
 
 const char* kExtensions = "py|pyi|js|jsx|ts|tsx|go|swift|cs|xaml|json|yaml|yml|md|php";
@@ -143,6 +177,34 @@ void collect_dotted(std::string_view query, MentionCollector& c, const std::vect
   }
 }
 
+// "from a.b import C, d as e" names a.b.C and a.b.d: the imported names
+// are what the snippet is about, and their module says where they live.
+void collect_imports(std::string_view query, MentionCollector& c) {
+  static const common::Regex kFromImport(R"(^[\s>.]*from\s+([A-Za-z_][\w.]*)\s+import\s+\(?([\w ,]+))",
+                                         common::kRegexMultiline);
+  static const common::Regex kImported(R"(([A-Za-z_]\w*)(?:\s+as\s+\w+)?)");
+  for (const common::RegexMatch& m : kFromImport.find_all(query).matches) {
+    std::string module(m.group(1));
+    for (const common::RegexMatch& name : kImported.find_all(m.group(2)).matches) {
+      c.add_dotted(module + "." + std::string(name.group(1)));
+    }
+  }
+}
+
+// Whether the word at `s` is being declared ("class Foo", "def foo"): the
+// query's own code, not the project's.
+bool declared_here(std::string_view line, size_t s) {
+  std::string_view before = line.substr(0, s);
+  while (!before.empty() && (before.back() == ' ' || before.back() == '\t')) before.remove_suffix(1);
+  for (std::string_view keyword : {"class", "def", "function"}) {
+    if (before.ends_with(keyword) &&
+        (before.size() == keyword.size() || !is_ident_char(before[before.size() - keyword.size() - 1]))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void collect_names(std::string_view query, MentionCollector& c) {
   bool in_fence = false;
   size_t start = 0;
@@ -165,6 +227,10 @@ void collect_names(std::string_view query, MentionCollector& c) {
       size_t s = i;
       while (i < line.size() && is_ident_char(line[i])) ++i;
       std::string_view word = line.substr(s, i - s);
+      if (declared_here(line, s)) {
+        c.add_declared(word);
+        continue;
+      }
       double weight = 0;
       if (has_code_shape(word) || used_as_code(line, s, i)) {
         weight = kWrittenAsCode;
@@ -185,10 +251,9 @@ QueryMentions find_mentions(std::string_view query) {
   std::vector<std::pair<size_t, size_t>> spans;
   collect_paths(query, c, spans);
   collect_dotted(query, c, spans);
+  collect_imports(query, c);
   collect_names(query, c);
-  QueryMentions out = std::move(c.out());
-  std::erase_if(out.names, [](const NameMention& m) { return m.code_weight <= 0; });
-  return out;
+  return c.take();
 }
 
 }  // namespace lumenfold::tsl

@@ -20,7 +20,7 @@ constexpr double kModuleWeight = 0.8;
 constexpr double kDefWeight = 0.8;
 // Cap on the path signal: many frames through one file are not more
 // certain than a few.
-constexpr double kMaxPathSignal = 1.5;
+constexpr double kMaxPathSignal = 2.0;
 // Scale of the definition evidence before it saturates: about two
 // specific names defined in a file make it nearly certain.
 constexpr double kDefSaturation = 1.5;
@@ -46,7 +46,7 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
   std::vector<double> text(n, 0);
   index.terms().score(weigh_query_terms(query), text);
   double best_text = n == 0 ? 0 : *std::max_element(text.begin(), text.end());
-  MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), n);
+  MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), index.imports(), n);
   bool about_tests = query_is_about_tests(query);
 
   std::vector<RankedFile> ranked;

@@ -8,13 +8,17 @@
 #include <filesystem>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json.h"
 #include "lumenfold/surveyor/scan.h"
 #include "lumenfold/tsl/corpus.h"
 #include "lumenfold/tsl/project_index.h"
+#include "lumenfold/tsl/query_mentions.h"
 #include "lumenfold/tsl/ranker.h"
 
 namespace fs = std::filesystem;
@@ -29,21 +33,46 @@ double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+void print_mentions(const tsl::QueryMentions& m) {
+  for (const tsl::PathMention& p : m.paths) std::fprintf(stderr, "path %s in %s\n", p.path.c_str(), p.function.c_str());
+  for (const std::string& d : m.dotted) std::fprintf(stderr, "dotted %s\n", d.c_str());
+  for (const tsl::NameMention& n : m.names) {
+    std::fprintf(stderr, "name %s weight=%.2f count=%d\n", n.name.c_str(), n.code_weight, n.count);
+  }
+}
+
 void print_explained(const tsl::ProjectIndex& index, const tsl::RankedFile& r) {
   std::printf("%s\t%.3f text=%.3f path=%.3f module=%.3f defs=%.3f\n", index.files()[r.doc].id.c_str(), r.score,
               r.text, r.path, r.module, r.defs);
 }
 
-int run(const std::string& root_arg, int top, bool explain, bool timing) {
+// The graph to rank: the document in `graph_file` when given (its "root"
+// says where the texts are), else a fresh scan of `root_arg`.
+std::optional<lumenfold::common::Json> load_graph(const std::string& root_arg, const std::string& graph_file) {
+  if (!graph_file.empty()) {
+    std::optional<std::string> text = lumenfold::common::read_file(graph_file);
+    std::optional<lumenfold::common::Json> graph = text ? lumenfold::common::parse_json(*text) : std::nullopt;
+    if (!graph || !graph->is_object()) {
+      std::cerr << "tsl-rank: error: --graph " << graph_file << " is not a graph document\n";
+      return std::nullopt;
+    }
+    return graph;
+  }
   std::error_code ec;
   fs::path root = fs::canonical(root_arg, ec);
   if (ec || !fs::is_directory(root)) {
     std::cerr << "tsl-rank: error: --root " << root_arg << " is not a directory\n";
-    return 1;
+    return std::nullopt;
   }
+  return lumenfold::surveyor::scan(root);
+}
+
+int run(const std::string& root_arg, const std::string& graph_file, int top, bool explain, bool timing) {
   std::string query((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
   auto t0 = std::chrono::steady_clock::now();
-  lumenfold::common::Json graph = lumenfold::surveyor::scan(root);
+  std::optional<lumenfold::common::Json> loaded = load_graph(root_arg, graph_file);
+  if (!loaded) return 1;
+  const lumenfold::common::Json& graph = *loaded;
   double scan_s = seconds_since(t0);
   auto t1 = std::chrono::steady_clock::now();
   tsl::ProjectIndex index(tsl::load_corpus(graph));
@@ -59,6 +88,7 @@ int run(const std::string& root_arg, int top, bool explain, bool timing) {
       std::printf("%s\n", index.files()[ranked[i].doc].id.c_str());
     }
   }
+  if (explain) print_mentions(tsl::find_mentions(query));
   if (timing) {
     std::fprintf(stderr, "files=%zu scan=%.3fs index=%.3fs query=%.4fs\n", index.doc_count(), scan_s, index_s,
                  query_s);
@@ -71,12 +101,14 @@ int run(const std::string& root_arg, int top, bool explain, bool timing) {
 int main(int argc, char** argv) {
   CLI::App app{"Rank a project's files for a query read from standard input."};
   std::string root;
+  std::string graph_file;
   int top = 0;
   bool explain = false;
   bool timing = false;
-  app.add_option("--root", root, "Project root to rank.")->required();
+  app.add_option("--root", root, "Project root to scan and rank.");
+  app.add_option("--graph", graph_file, "Rank this information graph document instead of scanning.");
   app.add_option("--top", top, "Print at most this many files (0: all that match).");
-  app.add_flag("--explain", explain, "Print each file's score and its parts.");
+  app.add_flag("--explain", explain, "Print each file's score and its parts, and the query's mentions to standard error.");
   app.add_flag("--timing", timing, "Print scan, index and query times to standard error.");
   try {
     app.parse(argc, argv);
@@ -84,5 +116,9 @@ int main(int argc, char** argv) {
     int status = app.exit(e);
     return e.get_exit_code() == 0 ? status : kUsageError;
   }
-  return run(root, top, explain, timing);
+  if (root.empty() == graph_file.empty()) {
+    std::cerr << "tsl-rank: error: give exactly one of --root and --graph\n";
+    return kUsageError;
+  }
+  return run(root, graph_file, top, explain, timing);
 }
