@@ -26,6 +26,16 @@ using Members = Json::object_t::Container;
 // Up to this many members a linear search is cheaper than hashing.
 constexpr size_t kLinearSearchMembers = 16;
 
+// Moves the members out and leaves `members` empty with its capacity.
+Json object_from_members_keeping_list(MemberList& members) {
+  Json object = Json::object();
+  Members& storage = object.get_ref<Json::object_t&>();
+  storage.reserve(members.size());
+  for (auto& [key, value] : members) storage.emplace_back(std::move(key), std::move(value));
+  members.clear();
+  return object;
+}
+
 class DomBuilder {
  public:
   using number_integer_t = Json::number_integer_t;
@@ -41,7 +51,9 @@ class DomBuilder {
   bool number_integer(number_integer_t v) { return put(Json(v)); }
   bool number_unsigned(number_unsigned_t v) { return put(Json(v)); }
   bool number_float(number_float_t v, const string_t&) { return put(Json(v)); }
-  bool string(string_t& v) { return put(Json(std::move(v))); }
+  // Copied, not moved: the lexer keeps its buffer's capacity for the next
+  // token instead of growing a fresh one each time.
+  bool string(string_t& v) { return put(Json(v)); }
   bool binary(binary_t&) { return false; }  // never produced by JSON text
 
   bool start_object(std::size_t) { return open(Json::object()); }
@@ -52,7 +64,7 @@ class DomBuilder {
   bool key(string_t& k) {
     if (skip_depth_ > 0) return true;
     skip_next_value_ = is_dropped(k);
-    pending_key_ = std::move(k);
+    pending_key_ = k;
     return true;
   }
 
@@ -105,7 +117,7 @@ class DomBuilder {
     const bool parent_is_interesting = !stack_.empty() && stack_.back().is_root_array_of_interest;
     const bool nodes_array = dropped_ != nullptr && parent_is_root_object && v.is_array() &&
                              pending_key_ == dropped_->root_array;
-    Frame frame{insert(std::move(v)), {}, nullptr};
+    Frame frame{insert(std::move(v)), take_spare_list(), nullptr};
     frame.is_root_array_of_interest = nodes_array;
     frame.is_element_of_interest = parent_is_interesting && frame.container->is_object();
     stack_.push_back(std::move(frame));
@@ -115,9 +127,21 @@ class DomBuilder {
   bool close() {
     if (consume_skipped(false, true)) return true;
     Frame& top = stack_.back();
-    if (top.container->is_object()) *top.container = object_from_members(std::move(top.members));
+    if (top.container->is_object()) {
+      *top.container = object_from_members_keeping_list(top.members);
+      spare_lists_.push_back(std::move(top.members));
+    }
     stack_.pop_back();
     return true;
+  }
+
+  // Member lists are reused from closed objects, so the thousands of small
+  // objects of a graph do not each grow a list of their own.
+  MemberList take_spare_list() {
+    if (spare_lists_.empty()) return MemberList();
+    MemberList list = std::move(spare_lists_.back());
+    spare_lists_.pop_back();
+    return list;
   }
 
   // Adds `v` to the innermost open container (or makes it the document)
@@ -172,6 +196,7 @@ class DomBuilder {
   const DroppedMember* dropped_;
   Json root_;
   std::vector<Frame> stack_;
+  std::vector<MemberList> spare_lists_;
   std::string pending_key_;
   bool skip_next_value_ = false;
   int64_t skip_depth_ = 0;
@@ -185,12 +210,6 @@ std::optional<Json> parse_document(std::string_view text, const DroppedMember* d
   return builder.take();
 }
 
-Json object_from_members(MemberList members) {
-  Json object = Json::object();
-  Members& storage = object.get_ref<Json::object_t&>();
-  storage.reserve(members.size());
-  for (auto& [key, value] : members) storage.emplace_back(std::move(key), std::move(value));
-  return object;
-}
+Json object_from_members(MemberList members) { return object_from_members_keeping_list(members); }
 
 }  // namespace lumenfold::lodestar
