@@ -18,8 +18,10 @@ namespace lumenfold::lodestar {
 std::vector<std::string> query_terms(std::string_view query);
 // The query terms joined by single blanks.
 std::string query_key(std::string_view query);
-// The parts of `text` around lines that mention a term, at most `max_chars`
-// code points.
+// The parts of `text` around lines that mention a term (12 lines before and
+// after each hit, chunks joined by an excerpt marker), at most `max_chars`
+// code points; the head of `text` when no line mentions a term. `terms` are
+// matched as lower-case substrings. A negative `max_chars` counts as 0.
 std::string excerpt_by_terms(std::string_view text, const std::vector<std::string>& terms,
                              int64_t max_chars);
 // Code points / 4, at least 1 for non-empty text.
