@@ -19,7 +19,7 @@ std::string_view id_without_extension(std::string_view id) {
 
 }  // namespace
 
-ProjectIndex::ProjectIndex(Corpus corpus) : terms_(default_bm25_params()) {
+ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params) : terms_(params) {
   std::vector<std::string> ids;
   std::vector<std::vector<SourceDef>> defs;
   ids.reserve(corpus.files.size());

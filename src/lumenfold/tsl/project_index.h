@@ -34,7 +34,7 @@ struct ResolvedEdge {
 class ProjectIndex {
  public:
   // Indexes `corpus`; the file texts are dropped once indexed.
-  explicit ProjectIndex(Corpus corpus);
+  explicit ProjectIndex(Corpus corpus, const Bm25Params& params = default_bm25_params());
   ProjectIndex(const ProjectIndex&) = delete;
   ProjectIndex& operator=(const ProjectIndex&) = delete;
 

@@ -12,22 +12,6 @@
 namespace lumenfold::tsl {
 namespace {
 
-// Weights of the mention signals against the scaled text score (whose best
-// file has 1): a path written in the query outweighs any amount of shared
-// vocabulary.
-constexpr double kPathWeight = 1.2;
-constexpr double kModuleWeight = 0.8;
-constexpr double kDefWeight = 0.8;
-// Cap on the path signal: many frames through one file are not more
-// certain than a few.
-constexpr double kMaxPathSignal = 2.0;
-// Scale of the definition evidence before it saturates: about two
-// specific names defined in a file make it nearly certain.
-constexpr double kDefSaturation = 1.5;
-// Test files keep this share of their score unless the query is about
-// tests or names the file itself.
-constexpr double kTestFileFactor = 0.3;
-
 double saturate(double x, double scale) { return 1.0 - std::exp(-x / scale); }
 
 }  // namespace
@@ -41,10 +25,11 @@ std::vector<WeightedTerm> weigh_query_terms(std::string_view query) {
   return terms;
 }
 
-std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query) {
+std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query, const RankWeights& w) {
   size_t n = index.doc_count();
+  std::vector<WeightedTerm> terms = weigh_query_terms(query);
   std::vector<double> text(n, 0);
-  index.terms().score(weigh_query_terms(query), text);
+  index.terms().score(terms, text);
   double best_text = n == 0 ? 0 : *std::max_element(text.begin(), text.end());
   MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), index.imports(), n);
   bool about_tests = query_is_about_tests(query);
@@ -54,11 +39,11 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
     RankedFile r;
     r.doc = doc;
     r.text = best_text > 0 ? text[doc] / best_text : 0;
-    r.path = std::min(m.path[doc], kMaxPathSignal);
+    r.path = std::min(m.path[doc], w.max_path);
     r.module = m.module[doc];
-    r.defs = saturate(m.defs[doc], kDefSaturation);
-    r.score = r.text + kPathWeight * r.path + kModuleWeight * r.module + kDefWeight * r.defs;
-    if (index.files()[doc].is_test && !about_tests && !m.named[doc]) r.score *= kTestFileFactor;
+    r.defs = saturate(m.defs[doc], w.def_saturation);
+    r.score = r.text + w.path * r.path + w.module * r.module + w.defs * r.defs;
+    if (index.files()[doc].is_test && !about_tests && !m.named[doc]) r.score *= w.test_factor;
     if (r.score > 0) ranked.push_back(r);
   }
   const std::vector<IndexedFile>& files = index.files();

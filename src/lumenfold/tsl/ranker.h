@@ -22,9 +22,27 @@ struct RankedFile {
   double defs = 0;    // defines code names of the query, 0..1
 };
 
+// How the parts of a file's score are weighed against the scaled text
+// score (whose best file has 1).
+struct RankWeights {
+  // A path written in the query outweighs any amount of shared vocabulary.
+  double path = 1.2;
+  double module = 0.8;
+  double defs = 0.8;
+  // Many frames through one file are not more certain than a few.
+  double max_path = 2.0;
+  // Scale of the definition evidence before it saturates: about two
+  // specific names defined in a file make it nearly certain.
+  double def_saturation = 1.5;
+  // Test files keep this share of their score unless the query is about
+  // tests or names the file itself.
+  double test_factor = 0.3;
+};
+
 // Every file with a positive score, best first; ties go to the smaller
 // file id so that the order is stable.
-std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query);
+std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query,
+                                   const RankWeights& weights = {});
 
 // The query's terms with the weight of their repeats: repeated names are
 // what a query is about, yet a term written ten times is not ten times as
