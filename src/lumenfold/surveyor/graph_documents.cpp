@@ -6,6 +6,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json_simd.h"
 
 namespace lumenfold::surveyor {
 
@@ -51,19 +52,23 @@ ExistingNodes load_previous_file_nodes(const fs::path& path) {
   ExistingNodes existing;
   std::optional<std::string> text = common::read_file(path);
   if (!text) return existing;
-  std::optional<Json> doc = common::parse_json(*text);
+  // The previous graph is as large as the project's text: simdjson reads it
+  // an order of magnitude faster, and only file nodes are converted.
+  simdjson::dom::parser parser;
+  std::optional<simdjson::dom::element> doc = common::parse_fast(parser, *text);
   if (!doc || !doc->is_object()) return existing;
-  auto nodes = doc->find("nodes");
-  if (nodes == doc->end()) return existing;
-  if (!nodes->is_array()) return {};
-  for (Json& node : *nodes) {
+  simdjson::dom::element nodes_member;
+  if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return existing;
+  simdjson::dom::array nodes;
+  if (nodes_member.get(nodes) != simdjson::SUCCESS) return {};
+  for (simdjson::dom::element node : nodes) {
     if (!node.is_object()) return {};
-    if (common::get_text(node, "kind") != "file") continue;
-    auto id = node.find("id");
+    std::string_view kind;
+    if (node["kind"].get_string().get(kind) != simdjson::SUCCESS || kind != "file") continue;
+    std::string_view id;
     // One unusable entry makes the whole previous graph untrustworthy.
-    if (id == node.end() || !id->is_string()) return {};
-    std::string key = id->get<std::string>();
-    existing[std::move(key)] = std::move(node);
+    if (node["id"].get_string().get(id) != simdjson::SUCCESS) return {};
+    existing[std::string(id)] = common::to_json(node);
   }
   return existing;
 }
