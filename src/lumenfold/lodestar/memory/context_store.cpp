@@ -91,12 +91,12 @@ std::vector<Json> ContextStore::normalize_all(const Json& items, const SymbolLoo
 }
 
 std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epoch) {
+  std::optional<FileStamp> version = stamp();
   std::error_code ec;
-  if (!fs::exists(file_, ec)) {
+  if (!version && !fs::exists(file_, ec)) {
     last_load_ = StoreLoad::kMissing;
     return {};
   }
-  std::optional<FileStamp> version = stamp();
   if (cached_ && version && version == cached_stamp_) {
     last_load_ = StoreLoad::kCached;
     return *cached_;

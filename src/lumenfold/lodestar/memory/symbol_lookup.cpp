@@ -1,6 +1,11 @@
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
 
+#include <memory>
+
 #include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/graph/symbol_index.h"
+#include "lumenfold/lodestar/graph/symbol_index_cache.h"
 
 namespace lumenfold::lodestar {
 
@@ -15,6 +20,18 @@ SymbolLookup lookup_in_json(const common::Json& index) {
 const common::Json* symbol_record(const SymbolLookup& symbols, std::string_view symbol_id) {
   const common::Json* record = symbols(symbol_id);
   return record != nullptr && record->is_object() ? record : nullptr;
+}
+
+SymbolLookup lookup_in_index(const SymbolIndex& index) {
+  return [&index](std::string_view symbol_id) { return index.find(symbol_id); };
+}
+
+SymbolLookup lazy_index_lookup(SymbolIndexCache& cache, std::filesystem::path path) {
+  auto held = std::make_shared<std::shared_ptr<const SymbolIndex>>();
+  return [&cache, path = std::move(path), held](std::string_view symbol_id) {
+    if (!*held) *held = cache.get(path);
+    return (*held)->find(symbol_id);
+  };
 }
 
 SymbolLookup no_symbols() {
