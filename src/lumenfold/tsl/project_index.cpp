@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "lumenfold/tsl/chunks.h"
 #include "lumenfold/tsl/source_defs.h"
 #include "lumenfold/tsl/test_files.h"
 #include "lumenfold/tsl/tokenizer.h"
@@ -19,7 +20,8 @@ std::string_view id_without_extension(std::string_view id) {
 
 }  // namespace
 
-ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params) : terms_(params) {
+ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Params& chunk_params)
+    : terms_(params), chunks_(chunk_params) {
   std::vector<std::string> ids;
   std::vector<std::vector<SourceDef>> defs;
   ids.reserve(corpus.files.size());
@@ -31,6 +33,7 @@ ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params) : terms_(par
     std::string().swap(file.text);
   }
   terms_.finish();
+  chunks_.finish();
   paths_ = std::make_unique<PathIndex>(ids);
   defs_ = std::make_unique<DefIndex>(defs);
   resolve_edges(std::move(corpus.edges));
@@ -42,8 +45,22 @@ void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDe
   for (const SourceDef& d : defs) {
     for_each_term(d.name, [&](std::string_view t) { terms_.add(kDefField, t); });
   }
-  for_each_term(file.text, [&](std::string_view t) { terms_.add(kTextField, t); });
   for_each_term(file.summary, [&](std::string_view t) { terms_.add(kTextField, t); });
+  uint32_t doc = static_cast<uint32_t>(files_.size());
+  for (const Chunk& chunk : split_into_chunks(file.text, defs)) {
+    chunks_.begin_doc();
+    chunk_file_.push_back(doc);
+    for_each_term(id_without_extension(file.id), [&](std::string_view t) { chunks_.add(kPathField, t); });
+    if (chunk.def != nullptr) {
+      for_each_term(chunk.def->owner, [&](std::string_view t) { chunks_.add(kDefField, t); });
+      for_each_term(chunk.def->name, [&](std::string_view t) { chunks_.add(kDefField, t); });
+    }
+    for_each_term(chunk.text, [&](std::string_view t) {
+      terms_.add(kTextField, t);
+      chunks_.add(kTextField, t);
+    });
+    chunks_.end_doc();
+  }
   terms_.end_doc();
 
   IndexedFile f;

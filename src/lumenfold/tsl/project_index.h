@@ -34,13 +34,18 @@ struct ResolvedEdge {
 class ProjectIndex {
  public:
   // Indexes `corpus`; the file texts are dropped once indexed.
-  explicit ProjectIndex(Corpus corpus, const Bm25Params& params = default_bm25_params());
+  explicit ProjectIndex(Corpus corpus, const Bm25Params& params = default_bm25_params(),
+                        const Bm25Params& chunk_params = default_chunk_bm25_params());
   ProjectIndex(const ProjectIndex&) = delete;
   ProjectIndex& operator=(const ProjectIndex&) = delete;
 
   size_t doc_count() const { return files_.size(); }
   const std::vector<IndexedFile>& files() const { return files_; }
   const TermIndex& terms() const { return terms_; }
+  // The same over each file's chunks (split_into_chunks); chunk_file()
+  // maps a chunk to its file.
+  const TermIndex& chunk_terms() const { return chunks_; }
+  const std::vector<uint32_t>& chunk_file() const { return chunk_file_; }
   const PathIndex& paths() const { return *paths_; }
   const DefIndex& defs() const { return *defs_; }
   const std::vector<ResolvedEdge>& edges() const { return edges_; }
@@ -55,6 +60,8 @@ class ProjectIndex {
 
   std::vector<IndexedFile> files_;
   TermIndex terms_;
+  TermIndex chunks_;
+  std::vector<uint32_t> chunk_file_;
   std::unique_ptr<PathIndex> paths_;
   std::unique_ptr<DefIndex> defs_;
   std::vector<ResolvedEdge> edges_;

@@ -31,6 +31,14 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
   std::vector<double> text(n, 0);
   index.terms().score(terms, text);
   double best_text = n == 0 ? 0 : *std::max_element(text.begin(), text.end());
+  std::vector<double> chunk_scores(index.chunk_file().size(), 0);
+  index.chunk_terms().score(terms, chunk_scores);
+  std::vector<double> best_chunk(n, 0);
+  for (size_t c = 0; c < chunk_scores.size(); ++c) {
+    uint32_t doc = index.chunk_file()[c];
+    best_chunk[doc] = std::max(best_chunk[doc], chunk_scores[c]);
+  }
+  double top_chunk = n == 0 ? 0 : *std::max_element(best_chunk.begin(), best_chunk.end());
   MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), index.imports(), n);
   bool about_tests = query_is_about_tests(query);
 
@@ -38,7 +46,9 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
   for (uint32_t doc = 0; doc < n; ++doc) {
     RankedFile r;
     r.doc = doc;
-    r.text = best_text > 0 ? text[doc] / best_text : 0;
+    double whole = best_text > 0 ? text[doc] / best_text : 0;
+    double piece = top_chunk > 0 ? best_chunk[doc] / top_chunk : 0;
+    r.text = (1.0 - w.chunk_share) * whole + w.chunk_share * piece;
     r.path = std::min(m.path[doc], w.max_path);
     r.module = m.module[doc];
     r.defs = saturate(m.defs[doc], w.def_saturation);

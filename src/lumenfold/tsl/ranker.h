@@ -37,6 +37,9 @@ struct RankWeights {
   // Test files keep this share of their score unless the query is about
   // tests or names the file itself.
   double test_factor = 0.3;
+  // Share of the text score that comes from the file's best chunk rather
+  // than the whole file.
+  double chunk_share = 0.5;
 };
 
 // Every file with a positive score, best first; ties go to the smaller

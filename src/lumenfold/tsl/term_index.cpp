@@ -18,6 +18,17 @@ Bm25Params default_bm25_params() {
   return p;
 }
 
+Bm25Params default_chunk_bm25_params() {
+  Bm25Params p;
+  p.k1 = 1.2;
+  // A chunk's path is its file's; its defined name is the one it starts
+  // with.
+  p.fields[kPathField] = {1.0, 0.0};
+  p.fields[kDefField] = {2.0, 0.0};
+  p.fields[kTextField] = {1.0, 0.75};
+  return p;
+}
+
 void TermIndex::begin_doc() { norms_.push_back({0, 0, 0}); }
 
 void TermIndex::add(Field field, std::string_view term) {

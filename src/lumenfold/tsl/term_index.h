@@ -26,8 +26,9 @@ struct Bm25Params {
   std::array<FieldParams, kFieldCount> fields;
 };
 
-// The parameters the ranker uses.
+// The parameters the ranker uses for whole files, and for chunks of files.
 Bm25Params default_bm25_params();
+Bm25Params default_chunk_bm25_params();
 
 // A query term with the weight of its occurrences in the query.
 struct WeightedTerm {
