@@ -8,50 +8,21 @@
 namespace lumenfold::tsl {
 namespace {
 
-// A path of two or more components rarely ends more than one file id; a
-// bare file name ("widgets.py") may name any of several.
-constexpr double kFullPathStrength = 1.0;
-constexpr double kBareNameStrength = 0.5;
-// Each further frame or mention of the same file adds a little.
-constexpr double kRepeatBonus = 0.1;
-constexpr double kMaxRepeatBonus = 0.3;
-// A frame whose function the file defines confirms the path.
-constexpr double kFrameFunctionBonus = 0.1;
-// The innermost frame inside the project is where the failure surfaced,
-// and most often where it is fixed.
-constexpr double kInnermostFrameBonus = 0.4;
-// A dotted name that is a module, or whose attribute a package's file
-// defines.
-constexpr double kModuleStrength = 0.8;
-constexpr double kPackageInitShare = 0.25;
-// A package named in full: the modules its __init__ imports share this
-// part of its signal (the code is in them, not in the __init__).
-constexpr double kPackageMemberShare = 0.6;
-constexpr double kAttributeBonus = 0.25;
+double kind_strength(DefKind kind, const MentionWeights& w) {
+  switch (kind) {
+    case DefKind::kClass:
+      return w.class_def;
+    case DefKind::kFunction:
+      return w.function_def;
+    case DefKind::kAssignment:
+      return w.assignment_def;
+  }
+  return w.assignment_def;
+}
+
 // A dotted name needs this many components naming a module to count: one
 // alone ("forms", "utils") fits too many modules.
 constexpr size_t kMinModuleComponents = 2;
-// How much each kind of definition says about a file.
-constexpr double kClassDefStrength = 1.0;
-constexpr double kFunctionDefStrength = 0.85;
-constexpr double kAssignmentDefStrength = 0.6;
-// A name defined in more than this share of the files is generic
-// (__init__, save, get) and tells nothing.
-constexpr double kMaxDefinerShare = 0.05;
-// Owner.member written in the query and defined just so.
-constexpr double kMemberStrength = 1.2;
-
-double kind_strength(DefKind kind) {
-  switch (kind) {
-    case DefKind::kClass:
-      return kClassDefStrength;
-    case DefKind::kFunction:
-      return kFunctionDefStrength;
-    case DefKind::kAssignment:
-      return kAssignmentDefStrength;
-  }
-  return kAssignmentDefStrength;
-}
 
 // 1 for a name only one file defines, falling towards 0 as more do.
 double specificity(size_t definers, size_t doc_count) {
@@ -87,22 +58,24 @@ bool defines(const DefIndex& defs, std::string_view name, uint32_t doc) {
 class SignalBuilder {
  public:
   SignalBuilder(const PathIndex& paths, const DefIndex& defs, const std::vector<std::vector<uint32_t>>& imports,
-                size_t doc_count)
-      : paths_(paths), defs_(defs), imports_(imports), doc_count_(doc_count) {
+                size_t doc_count, const MentionWeights& weights)
+      : paths_(paths), defs_(defs), imports_(imports), doc_count_(doc_count), w_(weights) {
     s_.path.assign(doc_count, 0);
     s_.module.assign(doc_count, 0);
     s_.defs.assign(doc_count, 0);
     s_.named.assign(doc_count, false);
     path_hits_.assign(doc_count, 0);
+    in_title_.assign(doc_count, false);
   }
 
   void add_path(const PathMention& p) {
     PathMatch m = paths_.match_path(p.path);
     if (m.docs.empty()) return;
-    double base = (m.components >= 2 ? kFullPathStrength : kBareNameStrength) / static_cast<double>(m.docs.size());
+    double base = (m.components >= 2 ? w_.full_path : w_.bare_name) / static_cast<double>(m.docs.size());
     for (uint32_t doc : m.docs) {
       double strength = base;
-      if (!p.function.empty() && defines(defs_, p.function, doc)) strength += kFrameFunctionBonus * base;
+      if (!p.function.empty() && defines(defs_, p.function, doc)) strength += w_.frame_function_bonus * base;
+      if (p.in_title) in_title_[doc] = true;
       raise(s_.path, doc, strength);
       ++path_hits_[doc];
       s_.named[doc] = true;
@@ -114,7 +87,7 @@ class SignalBuilder {
     add_members(parts);
     PathMatch m = paths_.match_module(dotted);
     if (m.docs.empty() || m.components < kMinModuleComponents) return;
-    double share = kModuleStrength / static_cast<double>(m.docs.size());
+    double share = w_.module / static_cast<double>(m.docs.size());
     bool names_module = m.components == parts.size();
     for (uint32_t doc : m.docs) {
       std::string_view dir = paths_.directory_of(doc);
@@ -123,22 +96,22 @@ class SignalBuilder {
         raise(s_.module, doc, share);
         s_.named[doc] = true;
         if (package) add_package_members(doc, dir, share);
-        if (!names_module && defines(defs_, parts[m.components], doc)) raise(s_.module, doc, share + kAttributeBonus);
+        if (!names_module && defines(defs_, parts[m.components], doc)) raise(s_.module, doc, share + w_.attribute_bonus);
         continue;
       }
-      raise(s_.module, doc, share * kPackageInitShare);
+      raise(s_.module, doc, share * w_.package_init_share);
       add_package_attribute(dir, parts[m.components], share);
     }
   }
 
   void add_name(const NameMention& n) {
     const std::vector<DefHit>& hits = defs_.definers(n.name);
-    if (hits.empty() || static_cast<double>(hits.size()) > kMaxDefinerShare * static_cast<double>(doc_count_) + 1) {
+    if (hits.empty() || static_cast<double>(hits.size()) > w_.max_definer_share * static_cast<double>(doc_count_) + 1) {
       return;
     }
     double spec = specificity(hits.size(), doc_count_);
     double repeats = 1.0 + 0.3 * std::log(static_cast<double>(std::max(n.count, 1)));
-    for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind) * repeats;
+    for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind, w_) * repeats;
   }
 
   // Marks the file of the last stack-trace frame that lies in the project.
@@ -147,14 +120,15 @@ class SignalBuilder {
       if (it->function.empty()) continue;
       PathMatch m = paths_.match_path(it->path);
       if (m.docs.size() != 1 || m.components < 2) continue;
-      s_.path[m.docs.front()] += kInnermostFrameBonus;
+      s_.path[m.docs.front()] += w_.innermost_frame_bonus;
       return;
     }
   }
 
   MentionSignals take() {
     for (size_t doc = 0; doc < doc_count_; ++doc) {
-      if (path_hits_[doc] > 1) s_.path[doc] += std::min(kMaxRepeatBonus, kRepeatBonus * (path_hits_[doc] - 1));
+      if (path_hits_[doc] > 1) s_.path[doc] += std::min(w_.max_repeat_bonus, w_.repeat_bonus * (path_hits_[doc] - 1));
+      if (in_title_[doc]) s_.path[doc] += w_.title_bonus;
     }
     return std::move(s_);
   }
@@ -182,7 +156,7 @@ class SignalBuilder {
     for (uint32_t doc : imports_[init]) {
       if (is_inside(paths_.directory_of(doc), dir)) members.push_back(doc);
     }
-    for (uint32_t doc : members) raise(s_.module, doc, share * kPackageMemberShare / static_cast<double>(members.size()));
+    for (uint32_t doc : members) raise(s_.module, doc, share * w_.package_member_share / static_cast<double>(members.size()));
   }
 
   // Every "Owner.member" pair of the dotted name.
@@ -190,7 +164,7 @@ class SignalBuilder {
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
       const std::vector<DefHit>& hits = defs_.member_definers(parts[i], parts[i + 1]);
       if (hits.empty()) continue;
-      double strength = kMemberStrength * specificity(hits.size(), doc_count_);
+      double strength = w_.member * specificity(hits.size(), doc_count_);
       for (const DefHit& h : hits) s_.defs[h.doc] += strength;
     }
   }
@@ -199,15 +173,18 @@ class SignalBuilder {
   const DefIndex& defs_;
   const std::vector<std::vector<uint32_t>>& imports_;
   size_t doc_count_;
+  const MentionWeights& w_;
   MentionSignals s_;
   std::vector<int> path_hits_;
+  std::vector<bool> in_title_;
 };
 
 }  // namespace
 
 MentionSignals score_mentions(const QueryMentions& mentions, const PathIndex& paths, const DefIndex& defs,
-                              const std::vector<std::vector<uint32_t>>& imports, size_t doc_count) {
-  SignalBuilder b(paths, defs, imports, doc_count);
+                              const std::vector<std::vector<uint32_t>>& imports, size_t doc_count,
+                              const MentionWeights& weights) {
+  SignalBuilder b(paths, defs, imports, doc_count, weights);
   for (const PathMention& p : mentions.paths) b.add_path(p);
   b.add_innermost_frame(mentions.paths);
   for (const std::string& d : mentions.dotted) b.add_dotted(d);

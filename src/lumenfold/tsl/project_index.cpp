@@ -1,6 +1,7 @@
 #include "lumenfold/tsl/project_index.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "lumenfold/tsl/chunks.h"
 #include "lumenfold/tsl/source_defs.h"
@@ -18,7 +19,34 @@ std::string_view id_without_extension(std::string_view id) {
   return id.substr(0, dot);
 }
 
+// File names that only say "this directory's module".
+constexpr std::string_view kDirectoryStandIns[] = {"__init__", "index", "mod", "main", "__main__"};
+
+// The term a query would use for the file: its name's compound term (or
+// single part), or its directory's when the name stands for the directory.
+std::string name_term_of(std::string_view id) {
+  std::string_view path = id_without_extension(id);
+  size_t slash = path.rfind('/');
+  std::string_view stem = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  for (std::string_view standin : kDirectoryStandIns) {
+    if (stem == standin && slash != std::string_view::npos) {
+      std::string_view dir = path.substr(0, slash);
+      size_t up = dir.rfind('/');
+      stem = up == std::string_view::npos ? dir : dir.substr(up + 1);
+      break;
+    }
+  }
+  std::vector<std::string> terms = tokenize(stem);
+  return terms.empty() ? "" : terms.back();
+}
+
 }  // namespace
+
+void ProjectIndex::count_shared_names() {
+  std::unordered_map<std::string, uint32_t> counts;
+  for (const IndexedFile& f : files_) ++counts[f.name_term];
+  for (IndexedFile& f : files_) f.name_shared = counts[f.name_term];
+}
 
 ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Params& chunk_params)
     : terms_(params), chunks_(chunk_params) {
@@ -34,6 +62,7 @@ ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Pa
   }
   terms_.finish();
   chunks_.finish();
+  count_shared_names();
   paths_ = std::make_unique<PathIndex>(ids);
   defs_ = std::make_unique<DefIndex>(defs);
   resolve_edges(std::move(corpus.edges));
@@ -69,6 +98,7 @@ void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDe
   f.symbol_ids = file.symbol_ids;
   f.size = file.size;
   f.is_test = is_test_file(file.id);
+  f.name_term = name_term_of(file.id);
   files_.push_back(std::move(f));
 }
 

@@ -23,6 +23,10 @@ struct IndexedFile {
   std::vector<std::string> symbol_ids;
   int64_t size = 0;
   bool is_test = false;
+  // The search term of the file's name (of its directory's for __init__
+  // and index files), and how many files share it.
+  std::string name_term;
+  uint32_t name_shared = 1;
 };
 
 struct ResolvedEdge {
@@ -57,6 +61,7 @@ class ProjectIndex {
  private:
   void index_file(const CorpusFile& file, const std::vector<SourceDef>& defs);
   void resolve_edges(std::vector<CorpusEdge> edges);
+  void count_shared_names();
 
   std::vector<IndexedFile> files_;
   TermIndex terms_;

@@ -154,7 +154,7 @@ void collect_paths(std::string_view query, MentionCollector& c, std::vector<std:
                                    R"()(?![\w])(?::\d+)*)");
   static const common::Regex kFrameTail(R"(^"?(?:,\s*line\s+\d+,\s*in\s+|:?\s*in\s+)([A-Za-z_]\w*))");
   for (const common::RegexMatch& m : kPath.find_all(query).matches) {
-    PathMention p{std::string(m.group(0)), ""};
+    PathMention p{std::string(m.group(0)), "", m.start() < query.find('\n')};
     std::string_view tail = query.substr(m.end(), kFrameTailChars);
     if (auto f = kFrameTail.search(tail)) p.function = std::string(f->group(1));
     c.out().paths.push_back(std::move(p));

@@ -12,6 +12,7 @@ namespace lumenfold::tsl {
 struct PathMention {
   std::string path;      // as written, e.g. "/site/x/django/forms/widgets.py"
   std::string function;  // the frame's function ("in func"), or empty
+  bool in_title = false;  // written on the query's first line
 };
 
 struct NameMention {

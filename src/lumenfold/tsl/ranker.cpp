@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <unordered_set>
 
 #include "lumenfold/tsl/mention_scores.h"
 #include "lumenfold/tsl/query_mentions.h"
@@ -39,8 +40,11 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
     best_chunk[doc] = std::max(best_chunk[doc], chunk_scores[c]);
   }
   double top_chunk = n == 0 ? 0 : *std::max_element(best_chunk.begin(), best_chunk.end());
-  MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), index.imports(), n);
+  MentionSignals m = score_mentions(find_mentions(query), index.paths(), index.defs(), index.imports(), n, w.mentions);
   bool about_tests = query_is_about_tests(query);
+  std::unordered_set<std::string> said;
+  for (const WeightedTerm& t : terms) said.insert(t.term);
+  double max_idf = std::log(1.0 + static_cast<double>(n) + 0.5);
 
   std::vector<RankedFile> ranked;
   for (uint32_t doc = 0; doc < n; ++doc) {
@@ -52,7 +56,11 @@ std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view q
     r.path = std::min(m.path[doc], w.max_path);
     r.module = m.module[doc];
     r.defs = saturate(m.defs[doc], w.def_saturation);
-    r.score = r.text + w.path * r.path + w.module * r.module + w.defs * r.defs;
+    const IndexedFile& f = index.files()[doc];
+    if (!f.name_term.empty() && said.count(f.name_term)) {
+      r.name = index.terms().idf(f.name_term) / max_idf / static_cast<double>(f.name_shared);
+    }
+    r.score = r.text + w.path * r.path + w.module * r.module + w.defs * r.defs + w.name * r.name;
     if (index.files()[doc].is_test && !about_tests && !m.named[doc]) r.score *= w.test_factor;
     if (r.score > 0) ranked.push_back(r);
   }

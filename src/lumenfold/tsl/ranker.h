@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lumenfold/tsl/mention_scores.h"
 #include "lumenfold/tsl/project_index.h"
 
 namespace lumenfold::tsl {
@@ -20,6 +21,7 @@ struct RankedFile {
   double path = 0;    // named by a path or stack frame
   double module = 0;  // named by a dotted module name
   double defs = 0;    // defines code names of the query, 0..1
+  double name = 0;    // the query says the file's name, 0..1
 };
 
 // How the parts of a file's score are weighed against the scaled text
@@ -40,6 +42,8 @@ struct RankWeights {
   // Share of the text score that comes from the file's best chunk rather
   // than the whole file.
   double chunk_share = 0.5;
+  double name = 0.3;
+  MentionWeights mentions;
 };
 
 // Every file with a positive score, best first; ties go to the smaller
