@@ -2,19 +2,11 @@
 
 #include <string>
 
+#include "lumenfold/common/text_case.h"
+
 namespace lumenfold::lodestar {
 
 namespace {
-
-// Header bytes may be anything; only ASCII letters matter for the names we
-// accept, so no UTF-8 is assumed.
-std::string ascii_lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 bool is_digits(std::string_view text) {
   if (text.empty()) return false;
@@ -48,7 +40,7 @@ bool is_loopback_host(std::string_view host) {
 }  // namespace
 
 bool is_loopback_origin(std::string_view origin) {
-  std::string lowered = ascii_lower(origin);
+  std::string lowered = common::to_lower(origin);
   std::string_view rest = lowered;
   size_t scheme_end = rest.find("://");
   if (scheme_end == std::string_view::npos) return false;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/result.h"
+#include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/tools/loopback_origin.h"
 #include "lumenfold/lodestar/tools/tool_arguments.h"
@@ -89,25 +90,12 @@ McpHttpResponse transport_error(int status, int code, std::string message) {
   return error_response(status, Json(nullptr), code, std::move(message));
 }
 
-std::string ascii_lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // "application/json", in any case, with or without parameters such as
 // "; charset=utf-8".
 bool is_json_media_type(const std::optional<std::string>& content_type) {
   if (!content_type) return false;
   std::string_view type = *content_type;
-  type = type.substr(0, type.find(';'));
-  constexpr std::string_view kBlanks = " \t";
-  size_t begin = type.find_first_not_of(kBlanks);
-  if (begin == std::string_view::npos) return false;
-  type = type.substr(begin, type.find_last_not_of(kBlanks) - begin + 1);
-  return ascii_lower(type) == kJsonMediaType;
+  return common::to_lower(common::trim(type.substr(0, type.find(';')))) == kJsonMediaType;
 }
 
 bool is_supported_version(std::string_view version) {

@@ -12,6 +12,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/utf8.h"
 
 // The leniency follows what agents already rely on with the reference
 // Python SDK: it parses JSON held in text for every parameter that is not
@@ -56,14 +57,6 @@ std::string expected_phrase(const ToolParam& param) {
   return phrase;
 }
 
-std::string_view trim_ascii_blanks(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\n\r\f\v";
-  size_t begin = text.find_first_not_of(kBlanks);
-  if (begin == std::string_view::npos) return {};
-  size_t end = text.find_last_not_of(kBlanks);
-  return text.substr(begin, end - begin + 1);
-}
-
 bool is_string_list(const Json& v) {
   if (!v.is_array()) return false;
   for (const Json& item : v) {
@@ -93,7 +86,7 @@ std::optional<Json> to_number(const Json& v) {
   if (v.is_number()) return Json(v.get<double>());
   if (v.is_boolean()) return Json(v.get<bool>() ? 1.0 : 0.0);
   if (v.is_string()) {
-    std::string_view text = trim_ascii_blanks(v.get_ref<const std::string&>());
+    std::string_view text = common::trim(v.get_ref<const std::string&>());
     double d = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), d);
     if (!text.empty() && error == std::errc() && end == text.data() + text.size()) return Json(d);
@@ -109,7 +102,7 @@ std::optional<Json> to_boolean(const Json& v) {
     return std::nullopt;
   }
   if (v.is_string()) {
-    std::string text = common::to_lower(trim_ascii_blanks(v.get_ref<const std::string&>()));
+    std::string text = common::to_lower(common::trim(v.get_ref<const std::string&>()));
     for (std::string_view t : kTrueTexts) {
       if (text == t) return Json(true);
     }

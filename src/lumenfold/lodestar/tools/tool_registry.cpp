@@ -41,18 +41,15 @@ std::vector<Json> type_alternatives(ParamType type) {
 Json property_schema(const ToolParam& param) {
   std::vector<Json> alternatives = type_alternatives(param.type);
   if (param.nullable) alternatives.push_back(scalar_schema("null"));
+  bool is_union = alternatives.size() > 1;
+  const Json& only = alternatives.front();
 
   Json schema = Json::object();
-  if (alternatives.size() > 1) schema["anyOf"] = Json(alternatives);
+  if (is_union) schema["anyOf"] = Json(alternatives);
   if (param.default_value) schema["default"] = *param.default_value;
-  if (alternatives.size() == 1) {
-    const Json& only = alternatives.front();
-    if (only.contains("items")) schema["items"] = only["items"];
-    schema["title"] = param_title(param.name);
-    schema["type"] = only["type"];
-  } else {
-    schema["title"] = param_title(param.name);
-  }
+  if (!is_union && only.contains("items")) schema["items"] = only.at("items");
+  schema["title"] = param_title(param.name);
+  if (!is_union) schema["type"] = only.at("type");
   return schema;
 }
 
