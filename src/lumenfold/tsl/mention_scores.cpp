@@ -42,6 +42,10 @@ std::vector<std::string_view> split_dots(std::string_view text) {
   return parts;
 }
 
+bool has_directory(std::string_view path) {
+  return path.find('/') != std::string_view::npos || path.find('\\') != std::string_view::npos;
+}
+
 // Whether directory `dir` is `package` or lies below it.
 bool is_inside(std::string_view dir, std::string_view package) {
   if (package.empty()) return true;
@@ -70,7 +74,9 @@ class SignalBuilder {
 
   void add_path(const PathMention& p) {
     PathMatch m = paths_.match_path(p.path);
-    if (m.docs.empty()) return;
+    // "theirpkg/logging.py" names the user's file, not our logging.py: a
+    // path with directories must match at least one of them.
+    if (m.docs.empty() || (m.components == 1 && has_directory(p.path))) return;
     double base = (m.components >= 2 ? w_.full_path : w_.bare_name) / static_cast<double>(m.docs.size());
     for (uint32_t doc : m.docs) {
       double strength = base;

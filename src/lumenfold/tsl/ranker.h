@@ -43,6 +43,7 @@ struct RankWeights {
   // than the whole file.
   double chunk_share = 0.5;
   double name = 0.3;
+  double name_title_factor = 2.5;
   MentionWeights mentions;
 };
 
