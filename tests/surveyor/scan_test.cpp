@@ -94,7 +94,7 @@ TEST(ScanDocumentsTest, SmallTreeGivesExactDocuments) {
       "  ]\n"
       "}";
   EXPECT_EQ(common::dump_indented(graph), expected);
-  EXPECT_EQ(build_symbol_index(graph["nodes"]).text,
+  EXPECT_EQ(common::dump_spaced(build_symbol_index(graph["nodes"])),
             "{\"app/util.py::load_user\": {\"line_start\": 0, \"line_end\": 1, \"body_hash\": \"a080a0d8\", "
             "\"confidence\": \"high\", \"path\": \"app/util.py\"}}");
 }
@@ -107,9 +107,7 @@ TEST(ScanTest, EmptyTreeGivesEmptyDocuments) {
             "{\"root\": \"" + dir.path().string() +
                 "\", \"node_count\": 0, \"edge_count\": 0, \"file_count\": 0, \"symbol_count\": 0, "
                 "\"nodes\": [], \"edges\": []}");
-  SymbolIndexText index = build_symbol_index(graph["nodes"]);
-  EXPECT_EQ(index.text, "{}");
-  EXPECT_EQ(index.entries, 0u);
+  EXPECT_EQ(common::dump_spaced(build_symbol_index(graph["nodes"])), "{}");
 }
 
 TEST(ScanTest, SizeLimitIsInclusive) {
@@ -200,6 +198,22 @@ TEST(ScanTest, DuplicateEdgesAreMergedInOrder) {
   EXPECT_EQ(graph["edges"], Json::parse(R"([{"from":"m.py","to":"os","rel":"imports"},
                                             {"from":"m.py","to":"sys","rel":"imports"}])"));
   EXPECT_EQ(graph["edge_count"], 2);
+}
+
+TEST(SymbolIndexTest, RepeatedIdsKeepFirstPlaceAndMissingMembersGetDefaults) {
+  Json nodes = Json::parse(R"([
+    {"id": "a.py", "kind": "file"},
+    {"id": "a.py::f", "kind": "symbol", "line_start": 1, "line_end": 2, "body_hash": "h1", "confidence": "high", "path": "a.py"},
+    {"id": "a.py::g", "kind": "symbol"},
+    {"kind": "symbol", "line_start": 9},
+    {"id": "", "kind": "symbol"},
+    {"id": "a.py::f", "kind": "symbol", "line_start": 5, "line_end": 6, "body_hash": "h2", "confidence": null, "path": "a.py"}
+  ])");
+  EXPECT_EQ(common::dump_spaced(build_symbol_index(nodes)),
+            "{\"a.py::f\": {\"line_start\": 5, \"line_end\": 6, \"body_hash\": \"h2\", \"confidence\": \"\", "
+            "\"path\": \"a.py\"}, \"a.py::g\": {\"line_start\": 0, \"line_end\": 0, \"body_hash\": \"\", "
+            "\"confidence\": \"\", \"path\": \"\"}}");
+  EXPECT_EQ(build_symbol_index(Json::object()), Json::object());
 }
 
 TEST(DedupeEdgesTest, FirstOccurrenceWins) {

@@ -15,37 +15,42 @@ using common::Json;
 
 namespace {
 
+Json member_or(const Json& node, const char* key, Json fallback) {
+  auto it = node.find(key);
+  return (it == node.end() || it->is_null()) ? fallback : *it;
+}
+
 Json symbol_entry(const Json& node) {
   Json entry = Json::object();
-  entry["line_start"] = node.value("line_start", Json());
-  entry["line_end"] = node.value("line_end", Json());
-  entry["body_hash"] = node.value("body_hash", Json());
-  auto conf = node.find("confidence");
-  entry["confidence"] = (conf == node.end() || conf->is_null()) ? Json("") : *conf;
-  entry["path"] = node.value("path", Json());
+  entry["line_start"] = member_or(node, "line_start", 0);
+  entry["line_end"] = member_or(node, "line_end", 0);
+  entry["body_hash"] = member_or(node, "body_hash", "");
+  entry["confidence"] = member_or(node, "confidence", "");
+  entry["path"] = member_or(node, "path", "");
   return entry;
 }
 
 }  // namespace
 
-SymbolIndexText build_symbol_index(const Json& nodes) {
+Json build_symbol_index(const Json& nodes) {
   Json index = Json::object();
   // Position of each id in `index`, so a repeated id is found in O(1).
   std::unordered_map<std::string, size_t> position;
   auto& members = index.get_ref<Json::object_t&>();
-  if (nodes.is_array()) {
-    for (const Json& node : nodes) {
-      if (!node.is_object() || common::get_text(node, "kind") != "symbol") continue;
-      std::string id = common::made_text(node.value("id", Json()));
-      auto [it, inserted] = position.emplace(id, members.size());
-      if (inserted) {
-        common::append_new_member(index, std::move(id), symbol_entry(node));
-      } else {
-        members.Container::operator[](it->second).second = symbol_entry(node);
-      }
+  if (!nodes.is_array()) return index;
+  for (const Json& node : nodes) {
+    if (!node.is_object() || common::get_text(node, "kind") != "symbol") continue;
+    auto id_member = node.find("id");
+    std::string id = id_member == node.end() ? "" : common::made_text(*id_member);
+    if (id.empty()) continue;
+    auto [it, inserted] = position.emplace(id, members.size());
+    if (inserted) {
+      common::append_new_member(index, std::move(id), symbol_entry(node));
+    } else {
+      members.Container::operator[](it->second).second = symbol_entry(node);
     }
   }
-  return {common::dump_spaced(index), members.size()};
+  return index;
 }
 
 ExistingNodes load_previous_file_nodes(const fs::path& path) {
@@ -73,10 +78,10 @@ ExistingNodes load_previous_file_nodes(const fs::path& path) {
   return existing;
 }
 
-std::optional<std::string> write_graph_documents(const Json& graph, const fs::path& graph_path,
-                                                 const std::string& index_text, const fs::path& index_path) {
+std::optional<std::string> write_graph_documents(const Json& graph, const fs::path& graph_path, const Json& index,
+                                                 const fs::path& index_path) {
   if (auto error = common::write_file_atomically(graph_path, common::dump_indented(graph))) return error;
-  return common::write_file_atomically(index_path, index_text);
+  return common::write_file_atomically(index_path, common::dump_spaced(index));
 }
 
 }  // namespace lumenfold::surveyor

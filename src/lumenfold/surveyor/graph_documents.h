@@ -13,24 +13,21 @@ namespace lumenfold::surveyor {
 
 inline constexpr char kSymbolIndexFileName[] = "symbol_index.json";
 
-struct SymbolIndexText {
-  std::string text;   // the document, one line, ASCII-only
-  size_t entries = 0;
-};
-
 // The symbol index of a graph's "nodes": symbol id -> {"line_start",
-// "line_end", "body_hash", "confidence", "path"}; a repeated id keeps its
-// first position and takes the later values.
-SymbolIndexText build_symbol_index(const common::Json& nodes);
+// "line_end", "body_hash", "confidence", "path"}, in node order; a repeated
+// id keeps its first position and takes the later values. Symbol nodes
+// without an id are skipped; missing line numbers read as 0 and missing
+// texts as "" (a graph uploaded from elsewhere may lack them).
+common::Json build_symbol_index(const common::Json& nodes);
 
 // The file nodes of the graph document at `path`, by id. Empty when the
 // file is missing, unreadable, not JSON, or has a file node without an id.
 ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
 
-// Writes `graph` to `graph_path` and `index_text` to `index_path`, each
-// atomically. Returns the error text of the first failed write.
+// Writes `graph` (indented) to `graph_path` and `index` (one line) to
+// `index_path`, each atomically. Returns the error text of the first
+// failed write.
 std::optional<std::string> write_graph_documents(const common::Json& graph, const std::filesystem::path& graph_path,
-                                                 const std::string& index_text,
-                                                 const std::filesystem::path& index_path);
+                                                 const common::Json& index, const std::filesystem::path& index_path);
 
 }  // namespace lumenfold::surveyor

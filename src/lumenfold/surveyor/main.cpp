@@ -51,8 +51,8 @@ int run(const std::string& root_arg, const std::string& out) {
   fs::path index_path = fs::path(join_text(directory_text(out), surveyor::kSymbolIndexFileName));
 
   Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(out_path));
-  surveyor::SymbolIndexText index = surveyor::build_symbol_index(graph["nodes"]);
-  if (auto error = surveyor::write_graph_documents(graph, out_path, index.text, index_path)) {
+  Json index = surveyor::build_symbol_index(graph["nodes"]);
+  if (auto error = surveyor::write_graph_documents(graph, out_path, index, index_path)) {
     std::cerr << "surveyor: error: " << *error << "\n";
     return 1;
   }
@@ -60,7 +60,7 @@ int run(const std::string& root_arg, const std::string& out) {
             << graph["symbol_count"].get<int64_t>() << " symbols, " << graph["edge_count"].get<int64_t>()
             << " edges\n";
   std::cout << "Wrote: " << out << "\n";
-  std::cout << "Symbol index: " << index_path.string() << " (" << index.entries << " symbols)\n";
+  std::cout << "Symbol index: " << index_path.string() << " (" << index.size() << " symbols)\n";
   return 0;
 }
 
