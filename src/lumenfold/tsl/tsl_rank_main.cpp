@@ -19,6 +19,7 @@
 #include "lumenfold/tsl/corpus.h"
 #include "lumenfold/tsl/project_index.h"
 #include "lumenfold/tsl/query_mentions.h"
+#include "lumenfold/tsl/retriever.h"
 #include "lumenfold/tsl/ranker.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +29,9 @@ namespace {
 
 // Exit status of a command-line usage error, as most Unix tools use.
 constexpr int kUsageError = 2;
+// The server's defaults for graph_retrieve, used by --json.
+constexpr int kJsonTopFiles = 5;
+constexpr int kJsonTopEdges = 12;
 
 double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -67,7 +71,8 @@ std::optional<lumenfold::common::Json> load_graph(const std::string& root_arg, c
   return lumenfold::surveyor::scan(root);
 }
 
-int run(const std::string& root_arg, const std::string& graph_file, int top, bool explain, bool timing) {
+int run(const std::string& root_arg, const std::string& graph_file, int top, bool explain, bool timing,
+        bool as_json) {
   std::string query((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
   auto t0 = std::chrono::steady_clock::now();
   std::optional<lumenfold::common::Json> loaded = load_graph(root_arg, graph_file);
@@ -75,8 +80,14 @@ int run(const std::string& root_arg, const std::string& graph_file, int top, boo
   const lumenfold::common::Json& graph = *loaded;
   double scan_s = seconds_since(t0);
   auto t1 = std::chrono::steady_clock::now();
-  tsl::ProjectIndex index(tsl::load_corpus(graph));
+  tsl::Retriever retriever;
+  const tsl::ProjectIndex& index = retriever.index_for(graph);
   double index_s = seconds_since(t1);
+  if (as_json) {
+    std::printf("%s\n", lumenfold::common::dump_indented(retriever.retrieve(graph, query, top > 0 ? top : kJsonTopFiles,
+                                                                            kJsonTopEdges)).c_str());
+    return 0;
+  }
   auto t2 = std::chrono::steady_clock::now();
   std::vector<tsl::RankedFile> ranked = tsl::rank_files(index, query);
   double query_s = seconds_since(t2);
@@ -105,10 +116,12 @@ int main(int argc, char** argv) {
   int top = 0;
   bool explain = false;
   bool timing = false;
+  bool as_json = false;
   app.add_option("--root", root, "Project root to scan and rank.");
   app.add_option("--graph", graph_file, "Rank this information graph document instead of scanning.");
   app.add_option("--top", top, "Print at most this many files (0: all that match).");
   app.add_flag("--explain", explain, "Print each file's score and its parts, and the query's mentions to standard error.");
+  app.add_flag("--json", as_json, "Print the retrieval module's answer (top files with scores, symbols, edges).");
   app.add_flag("--timing", timing, "Print scan, index and query times to standard error.");
   try {
     app.parse(argc, argv);
@@ -120,5 +133,5 @@ int main(int argc, char** argv) {
     std::cerr << "tsl-rank: error: give exactly one of --root and --graph\n";
     return kUsageError;
   }
-  return run(root, graph_file, top, explain, timing);
+  return run(root, graph_file, top, explain, timing, as_json);
 }
