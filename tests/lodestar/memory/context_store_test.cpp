@@ -94,6 +94,19 @@ TEST_F(ContextStoreTest, EntriesWithoutIdKeepTheirIdWhileCachedAndTheCallerOwnsT
   EXPECT_EQ(second[0]["content"], "no id");
 }
 
+TEST_F(ContextStoreTest, SnapshotsAreSharedUntilTheFileChanges) {
+  write_store("[" + fact_text(1, 100) + "]");
+  auto first = store_.snapshot(symbols_, kNow);
+  EXPECT_EQ(store_.snapshot(symbols_, kNow).get(), first.get());
+  store_.save({}, kNow);
+  auto after_save = store_.snapshot(symbols_, kNow);
+  EXPECT_NE(after_save.get(), first.get());
+  EXPECT_TRUE(after_save->empty());
+  // A snapshot held across a save keeps what it had.
+  ASSERT_EQ(first->size(), 1u);
+  EXPECT_EQ((*first)[0]["content"], "note 1");
+}
+
 TEST_F(ContextStoreTest, SaveForgetsTheCache) {
   write_store("[" + fact_text(1, 100) + "]");
   store_.save(store_.load(symbols_, kNow), kNow);

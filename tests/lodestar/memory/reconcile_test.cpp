@@ -103,6 +103,15 @@ TEST_F(ReconcileTest, EntriesWithoutSymbolAreNeverTouched) {
   EXPECT_EQ(store_text(), before);
 }
 
+TEST_F(ReconcileTest, NothingToChangeSharesTheCachedEntries) {
+  write_store(Json::array({anchored("m1", "fact", "src/a.py::f", "h")}));
+  Json index = Json::parse(R"({"src/a.py::f": {"body_hash": "h", "path": "src/a.py"}})");
+  auto first = reconcile_context_snapshot(store_, lookup_in_json(index), kNow);
+  auto second = reconcile_context_snapshot(store_, lookup_in_json(index), kNow);
+  EXPECT_EQ(first.get(), second.get());
+  EXPECT_EQ(store_.last_load(), StoreLoad::kCached);
+}
+
 TEST_F(ReconcileTest, EmptyOrDamagedIndexRecordsCountAsRemoved) {
   write_store(Json::array({anchored("m1", "fact", "a.py::f", "h"), anchored("m2", "fact", "a.py::g", "h")}));
   reconcile(Json::parse(R"({"a.py::f": {}, "a.py::g": "h"})"));

@@ -78,28 +78,32 @@ std::optional<Json> ContextStore::read_array() const {
   return doc;
 }
 
-std::vector<Json> ContextStore::normalize_all(const Json& items, const SymbolLookup& symbols,
-                                              double now_epoch) const {
-  std::vector<Json> entries;
-  entries.reserve(items.size());
+std::shared_ptr<const std::vector<Json>> ContextStore::normalize_all(const Json& items, const SymbolLookup& symbols,
+                                                                     double now_epoch) const {
+  auto entries = std::make_shared<std::vector<Json>>();
+  entries->reserve(items.size());
   for (const Json& item : items) {
     if (std::optional<Json> entry = normalize_memory_entry(item, symbols, now_epoch)) {
-      entries.push_back(std::move(*entry));
+      entries->push_back(std::move(*entry));
     }
   }
   return entries;
 }
 
 std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epoch) {
+  return *snapshot(symbols, now_epoch);
+}
+
+std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLookup& symbols, double now_epoch) {
   std::optional<FileStamp> version = stamp();
   std::error_code ec;
   if (!version && !fs::exists(file_, ec)) {
     last_load_ = StoreLoad::kMissing;
-    return {};
+    return std::make_shared<const std::vector<Json>>();
   }
   if (cached_ && version && version == cached_stamp_) {
     last_load_ = StoreLoad::kCached;
-    return *cached_;
+    return cached_;
   }
   std::optional<Json> items = read_array();
   if (items && items->size() > kMaxContextEntries) {
@@ -110,9 +114,9 @@ std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epo
   }
   if (!items) {
     last_load_ = StoreLoad::kCorrupt;
-    return {};
+    return std::make_shared<const std::vector<Json>>();
   }
-  std::vector<Json> entries = normalize_all(*items, symbols, now_epoch);
+  std::shared_ptr<const std::vector<Json>> entries = normalize_all(*items, symbols, now_epoch);
   sound_stamp_ = version;
   // Without a stamp there is nothing to validate a cached copy against.
   if (version) {

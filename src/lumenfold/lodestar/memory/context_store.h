@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -46,6 +47,11 @@ class ContextStore {
   // current Unix time in seconds with its fraction.
   std::vector<common::Json> load(const SymbolLookup& symbols, double now_epoch);
 
+  // The same entries as load, shared and read-only: no copy is made while
+  // the file is unchanged, so a cached call costs one stat. The snapshot
+  // stays valid (and unchanged) for as long as the caller holds it.
+  std::shared_ptr<const std::vector<common::Json>> snapshot(const SymbolLookup& symbols, double now_epoch);
+
   // Prunes `entries` (memory_prune.h) and writes them, replacing the file
   // atomically and creating its directory. Forgets the cached entries. A
   // file on disk that does not hold a JSON array is first moved aside.
@@ -72,12 +78,13 @@ class ContextStore {
   std::optional<FileStamp> stamp() const;
   // The file's entries parsed as a JSON array, or nullopt.
   std::optional<common::Json> read_array() const;
-  std::vector<common::Json> normalize_all(const common::Json& items, const SymbolLookup& symbols,
-                                          double now_epoch) const;
+  std::shared_ptr<const std::vector<common::Json>> normalize_all(const common::Json& items,
+                                                                 const SymbolLookup& symbols,
+                                                                 double now_epoch) const;
   void set_aside_if_damaged(double now_epoch);
 
   std::filesystem::path file_;
-  std::optional<std::vector<common::Json>> cached_;
+  std::shared_ptr<const std::vector<common::Json>> cached_;
   std::optional<FileStamp> cached_stamp_;
   // The version of the file last known to hold a readable array (read by us
   // or written by us): a save over it needs no further check.

@@ -46,55 +46,79 @@ Json stale_marker(const Json& entry, const std::string& symbol_id, const Stalene
   return marker;
 }
 
-// Flags `entry` stale for `why` unless it already is, for that reason.
-// Returns whether it changed.
-bool mark_stale(Json& entry, const Staleness& why, double now_epoch) {
-  if (common::is_truthy(field_or_null(entry, "stale")) && field_text(entry, "stale_reason") == why.reason) {
-    return false;
-  }
-  entry["stale"] = true;
-  entry["stale_reason"] = std::string(why.reason);
-  entry["updated_at"] = iso_time(now_epoch);
-  return true;
+// Whether `entry` is already stale for `why`.
+bool already_stale(const Json& entry, const Staleness& why) {
+  return common::is_truthy(field_or_null(entry, "stale")) && field_text(entry, "stale_reason") == why.reason;
 }
 
-// Completes the anchor of an entry whose symbol exists; returns the
-// staleness to record, if the body changed. Sets `changed` on any update.
-const Staleness* check_existing_symbol(Json& entry, const std::string& symbol_id, const Json& record,
-                                       bool& changed) {
+// The anchor completions an existing symbol brings: the index's hash for an
+// entry without one, the index's path for an entry without a file.
+void complete_from_index(Json& entry, const std::string& symbol_id, const Json& record) {
   std::string current = field_text(record, "body_hash");
-  std::string stored = field_text(entry, "symbol_hash");
-  if (stored.empty() && !current.empty()) {
-    entry["symbol_hash"] = stored = current;
-    changed = true;
-  }
+  if (field_text(entry, "symbol_hash").empty() && !current.empty()) entry["symbol_hash"] = current;
   if (field_text(entry, "file_path").empty()) {
     const Json& path = field_or_null(record, "path");
     entry["file_path"] = common::is_truthy(path) ? common::made_text(path) : std::string(file_part(symbol_id));
-    changed = true;
   }
-  return !stored.empty() && !current.empty() && stored != current ? &kBodyChanged : nullptr;
+}
+
+struct EntryUpdate {
+  Json entry;
+  const Staleness* went_stale = nullptr;
+};
+
+// The reconciled form of `entry`, or nullopt when it stays as it is.
+std::optional<EntryUpdate> reconcile_entry(const Json& entry, const SymbolLookup& symbols, double now_epoch) {
+  std::string symbol_id = field_text(entry, "symbol_id");
+  if (symbol_id.empty()) return std::nullopt;
+  const Json* record = symbol_record(symbols, symbol_id);
+  bool exists = record != nullptr && !record->empty();
+  const Staleness* why = &kRemoved;
+  std::optional<EntryUpdate> update;
+  if (exists) {
+    std::string current = field_text(*record, "body_hash");
+    bool needs_hash = field_text(entry, "symbol_hash").empty() && !current.empty();
+    if (needs_hash || field_text(entry, "file_path").empty()) {
+      update = EntryUpdate{entry};
+      complete_from_index(update->entry, symbol_id, *record);
+    }
+    std::string stored = field_text(update ? update->entry : entry, "symbol_hash");
+    why = !stored.empty() && !current.empty() && stored != current ? &kBodyChanged : nullptr;
+  }
+  if (why == nullptr || already_stale(entry, *why)) return update;
+  if (!update) update = EntryUpdate{entry};
+  update->entry["stale"] = true;
+  update->entry["stale_reason"] = std::string(why->reason);
+  update->entry["updated_at"] = iso_time(now_epoch);
+  update->went_stale = why;
+  return update;
 }
 
 }  // namespace
 
-std::vector<Json> reconcile_context_store(ContextStore& store, const SymbolLookup& symbols, double now_epoch) {
-  std::vector<Json> entries = store.load(symbols, now_epoch);
+std::shared_ptr<const std::vector<Json>> reconcile_context_snapshot(ContextStore& store,
+                                                                    const SymbolLookup& symbols, double now_epoch) {
+  std::shared_ptr<const std::vector<Json>> entries = store.snapshot(symbols, now_epoch);
+  std::vector<Json> updated;  // a copy, made at the first change
   std::vector<Json> markers;
-  bool changed = false;
-  for (Json& entry : entries) {
-    std::string symbol_id = field_text(entry, "symbol_id");
-    if (symbol_id.empty()) continue;
-    const Json* record = symbol_record(symbols, symbol_id);
-    const Staleness* why = &kRemoved;
-    if (record != nullptr && !record->empty()) why = check_existing_symbol(entry, symbol_id, *record, changed);
-    if (why == nullptr || !mark_stale(entry, *why, now_epoch)) continue;
-    changed = true;
-    markers.push_back(stale_marker(entry, symbol_id, *why, now_epoch));
+  for (size_t i = 0; i < entries->size(); ++i) {
+    std::optional<EntryUpdate> update = reconcile_entry((*entries)[i], symbols, now_epoch);
+    if (!update) continue;
+    if (updated.empty()) updated = *entries;
+    if (update->went_stale != nullptr) {
+      markers.push_back(stale_marker(update->entry, field_text(update->entry, "symbol_id"), *update->went_stale,
+                                     now_epoch));
+    }
+    updated[i] = std::move(update->entry);
   }
-  if (changed) store.save(entries, now_epoch);
+  if (updated.empty()) return entries;
+  store.save(updated, now_epoch);
   for (const Json& marker : markers) upsert_context_memory(store, marker, symbols, now_epoch);
-  return entries;
+  return std::make_shared<const std::vector<Json>>(std::move(updated));
+}
+
+std::vector<Json> reconcile_context_store(ContextStore& store, const SymbolLookup& symbols, double now_epoch) {
+  return *reconcile_context_snapshot(store, symbols, now_epoch);
 }
 
 }  // namespace lumenfold::lodestar

@@ -1,6 +1,8 @@
 #pragma once
 // Bringing the stored memories in line with the code they are anchored to.
 
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "lumenfold/common/json.h"
@@ -22,5 +24,12 @@ inline constexpr std::string_view kStaleSymbolRemoved = "symbol removed";
 // "symbol_id" are never changed. Throws as ContextStore::save.
 std::vector<common::Json> reconcile_context_store(ContextStore& store, const SymbolLookup& symbols,
                                                   double now_epoch);
+
+// The same, for readers: when nothing changes, nothing is written or
+// copied and the result is the store's cached snapshot, so a reconcile
+// before every search costs one stat and one lookup per anchored entry.
+std::shared_ptr<const std::vector<common::Json>> reconcile_context_snapshot(ContextStore& store,
+                                                                            const SymbolLookup& symbols,
+                                                                            double now_epoch);
 
 }  // namespace lumenfold::lodestar

@@ -1,0 +1,6 @@
+lumenfold_add_bench(context_store_bench
+  SOURCES context_store_bench.cpp
+  LIBS lumenfold_lodestar)
+lumenfold_add_bench(graph_load_bench
+  SOURCES graph_load_bench.cpp
+  LIBS lumenfold_lodestar)
