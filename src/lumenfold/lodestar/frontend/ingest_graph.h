@@ -1,0 +1,20 @@
+#pragma once
+// The graph upload route: a scanner run elsewhere posts a finished
+// information graph, which becomes the server's graph.
+
+#include <string_view>
+
+#include "lumenfold/lodestar/frontend/token_log.h"
+
+namespace lumenfold::lodestar {
+
+class ServerState;
+
+// Stores the graph document `body` (its "root" replaced by the project
+// root) and its symbol index, reconciles the context store and deletes the
+// retrieval cache. 400 with {"ok":false,"error":...} for a body that is not
+// JSON or lacks "nodes" or "edges"; 200 with {"ok":true,"node_count",
+// "edge_count"}. Throws when the files cannot be written.
+RouteAnswer ingest_graph(std::string_view body, ServerState& state);
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,66 @@
+#include "lumenfold/lodestar/frontend/routes.h"
+
+#include <string>
+
+#include "lumenfold/lodestar/frontend/distribution_files.h"
+#include "lumenfold/lodestar/frontend/ingest_graph.h"
+#include "lumenfold/lodestar/frontend/prime.h"
+#include "lumenfold/lodestar/frontend/serial_routes.h"
+#include "lumenfold/lodestar/frontend/token_log.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void send(const RouteAnswer& answer, httplib::Response& res) {
+  res.status = answer.status;
+  res.set_content(answer.body, answer.content_type.c_str());
+}
+
+// The address the client used to reach us, for links in the install script.
+std::string base_url(const httplib::Request& req) {
+  std::string host = req.get_header_value("Host");
+  return "http://" + (host.empty() ? std::string("127.0.0.1") : host);
+}
+
+// Where each distribution route's file lives beside the server. The
+// routes keep their historical names; this build's programs are native.
+struct FileRoute {
+  const char* path;
+  const char* file;
+};
+constexpr FileRoute kFileRoutes[] = {
+    {"/tslc", "tslc"}, {"/tsl", "tsl"}, {"/surveyor.py", "surveyor"}, {"/lodestar.py", "lodestar"}};
+
+}  // namespace
+
+void register_routes(SerialRoutes& routes, ServerState& state, const fs::path& program_dir) {
+  routes.get("/prime", [&state](const httplib::Request&, httplib::Response& res) {
+    res.set_content(prime_text(state), "text/plain; charset=utf-8");
+  });
+  routes.post("/log", [&state](const httplib::Request& req, httplib::Response& res) {
+    send(log_token_usage(req.body, state.settings.data_dir / kTokenLogFileName, state.now()), res);
+  });
+  routes.post("/ingest-graph", [&state](const httplib::Request& req, httplib::Response& res) {
+    send(ingest_graph(req.body, state), res);
+  });
+  routes.get("/install.sh", [](const httplib::Request& req, httplib::Response& res) {
+    res.set_content(install_script(base_url(req)), "text/plain; charset=utf-8");
+  });
+  for (const FileRoute& route : kFileRoutes) {
+    std::string file = route.file;
+    routes.get(route.path, [program_dir, file](const httplib::Request&, httplib::Response& res) {
+      send(serve_distribution_file(program_dir, file), res);
+    });
+  }
+  routes.refuse_other_methods("/prime", {"GET"});
+  routes.refuse_other_methods("/log", {"POST"});
+  routes.refuse_other_methods("/ingest-graph", {"POST"});
+  routes.refuse_other_methods("/install.sh", {"GET"});
+  for (const FileRoute& route : kFileRoutes) routes.refuse_other_methods(route.path, {"GET"});
+}
+
+}  // namespace lumenfold::lodestar

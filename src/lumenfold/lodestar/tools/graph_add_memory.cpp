@@ -1,0 +1,57 @@
+#include "lumenfold/lodestar/tools/graph_add_memory.h"
+
+#include <ctime>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+using common::Json;
+
+namespace {
+
+// Today's date in the machine's time zone, year-month-day.
+std::string local_date(int64_t epoch_seconds) {
+  std::time_t t = static_cast<std::time_t>(epoch_seconds);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buf[16];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d", &local);
+  return buf;
+}
+
+std::vector<std::string> list_or_empty(const Json& value) {
+  return value.is_array() ? value.get<std::vector<std::string>>() : std::vector<std::string>{};
+}
+
+}  // namespace
+
+GraphAddMemoryArgs parse_graph_add_memory_args(const Json& args) {
+  return {args.at("type").get<std::string>(), args.at("content").get<std::string>(), list_or_empty(args.at("tags")),
+          list_or_empty(args.at("files"))};
+}
+
+Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
+  double now = state.now();
+  Json entry{{"type", args.type},
+             {"content", args.content},
+             {"tags", args.tags},
+             {"files", args.files},
+             {"date", local_date(state.now_seconds())},
+             {"created_epoch", state.now_seconds()}};
+  SymbolLookup symbols = state.symbols();
+  std::vector<Json> entries = state.context_store.load(symbols, now);
+  // An entry without content is no memory: normalising refuses it, and the
+  // store would drop it at the next load anyway.
+  if (std::optional<Json> normalized = normalize_memory_entry(entry, symbols, now)) {
+    entries.push_back(std::move(*normalized));
+    state.context_store.save(std::move(entries), now);
+  }
+  size_t total = state.context_store.load(symbols, now).size();
+  return Json{{"ok", true}, {"total", total}};
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ServerState;
+
+inline constexpr char kGraphAddMemoryDescription[] =
+    "Add a memory entry to the context store with automatic pruning.\n"
+    "\n"
+    "        Use this instead of writing context-store.json directly. It ensures\n"
+    "        the store stays healthy and never bloats beyond its cap.\n"
+    "\n"
+    "        Args:\n"
+    "            type: Entry kind \xE2\x80\x94 decision | task | next | fact | blocker\n"
+    "            content: One sentence, max 15 words.\n"
+    "            tags: Optional list of topic tags.\n"
+    "            files: Optional list of relevant file paths.\n"
+    "        ";
+
+struct GraphAddMemoryArgs {
+  std::string type;
+  std::string content;
+  std::vector<std::string> tags;   // empty when absent
+  std::vector<std::string> files;  // empty when absent
+};
+GraphAddMemoryArgs parse_graph_add_memory_args(const common::Json& args);
+
+// Appends one memory to the context store and saves it (which prunes).
+// The entry is normalised first, created now, so that it has its kind, id
+// and creation time and is not pruned as the oldest of a full store.
+// Returns {"ok": true, "total": entries stored afterwards}. Not logged.
+common::Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state);
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,30 @@
+#include "lumenfold/lodestar/tools/graph_documents_store.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/graph/symbol_index.h"
+#include "lumenfold/lodestar/memory/reconcile.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/surveyor/graph_documents.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+void store_graph_documents(const Json& graph, ServerState& state) {
+  const Settings& settings = state.settings;
+  fs::create_directories(settings.data_dir);
+  auto nodes = graph.find("nodes");
+  SymbolIndex index(surveyor::build_symbol_index(nodes == graph.end() ? Json::array() : *nodes));
+  if (auto error = surveyor::write_graph_documents(graph, settings.info_graph_file(), index.doc(),
+                                                   settings.symbol_index_file())) {
+    throw std::runtime_error(*error);
+  }
+  reconcile_context_store(state.context_store, lookup_in_index(index), state.now());
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,18 @@
+#pragma once
+// Installing a new information graph in the data directory, as graph_scan
+// and the graph upload route both do.
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ServerState;
+
+// Writes `graph` to info_graph.json and its symbol index to
+// symbol_index.json in the data directory (created when missing), each
+// atomically, then reconciles the context store against the new index.
+// The caches notice the new files by their modification times. Throws
+// std::runtime_error when a file cannot be written.
+void store_graph_documents(const common::Json& graph, ServerState& state);
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ServerState;
+
+inline constexpr char kGraphImpactDescription[] = "Return connected local files likely impacted by edits.";
+
+struct GraphImpactArgs {
+  std::vector<std::string> changed_files;
+};
+GraphImpactArgs parse_graph_impact_args(const common::Json& args);
+
+// {"ok": true, "changed_files", "connected_files",
+// "untouched_connected_files"}, each sorted: the local files one edge away
+// from a changed file. Logs the call and records an "impact" action.
+common::Json graph_impact(const GraphImpactArgs& args, ServerState& state);
+
+}  // namespace lumenfold::lodestar

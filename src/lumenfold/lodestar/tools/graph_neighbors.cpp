@@ -1,0 +1,32 @@
+#include "lumenfold/lodestar/tools/graph_neighbors.h"
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/tools/fetch_graph.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+using common::Json;
+
+GraphNeighborsArgs parse_graph_neighbors_args(const Json& args) {
+  return {args.at("file").get<std::string>(), args.at("limit").get<int64_t>()};
+}
+
+Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
+  log_tool(state.settings.log_file(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
+  std::shared_ptr<const Json> graph = fetch_graph(state);
+  Json neighbors = Json::array();
+  for (const Json& edge : graph_edges(*graph)) {
+    if (!edge.is_object()) continue;
+    if (common::get_text(edge, "from") != args.file && common::get_text(edge, "to") != args.file) continue;
+    neighbors.push_back(edge);
+    // Tested after the append, so a limit of 0 still yields the first edge.
+    if (static_cast<int64_t>(neighbors.size()) >= args.limit) break;
+  }
+  return Json{{"ok", true}, {"file", args.file}, {"neighbors", std::move(neighbors)}};
+}
+
+}  // namespace lumenfold::lodestar

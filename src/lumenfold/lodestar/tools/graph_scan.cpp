@@ -1,0 +1,104 @@
+#include "lumenfold/lodestar/tools/graph_scan.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/reconcile.h"
+#include "lumenfold/lodestar/tools/graph_documents_store.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/surveyor/graph_documents.h"
+#include "lumenfold/surveyor/scan.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+std::string home_directory(const std::string& user) {
+  if (user.empty()) {
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (passwd* pw = getpwuid(getuid())) return pw->pw_dir;
+    return "";
+  }
+  passwd* pw = getpwnam(user.c_str());
+  return pw ? pw->pw_dir : "";
+}
+
+// "~" and "~user" at the start, as shells expand them; anything else, or an
+// unknown user, is left as written.
+std::string expand_home(const std::string& path) {
+  if (path.empty() || path[0] != '~') return path;
+  size_t slash = path.find('/');
+  std::string user = path.substr(1, slash == std::string::npos ? std::string::npos : slash - 1);
+  std::string home = home_directory(user);
+  if (home.empty()) return path;
+  return slash == std::string::npos ? home : home + path.substr(slash);
+}
+
+std::string locked_refusal(const std::string& locked, const std::string& root) {
+  return "MCP server is locked to " + locked + "; refusing graph_scan(" + root +
+         "). Each Claude/Codex session uses its own MCP process bound to one project \xE2\x80\x94 run tslc/tsl in the "
+         "other project's directory to spawn a separate server for it.";
+}
+
+int64_t count_or(const Json& graph, const char* key, int64_t fallback) {
+  auto it = graph.find(key);
+  return (it != graph.end() && it->is_number_integer()) ? it->get<int64_t>() : fallback;
+}
+
+}  // namespace
+
+GraphScanArgs parse_graph_scan_args(const Json& args) { return {args.at("project_root").get<std::string>()}; }
+
+fs::path resolve_user_path(const std::string& path) {
+  std::error_code ec;
+  fs::path absolute = fs::absolute(expand_home(path), ec);
+  fs::path resolved = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal() : resolved;
+}
+
+Json graph_scan(const GraphScanArgs& args, ServerState& state) {
+  fs::path root = resolve_user_path(args.project_root);
+  const std::string root_text = root.string();
+  if (!fs::is_directory(root)) return Json{{"ok", false}, {"error", "Not a directory: " + root_text}};
+  Settings& settings = state.settings;
+  if (settings.locked_project_root && *settings.locked_project_root != root) {
+    std::string locked = settings.locked_project_root->string();
+    return Json{{"ok", false},
+                {"error", locked_refusal(locked, root_text)},
+                {"locked_project_root", locked},
+                {"attempted_project_root", root_text}};
+  }
+
+  Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(settings.info_graph_file()));
+  store_graph_documents(graph, state);
+
+  settings.project_root = root;
+  std::error_code ec;
+  fs::remove(settings.retrieval_cache_file(), ec);
+  save_action_graph(settings.action_graph_file(), empty_action_graph());
+  state.turn.reset();
+
+  int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));
+  int64_t symbol_count = count_or(graph, "symbol_count", 0);
+  int64_t edge_count = count_or(graph, "edge_count", 0);
+  log_tool(settings.log_file(), "graph_scan",
+           Json{{"project_root", root_text}, {"files", file_count}, {"symbols", symbol_count}, {"edges", edge_count}});
+  return Json{{"ok", true},
+              {"project_root", root_text},
+              {"file_count", file_count},
+              {"symbol_count", symbol_count},
+              {"edge_count", edge_count},
+              {"message", "Graph built. Use graph_continue or graph_retrieve to query."}};
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,49 @@
+#include "lumenfold/lodestar/tools/registry.h"
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/tools/graph_add_memory.h"
+#include "lumenfold/lodestar/tools/graph_impact.h"
+#include "lumenfold/lodestar/tools/graph_neighbors.h"
+#include "lumenfold/lodestar/tools/graph_scan.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+using common::Json;
+
+namespace {
+
+// A handler that parses its checked arguments into the tool's own struct
+// and runs the tool on `state`.
+template <typename Args>
+ToolHandler bind(ServerState& state, Args (*parse)(const Json&), Json (*tool)(const Args&, ServerState&)) {
+  return [&state, parse, tool](const Json& arguments) { return tool(parse(arguments), state); };
+}
+
+}  // namespace
+
+ToolRegistry build_tool_registry(ServerState& state) {
+  using P = ParamType;
+  ToolRegistry r;
+  r.add({"graph_neighbors",
+         kGraphNeighborsDescription,
+         {required_param("file", P::kString), defaulted_param("limit", P::kInteger, 30)},
+         bind(state, parse_graph_neighbors_args, graph_neighbors)});
+  r.add({"graph_impact",
+         kGraphImpactDescription,
+         {required_param("changed_files", P::kStringList)},
+         bind(state, parse_graph_impact_args, graph_impact)});
+  r.add({"graph_add_memory",
+         kGraphAddMemoryDescription,
+         {required_param("type", P::kString), required_param("content", P::kString),
+          nullable_param("tags", P::kStringList), nullable_param("files", P::kStringList)},
+         bind(state, parse_graph_add_memory_args, graph_add_memory)});
+  r.add({"graph_scan",
+         kGraphScanDescription,
+         {required_param("project_root", P::kString)},
+         bind(state, parse_graph_scan_args, graph_scan)});
+  return r;
+}
+
+}  // namespace lumenfold::lodestar
