@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -86,11 +87,13 @@ bool is_related(const Json& entry, std::string_view key, const TextSet& related)
 
 bool is_stale(const Json& entry) { return common::is_truthy(field_or_null(entry, "stale")); }
 
+// A memory worth offering; the copy handed out is made only for the few
+// that make the cut.
 struct Scored {
-  int64_t score;
+  const Json* entry;
+  MemoryScore score;
   bool stale;
   int64_t created_epoch;
-  Json item;
 };
 
 Json result_item(const Json& entry, const MemoryScore& scored) {
@@ -165,20 +168,24 @@ std::vector<Json> search_context_store(const MemoryScope& scope, std::string_vie
   std::vector<std::string> terms = query_terms(query);
   TextSet qterms(terms.begin(), terms.end());
   TextSet related(related_files.begin(), related_files.end());
-  std::vector<Json> entries = reconcile_context_store(scope.store, scope.symbols, scope.now_epoch);
+  // Held for the whole search: the scored entries point into it.
+  std::shared_ptr<const std::vector<Json>> entries =
+      reconcile_context_snapshot(scope.store, scope.symbols, scope.now_epoch);
   std::vector<Scored> scored;
-  for (const Json& entry : entries) {
+  for (const Json& entry : *entries) {
     MemoryScore s = score_memory_entry(entry, qterms, related, scope.now_epoch, scope.session_start_epoch);
     if (s.score <= 0) continue;
-    scored.push_back({s.score, is_stale(entry), field_integer(entry, "created_epoch"), result_item(entry, s)});
+    scored.push_back({&entry, std::move(s), is_stale(entry), field_integer(entry, "created_epoch")});
   }
   std::stable_sort(scored.begin(), scored.end(), [](const Scored& a, const Scored& b) {
-    if (a.score != b.score) return a.score > b.score;
+    if (a.score.score != b.score.score) return a.score.score > b.score.score;
     if (a.stale != b.stale) return !a.stale;
     return a.created_epoch > b.created_epoch;
   });
   std::vector<Json> out;
-  for (size_t i = 0; i < scored.size() && static_cast<int64_t>(i) < limit; ++i) out.push_back(std::move(scored[i].item));
+  for (size_t i = 0; i < scored.size() && static_cast<int64_t>(i) < limit; ++i) {
+    out.push_back(result_item(*scored[i].entry, scored[i].score));
+  }
   return out;
 }
 
