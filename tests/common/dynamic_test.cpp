@@ -50,6 +50,9 @@ TEST(GetTextTest, FallsBackForMissingOrNonText) {
   EXPECT_EQ(get_text(obj, "b", "d"), "d");
   EXPECT_EQ(get_text(obj, "c", "d"), "d");
   EXPECT_EQ(get_text(Json::array(), "a", "d"), "d");
+  EXPECT_EQ(text_view(obj, "a"), "x");
+  EXPECT_EQ(text_view(obj, "b"), "");
+  EXPECT_EQ(text_view(Json("a"), "a"), "");
 }
 
 }  // namespace

@@ -173,6 +173,13 @@ std::string made_text(const Json& v) {
   }
 }
 
+std::string_view text_view(const Json& obj, std::string_view key) {
+  if (!obj.is_object()) return {};
+  auto it = obj.find(key);
+  if (it == obj.end() || !it->is_string()) return {};
+  return it->get_ref<const std::string&>();
+}
+
 std::string get_text(const Json& obj, std::string_view key, std::string_view fallback) {
   if (obj.is_object()) {
     auto it = obj.find(key);

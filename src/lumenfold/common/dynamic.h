@@ -30,4 +30,8 @@ std::string made_text(const Json& v);
 // Text member `key` of `obj` when present and a string, else `fallback`.
 std::string get_text(const Json& obj, std::string_view key, std::string_view fallback = "");
 
+// The same as a view into `obj` (empty when absent or not text), for hot
+// loops that only compare.
+std::string_view text_view(const Json& obj, std::string_view key);
+
 }  // namespace lumenfold::common

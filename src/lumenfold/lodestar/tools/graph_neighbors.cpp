@@ -21,7 +21,7 @@ Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
   Json neighbors = Json::array();
   for (const Json& edge : graph_edges(*graph)) {
     if (!edge.is_object()) continue;
-    if (common::get_text(edge, "from") != args.file && common::get_text(edge, "to") != args.file) continue;
+    if (common::text_view(edge, "from") != args.file && common::text_view(edge, "to") != args.file) continue;
     neighbors.push_back(edge);
     // Tested after the append, so a limit of 0 still yields the first edge.
     if (static_cast<int64_t>(neighbors.size()) >= args.limit) break;
