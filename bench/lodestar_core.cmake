@@ -4,3 +4,6 @@ lumenfold_add_bench(context_store_bench
 lumenfold_add_bench(graph_load_bench
   SOURCES graph_load_bench.cpp
   LIBS lumenfold_lodestar)
+lumenfold_add_bench(mcp_latency_bench
+  SOURCES mcp_latency_bench.cpp
+  LIBS lumenfold_lodestar)
