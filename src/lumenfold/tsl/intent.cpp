@@ -14,9 +14,9 @@ constexpr const char* kExploreOpening =
     R"(explain\b|describe\b|summari[sz]e\b|walk\s+me\s+through\b|show\s+me\s+how\b|tell\s+me\s+about\b|)"
     R"(give\s+(?:me\s+)?(?:an?\s+)?(?:overview|tour|summary)\b|help\s+me\s+understand\b|i\s+want\s+to\s+understand\b))";
 
-// Words of a failure report.
+// Words of a failure report; exception names (TypeError, KeyError) count.
 constexpr const char* kFailure =
-    R"(\b(?:error|errors|exception|traceback|crash(?:es|ed|ing)?|bug|bugs|fails?|failed|failing|failure|)"
+    R"(\w*(?:error|exception)s?\b|\b(?:traceback|crash(?:es|ed|ing)?|bug|bugs|fails?|failed|failing|failure|)"
     R"(broken|regression|segfault|panic|doesn't\s+work|does\s+not\s+work|not\s+working|wrong|incorrect|)"
     R"(unexpected(?:ly)?|raises?)\b)";
 

@@ -23,6 +23,8 @@ double kind_strength(DefKind kind, const MentionWeights& w) {
 // A dotted name needs this many components naming a module to count: one
 // alone ("forms", "utils") fits too many modules.
 constexpr size_t kMinModuleComponents = 2;
+// In a small project a name defined in a few files still tells them apart.
+constexpr double kMinDefinerCap = 4.0;
 
 // 1 for a name only one file defines, falling towards 0 as more do.
 double specificity(size_t definers, size_t doc_count) {
@@ -112,9 +114,8 @@ class SignalBuilder {
 
   void add_name(const NameMention& n) {
     const std::vector<DefHit>& hits = defs_.definers(n.name);
-    if (hits.empty() || static_cast<double>(hits.size()) > w_.max_definer_share * static_cast<double>(doc_count_) + 1) {
-      return;
-    }
+    double most_definers = std::max(kMinDefinerCap, w_.max_definer_share * static_cast<double>(doc_count_));
+    if (hits.empty() || static_cast<double>(hits.size()) > most_definers) return;
     double spec = specificity(hits.size(), doc_count_);
     double repeats = 1.0 + 0.3 * std::log(static_cast<double>(std::max(n.count, 1)));
     for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind, w_) * repeats;

@@ -29,7 +29,8 @@ constexpr std::string_view kCommonNames[] = {
     "dict",      "dir",     "elif",    "else",   "enumerate", "except",     "filter",   "float",   "for",     "format",
     "from",      "getattr", "hasattr", "if",     "import",    "in",         "int",      "is",      "isinstance",
     "iter",      "lambda",  "len",     "list",   "map",       "max",        "min",      "not",     "object",
-    "open",      "or",      "print",   "range",  "repr",      "return",     "self",     "setattr", "str",     "super"};
+    "open",      "or",      "print",   "range",  "repr",      "return",     "self",     "setattr", "str",     "super",
+    "pass",      "raise",   "try",     "while",  "with",      "yield",      "continue", "del",     "global",  "nonlocal"};
 
 bool is_common_name(std::string_view name) {
   return std::find(std::begin(kCommonNames), std::end(kCommonNames), name) != std::end(kCommonNames);
