@@ -2,9 +2,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/lodestar/tools/graph_action_summary.h"
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
 #include "lumenfold/lodestar/tools/graph_impact.h"
 #include "lumenfold/lodestar/tools/graph_neighbors.h"
+#include "lumenfold/lodestar/tools/graph_register_edit.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
@@ -34,6 +36,14 @@ ToolRegistry build_tool_registry(ServerState& state) {
          kGraphImpactDescription,
          {required_param("changed_files", P::kStringList)},
          bind(state, parse_graph_impact_args, graph_impact)});
+  r.add({"graph_register_edit",
+         kGraphRegisterEditDescription,
+         {required_param("files", P::kStringOrStringList), defaulted_param("summary", P::kString, "")},
+         bind(state, parse_graph_register_edit_args, graph_register_edit)});
+  r.add({"graph_action_summary",
+         kGraphActionSummaryDescription,
+         {defaulted_param("query", P::kString, ""), defaulted_param("limit", P::kInteger, 12)},
+         bind(state, parse_graph_action_summary_args, graph_action_summary)});
   r.add({"graph_add_memory",
          kGraphAddMemoryDescription,
          {required_param("type", P::kString), required_param("content", P::kString),

@@ -1,0 +1,225 @@
+#include "lumenfold/lodestar/tools/graph_register_edit.h"
+
+// The evidence attached to the memories is read from the action graph file
+// before this registration saves its own copy, so it describes what led to
+// the edit, not the edit itself. The context store is written before the
+// action graph: a failing action graph save leaves the memories in place.
+
+#include <optional>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+#include "lumenfold/common/utf8.h"
+#include "lumenfold/lodestar/actions/action_evidence.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/cache/retrieval_cache.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/upsert.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+using common::Json;
+
+namespace {
+
+constexpr char kGraphStatePrimed[] = "primed";
+constexpr char kGraphStateReason[] = "Structural signal established. Future turns will use memory_first routing.";
+constexpr char kEditedAfterQuery[] = "Edited after query: ";
+constexpr char kEditedDuringSession[] = "Edited during active session";
+// A registration of one file is a local decision; two or more files make
+// it one that shapes the project.
+constexpr size_t kGlobalScopeMinFiles = 2;
+
+// Everything one registration stamps with the time: the same instant for
+// every record it writes.
+struct EditClock {
+  double now;
+  int64_t seconds;
+  std::string iso;
+};
+
+// The anchor of `ref`; a reference whose file the symbol index does not
+// know is anchored to the part before "::".
+MemoryAnchor file_anchor(std::string_view ref, const SymbolLookup& symbols) {
+  MemoryAnchor anchor = memory_anchor_for_ref(ref, symbols);
+  if (anchor.path.empty()) anchor.path = std::string(file_part(ref));
+  return anchor;
+}
+
+void mark_files_edited(Json& graph, const std::string& action_id, const std::vector<std::string>& files,
+                       const EditClock& clock) {
+  if (!graph["files"].is_object()) graph["files"] = Json::object();
+  for (const std::string& f : files) {
+    ensure_node(graph, f, "file");
+    add_edge(graph, action_id, f, "edited", clock.seconds);
+    // Looked up after the edge: adding a member to the graph moves the
+    // others, so no reference into it survives ensure_node or add_edge.
+    Json& record = graph["files"][f];
+    if (!record.is_object()) record = Json::object();
+    int64_t previous = record.contains("edited_count") ? common::as_integer(record["edited_count"]).value_or(0) : 0;
+    record["last_action"] = "edited";
+    record["last_ts"] = clock.iso;
+    record["edited_count"] = previous + 1;
+  }
+}
+
+// Stored decisions may have been edited by hand: only text summaries are
+// archived.
+std::string joined_summaries(const Json& decisions, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += "; ";
+    const Json& d = decisions[i];
+    if (d.is_object()) text += common::get_text(d, "summary");
+  }
+  return text;
+}
+
+// Keeps the newest decisions as a list and folds the older ones into the
+// archive text, which never passes its cap.
+void fold_old_decisions(Json& graph) {
+  Json& decisions = graph["decisions"];
+  if (decisions.size() <= kDecisionWindow) return;
+  size_t old_count = decisions.size() - kDecisionWindow;
+  std::string text = joined_summaries(decisions, old_count);
+  decisions.erase(decisions.begin(), decisions.begin() + static_cast<std::ptrdiff_t>(old_count));
+  std::string archive = common::get_text(graph, "decisions_archive");
+  if (!archive.empty()) {
+    archive.erase(archive.find_last_not_of('.') + 1);
+    text = archive + "; " + text;
+  }
+  graph["decisions_archive"] = std::string(common::cut_code_points(text, kDecisionArchiveMaxChars));
+}
+
+void append_decision(Json& graph, const GraphRegisterEditArgs& args, const EditClock& clock) {
+  Json& decisions = graph["decisions"];
+  if (!decisions.is_array()) decisions = Json::array();
+  decisions.push_back(Json{{"ts", clock.seconds},
+                           {"summary", args.summary},
+                           {"files", args.files},
+                           {"scope", args.files.size() < kGlobalScopeMinFiles ? "file" : "global"}});
+  fold_old_decisions(graph);
+}
+
+int64_t total_edit_count(const Json& graph) {
+  int64_t total = 0;
+  auto records = graph.find("files");
+  if (records == graph.end()) return 0;
+  for (const Json& record : *records) {
+    if (record.is_object() && record.contains("edited_count")) {
+      total += common::as_integer(record["edited_count"]).value_or(0);
+    }
+  }
+  return total;
+}
+
+Json decision_memory(const GraphRegisterEditArgs& args, const MemoryAnchor& anchor, Json evidence,
+                     const EditClock& clock) {
+  Json queries = evidence.value("recent_queries", Json::array());
+  return Json{{"id", memory_id(clock.now)},
+              {"kind", "decision"},
+              {"content", args.summary},
+              {"tags", query_terms(args.summary)},
+              {"files", args.files},
+              {"file_path", anchor.path},
+              {"symbol_id", anchor.symbol_id},
+              {"symbol_hash", anchor.body_hash},
+              {"created_at", clock.iso},
+              {"created_epoch", clock.seconds},
+              {"updated_at", clock.iso},
+              {"stale", false},
+              {"stale_reason", ""},
+              {"observed_queries", std::move(queries)},
+              {"evidence", std::move(evidence)}};
+}
+
+// No "id": the store merges it into the earlier observation of the same
+// anchor, or gives it one.
+Json edit_observation(const std::string& file, const std::string& summary, const MemoryAnchor& anchor,
+                      const Json& evidence, const EditClock& clock) {
+  Json queries = evidence.value("recent_queries", Json::array());
+  std::string content = (queries.is_array() && !queries.empty() && queries[0].is_string())
+                            ? kEditedAfterQuery + queries[0].get<std::string>()
+                            : std::string(kEditedDuringSession);
+  Json tags = query_terms(summary.empty() ? content : summary);
+  Json observed_evidence{{"source", "graph_register_edit"},
+                         {"recent_action_kinds", evidence.value("recent_action_kinds", Json::array())},
+                         {"recent_queries", queries},
+                         {"edited", true}};
+  return Json{{"kind", "edit_observation"},
+              {"content", std::move(content)},
+              {"tags", std::move(tags)},
+              {"files", Json::array({file})},
+              {"file_path", anchor.path},
+              {"symbol_id", anchor.symbol_id},
+              {"symbol_hash", anchor.body_hash},
+              {"created_at", clock.iso},
+              {"created_epoch", clock.seconds},
+              {"updated_at", clock.iso},
+              {"stale", false},
+              {"stale_reason", ""},
+              {"observed_queries", std::move(queries)},
+              {"evidence", std::move(observed_evidence)}};
+}
+
+void store_edit_memories(const GraphRegisterEditArgs& args, ServerState& state, const EditClock& clock) {
+  const std::filesystem::path action_file = state.settings.action_graph_file();
+  SymbolLookup symbols = state.symbols();
+  MemoryAnchor first = args.files.empty() ? MemoryAnchor{} : file_anchor(args.files.front(), symbols);
+  Json evidence = recent_action_evidence(action_file, args.files, clock.seconds);
+  upsert_context_memory(state.context_store, decision_memory(args, first, std::move(evidence), clock), symbols,
+                        clock.now);
+
+  symbols = state.symbols();
+  for (const std::string& f : args.files) {
+    Json ev = recent_action_evidence(action_file, {f}, clock.seconds);
+    upsert_context_memory(state.context_store, edit_observation(f, args.summary, file_anchor(f, symbols), ev, clock),
+                          symbols, clock.now);
+  }
+}
+
+}  // namespace
+
+GraphRegisterEditArgs parse_graph_register_edit_args(const Json& args) {
+  const Json& files = args.at("files");
+  std::vector<std::string> list =
+      files.is_string() ? std::vector<std::string>{files.get<std::string>()} : files.get<std::vector<std::string>>();
+  return {std::move(list), args.at("summary").get<std::string>()};
+}
+
+Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
+  const Settings& settings = state.settings;
+  const EditClock clock{state.now(), state.now_seconds(), iso_time(state.now())};
+
+  Json graph = load_action_graph(settings.action_graph_file());
+  std::string action_id = "action:edit:" + std::to_string(clock.seconds);
+  ensure_node(graph, action_id, "action", Json{{"summary", args.summary}});
+  mark_files_edited(graph, action_id, args.files, clock);
+  append_decision(graph, args, clock);
+
+  store_edit_memories(args, state, clock);
+
+  int64_t total = total_edit_count(graph);
+  save_action_graph(settings.action_graph_file(), graph);
+  int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
+  log_tool(settings.log_file(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
+  record_action(settings.action_graph_file(), "register_edit",
+                Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},
+                clock.seconds);
+
+  Json out{{"ok", true},
+           {"edited_files", args.files},
+           {"count", args.files.size()},
+           {"retrieval_cache_invalidated", invalidated}};
+  if (total == 0) {
+    out["graph_state"] = kGraphStatePrimed;
+    out["graph_state_reason"] = kGraphStateReason;
+  }
+  return out;
+}
+
+}  // namespace lumenfold::lodestar
