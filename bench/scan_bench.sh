@@ -43,18 +43,21 @@ bytes=$(du -sb "$corpus" | cut -f1)
 echo "corpus: $files files, $((bytes / 1024 / 1024)) MiB ($(ls "$work/packs" | wc -l) npm packages + django)"
 
 out="$work/out/info_graph.json"
-# Best wall time of $RUNS runs of "$@", in seconds; peak RSS (KiB) of the
-# fastest run goes to $work/rss.
+# Best time of $RUNS runs of "$@": CPU seconds (user + system, which
+# other load on the machine hardly changes) and wall seconds of that run,
+# printed as "CPU WALL"; peak RSS (KiB) of the fastest run goes to
+# $work/rss.
 best() {
-  local best_t="" best_m=""
+  local best_c="" best_w="" best_m=""
   for _ in $(seq "$RUNS"); do
     [ -n "${BEFORE:-}" ] && eval "$BEFORE"
-    /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>&1
-    read -r t m <"$work/t"
-    if [ -z "$best_t" ] || awk "BEGIN{exit !($t < $best_t)}"; then best_t=$t; best_m=$m; fi
+    /usr/bin/time -f "%e %M %U %S" -o "$work/t" "$@" >/dev/null 2>&1
+    read -r w m u s <"$work/t"
+    c=$(awk "BEGIN{printf \"%.2f\", $u + $s}")
+    if [ -z "$best_c" ] || awk "BEGIN{exit !($c < $best_c)}"; then best_c=$c; best_w=$w; best_m=$m; fi
   done
   echo "$best_m" >"$work/rss"
-  echo "$best_t"
+  echo "$best_c $best_w"
 }
 
 BEFORE="rm -rf '$work/out'" full=$(best "$surveyor" --root "$corpus" --out "$out")
@@ -71,16 +74,17 @@ ctags_t=$(best ctags -R -f "$work/tags" "$corpus")
 rg_files=$(best rg --files "$corpus")
 rg_count=$(best rg -c . "$corpus")
 
+cpu() { echo "$1" | cut -d' ' -f1; }
+wall() { echo "$1" | cut -d' ' -f2; }
 ratio() { awk "BEGIN{printf \"%.2f\", $1 / $2}"; }
-printf '%-34s %8s\n' "measure" "seconds"
-printf '%-34s %8s\n' "surveyor full scan" "$full"
-printf '%-34s %8s\n' "surveyor rescan, nothing changed" "$rescan"
-printf '%-34s %8s\n' "surveyor rescan, 1% touched" "$touched"
-printf '%-34s %8s\n' "ctags -R" "$ctags_t"
-printf '%-34s %8s\n' "rg --files" "$rg_files"
-printf '%-34s %8s\n' "rg -c ." "$rg_count"
-echo "ratio surveyor full / ctags -R:          $(ratio "$full" "$ctags_t")   (target < 1)"
-echo "ratio rescan unchanged / full scan:      $(ratio "$rescan" "$full")   (target <= 0.40)"
-echo "ratio rescan 1% touched / full scan:     $(ratio "$touched" "$full")"
-echo "ratio surveyor full / (rg --files + rg -c .): $(awk "BEGIN{printf \"%.2f\", $full / ($rg_files + $rg_count)}")"
-echo "peak memory of the full scan:            $((full_rss / 1024)) MiB"
+printf '%-34s %8s %8s\n' "measure" "CPU s" "wall s"
+for row in "surveyor full scan:$full" "surveyor rescan, nothing changed:$rescan" \
+           "surveyor rescan, 1% touched:$touched" "ctags -R:$ctags_t" "rg --files:$rg_files" "rg -c .:$rg_count"; do
+  printf '%-34s %8s %8s\n' "${row%%:*}" "$(cpu "${row#*:}")" "$(wall "${row#*:}")"
+done
+echo "ratios in CPU time:"
+echo "  surveyor full / ctags -R:           $(ratio "$(cpu "$full")" "$(cpu "$ctags_t")")   (target < 1)"
+echo "  rescan unchanged / full scan:       $(ratio "$(cpu "$rescan")" "$(cpu "$full")")   (target <= 0.40)"
+echo "  rescan 1% touched / full scan:      $(ratio "$(cpu "$touched")" "$(cpu "$full")")"
+echo "  surveyor full / (rg --files + rg -c .): $(awk "BEGIN{printf \"%.2f\", $(cpu "$full") / ($(cpu "$rg_files") + $(cpu "$rg_count"))}")"
+echo "peak memory of the full scan:         $((full_rss / 1024)) MiB"
