@@ -2,11 +2,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/lodestar/tools/fallback_rg.h"
 #include "lumenfold/lodestar/tools/graph_action_summary.h"
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
 #include "lumenfold/lodestar/tools/graph_impact.h"
 #include "lumenfold/lodestar/tools/graph_neighbors.h"
+#include "lumenfold/lodestar/tools/graph_read.h"
 #include "lumenfold/lodestar/tools/graph_register_edit.h"
+#include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
@@ -28,6 +31,16 @@ ToolHandler bind(ServerState& state, Args (*parse)(const Json&), Json (*tool)(co
 ToolRegistry build_tool_registry(ServerState& state) {
   using P = ParamType;
   ToolRegistry r;
+  r.add({"graph_retrieve",
+         kGraphRetrieveDescription,
+         {required_param("query", P::kString), defaulted_param("top_files", P::kInteger, 5),
+          defaulted_param("top_edges", P::kInteger, 12)},
+         bind(state, parse_graph_retrieve_args, graph_retrieve)});
+  r.add({"graph_read",
+         kGraphReadDescription,
+         {required_param("file", P::kString), defaulted_param("max_chars", P::kInteger, 20000),
+          defaulted_param("query", P::kString, ""), defaulted_param("anchor", P::kString, "")},
+         bind(state, parse_graph_read_args, graph_read)});
   r.add({"graph_neighbors",
          kGraphNeighborsDescription,
          {required_param("file", P::kString), defaulted_param("limit", P::kInteger, 30)},
@@ -44,6 +57,10 @@ ToolRegistry build_tool_registry(ServerState& state) {
          kGraphActionSummaryDescription,
          {defaulted_param("query", P::kString, ""), defaulted_param("limit", P::kInteger, 12)},
          bind(state, parse_graph_action_summary_args, graph_action_summary)});
+  r.add({"fallback_rg",
+         kFallbackRgDescription,
+         {required_param("pattern", P::kString), defaulted_param("max_hits", P::kInteger, 30)},
+         bind(state, parse_fallback_rg_args, fallback_rg)});
   r.add({"graph_add_memory",
          kGraphAddMemoryDescription,
          {required_param("type", P::kString), required_param("content", P::kString),

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ServerState;
+
+inline constexpr char kFallbackRgDescription[] = "Controlled fallback grep if retriever confidence is low.";
+inline constexpr char kFallbackLimitError[] = "fallback_rg call limit reached for this query turn";
+
+struct FallbackRgArgs {
+  std::string pattern;
+  int64_t max_hits = 30;
+};
+FallbackRgArgs parse_fallback_rg_args(const common::Json& args);
+
+// A text search of the project with `rg` (line numbers, smart case, at most
+// `max_hits` matches per file), rationed to the allowed calls per query
+// turn. The pattern is always passed as a pattern, never as an option.
+//
+// Returns {"ok": true, "pattern", "hits"}: each hit {"file", "line", "text"}
+// as rg prints them (the line number stays text), in output order, at most
+// `max_hits` of them (reading stops there and rg is ended). An invalid
+// pattern or no match gives no hits and still uses up the call.
+// When the turn's calls are used up: {"ok": false, "error":
+// kFallbackLimitError, "fallback_calls", "fallback_max_calls"}; rg is not
+// run, and the refusal is logged and recorded as an action.
+//
+// Throws std::runtime_error when rg cannot be started or runs longer than
+// 30 seconds; the call then does not count.
+common::Json fallback_rg(const FallbackRgArgs& args, ServerState& state);
+
+}  // namespace lumenfold::lodestar

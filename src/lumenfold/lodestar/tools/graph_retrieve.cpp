@@ -1,0 +1,248 @@
+#include "lumenfold/lodestar/tools/graph_retrieve.h"
+
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/dynamic.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/cache/cache_key.h"
+#include "lumenfold/lodestar/cache/retrieval_cache.h"
+#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/remote_api.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/tools/server_state.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+namespace {
+
+// What is left of a member list or object, or of nothing at all.
+const Json& member_or_null(const Json& obj, std::string_view key) {
+  static const Json kNull;
+  if (!obj.is_object()) return kNull;
+  auto it = obj.find(key);
+  return it == obj.end() ? kNull : *it;
+}
+
+// The "id" of a ranked file as text; "" when it has none.
+std::string file_id_of(const Json& ranked) {
+  const Json& id = member_or_null(ranked, "id");
+  return id.is_null() ? std::string() : common::made_text(id);
+}
+
+// The non-empty ids of the first `limit` ranked files of `out`, in order.
+std::vector<std::string> ranked_file_ids(const Json& out, size_t limit) {
+  std::vector<std::string> ids;
+  const Json& files = member_or_null(out, "graph_files");
+  if (!files.is_array()) return ids;
+  for (size_t i = 0; i < files.size() && i < limit; ++i) {
+    std::string id = file_id_of(files[i]);
+    if (!id.empty()) ids.push_back(std::move(id));
+  }
+  return ids;
+}
+
+Json with_member(const Json& result, const char* key, Json value) {
+  Json out = result.is_object() ? result : Json::object();
+  out[key] = std::move(value);
+  return out;
+}
+
+void remember_result(TurnState& turn, const Json& out) {
+  turn.last_retrieve_out = std::make_shared<const Json>(out);
+  turn.retrieve_count += 1;
+}
+
+Json request_payload(const GraphRetrieveArgs& args) {
+  return Json{{"query", args.query}, {"top_files", args.top_files}, {"top_edges", args.top_edges}};
+}
+
+// The stored result of a valid cache entry, with the allowlist taken from
+// all of its files.
+std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& state, const Json& entries,
+                                  const std::string& key) {
+  auto it = entries.find(key);
+  if (it == entries.end()) return std::nullopt;
+  if (!state.retrieval_cache().entry_valid(*it, state.settings.project_root, state.now_seconds())) {
+    return std::nullopt;
+  }
+  Json out = with_member(member_or_null(*it, "result"), "retrieval_cache_hit", true);
+  out["retrieval_cache_key"] = key;
+  state.turn.retrieved_files = ranked_file_ids(out, SIZE_MAX);
+  remember_result(state.turn, out);
+
+  Json payload = request_payload(args);
+  payload["mode"] = "retrieval_cache_hit";
+  log_tool(state.settings.log_file(), "graph_retrieve", payload);
+  record_action(state.settings.action_graph_file(), "retrieve_cache_hit", Json{{"query", args.query}, {"cache_key", key}},
+                state.now_seconds());
+  return out;
+}
+
+// The retrieval module's ranking, else the remote graph API's.
+Json ranked_result(const GraphRetrieveArgs& args, ServerState& state) {
+  std::optional<Json> local = local_chat_fix(state.retrieval(), state.graphs.info_graph, state.settings, args.query,
+                                             args.top_files, args.top_edges);
+  if (local && common::is_truthy(*local)) return std::move(*local);
+  Json body{{"query", args.query}, {"top_files", args.top_files}, {"top_edges", args.top_edges}, {"max_grep_hits", 0}};
+  common::Result<Json> remote = state.remote().post(kChatFixPath, body);
+  if (!remote) throw std::runtime_error("remote graph API: " + remote.error());
+  // An answer of null ranks nothing.
+  return remote->is_object() ? std::move(*remote) : Json::object();
+}
+
+// Records the query and its first ranked files in the action graph; they
+// become the read allowlist.
+void record_retrieval(const GraphRetrieveArgs& args, const Json& out, ServerState& state, Json& graph) {
+  const std::string qid = "query:" + query_key(args.query);
+  ensure_node(graph, qid, "query", Json{{"text", args.query}});
+  // Even a top_files of 0 or less keeps the best file.
+  const size_t n = args.top_files > 1 ? static_cast<size_t>(args.top_files) : 1;
+  std::vector<std::string> ids = ranked_file_ids(out, n);
+  for (const std::string& fid : ids) {
+    ensure_node(graph, fid, "file");
+    add_edge(graph, qid, fid, "retrieved", state.now_seconds());
+  }
+  state.turn.retrieved_files = std::move(ids);
+}
+
+int64_t integer_member(const Json& record, std::string_view key) {
+  const Json& v = member_or_null(record, key);
+  return v.is_null() ? 0 : common::as_integer(v).value_or(0);
+}
+
+// Files that earlier reads stored for overlapping query terms, best first:
+// most shared terms, then the larger cached reads, then by name.
+Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_terms) {
+  const std::set<std::string> terms(query_terms.begin(), query_terms.end());
+  struct Candidate {
+    std::string file;
+    int64_t overlap;
+    int64_t chars;
+    int64_t tokens;
+    Json last_action;
+  };
+  std::vector<Candidate> found;
+  const Json& files = member_or_null(graph, "files");
+  if (files.is_object()) {
+    for (auto it = files.begin(); it != files.end(); ++it) {
+      std::set<std::string> shared;
+      const Json& read_terms = member_or_null(it.value(), "query_terms");
+      if (read_terms.is_array()) {
+        for (const Json& t : read_terms) {
+          if (t.is_string() && terms.contains(t.get_ref<const std::string&>())) shared.insert(t.get<std::string>());
+        }
+      }
+      if (shared.empty()) continue;
+      const Json& last_action = member_or_null(it.value(), "last_action");
+      found.push_back({it.key(), static_cast<int64_t>(shared.size()), integer_member(it.value(), "cached_chars"),
+                       integer_member(it.value(), "cached_tokens_est"),
+                       it.value().is_object() && it.value().contains("last_action") ? last_action : Json("")});
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.overlap != b.overlap) return a.overlap > b.overlap;
+    if (a.tokens != b.tokens) return a.tokens > b.tokens;
+    return a.file < b.file;
+  });
+  Json out = Json::array();
+  for (size_t i = 0; i < found.size() && i < kMaxReuseCandidates; ++i) {
+    out.push_back(Json{{"file", found[i].file},
+                       {"overlap", found[i].overlap},
+                       {"cached_chars", found[i].chars},
+                       {"cached_tokens_est", found[i].tokens},
+                       {"last_action", found[i].last_action}});
+  }
+  return out;
+}
+
+int64_t stored_mtime_ns(const fs::path& project_root, const std::string& ref) {
+  size_t sep = ref.find("::");
+  std::error_code ec;
+  fs::path resolved =
+      fs::weakly_canonical(fs::absolute(project_root / ref.substr(0, sep), ec), ec);
+  return ec ? -1 : file_mtime_ns(resolved);
+}
+
+int64_t created_epoch(const Json& entry) { return integer_member(entry, "created_epoch"); }
+
+// Keeps the newest entries by creation time, ordered by that time (equal
+// times keep their order).
+Json newest_entries(Json& entries, size_t keep) {
+  std::vector<std::pair<std::string, Json*>> order;
+  for (auto it = entries.begin(); it != entries.end(); ++it) order.emplace_back(it.key(), &it.value());
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return created_epoch(*a.second) < created_epoch(*b.second); });
+  Json kept = Json::object();
+  for (size_t i = order.size() - keep; i < order.size(); ++i) {
+    common::append_new_member(kept, std::move(order[i].first), std::move(*order[i].second));
+  }
+  return kept;
+}
+
+void store_in_cache(Json& cache, const std::string& key, const Json& out, ServerState& state) {
+  std::vector<std::string> files = ranked_file_ids(out, SIZE_MAX);
+  Json mtimes = Json::object();
+  for (const std::string& ref : files) mtimes[ref] = stored_mtime_ns(state.settings.project_root, ref);
+  Json& entries = cache["entries"];
+  if (!entries.is_object()) entries = Json::object();
+  // A key stored before keeps its place; only its entry changes.
+  entries[key] = Json{{"created_epoch", state.now_seconds()}, {"files", files}, {"mtimes_ns", mtimes}, {"result", out}};
+  if (entries.size() > kRetrievalCacheMaxEntries) entries = newest_entries(entries, kRetrievalCacheMaxEntries);
+  state.retrieval_cache().save(cache);
+}
+
+}  // namespace
+
+GraphRetrieveArgs parse_graph_retrieve_args(const Json& args) {
+  return {args.at("query").get<std::string>(), args.at("top_files").get<int64_t>(), args.at("top_edges").get<int64_t>()};
+}
+
+Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
+  TurnState& turn = state.turn;
+  const std::string qk = query_key(args.query);
+  if (!qk.empty() && qk != turn.query_key) {
+    turn.reset();
+    turn.query_key = qk;
+  }
+  if (state.settings.enforce_single_retrieve && !qk.empty() && qk == turn.query_key && turn.retrieve_count >= 1 &&
+      turn.last_retrieve_out && common::is_truthy(*turn.last_retrieve_out)) {
+    return with_member(*turn.last_retrieve_out, "single_retrieve_reused", true);
+  }
+
+  const std::string key = cache_key(args.query, args.top_files, args.top_edges);
+  Json cache = state.retrieval_cache().load(state.now_seconds());
+  if (std::optional<Json> hit = cached_result(args, state, cache["entries"], key)) return std::move(*hit);
+
+  log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
+  record_action(state.settings.action_graph_file(), "retrieve", request_payload(args), state.now_seconds());
+  Json out = ranked_result(args, state);
+
+  // Loaded after the action above was recorded, so saving it keeps that.
+  Json graph = load_action_graph(state.settings.action_graph_file());
+  record_retrieval(args, out, state, graph);
+  save_action_graph(state.settings.action_graph_file(), graph);
+
+  Json candidates = reuse_candidates(graph, query_terms(args.query));
+  turn.reuse_gate_candidates.clear();
+  for (const Json& c : candidates) turn.reuse_gate_candidates.push_back(c["file"].get<std::string>());
+  turn.reuse_gate_satisfied = false;
+  out["reuse_candidates"] = std::move(candidates);
+  out["read_budget"] = Json{{"remaining_chars", std::max<int64_t>(0, state.settings.turn_read_budget_chars - turn.used_chars)},
+                            {"reuse_gate_candidates", turn.reuse_gate_candidates}};
+  remember_result(turn, out);
+
+  store_in_cache(cache, key, out, state);
+  return out;
+}
+
+}  // namespace lumenfold::lodestar

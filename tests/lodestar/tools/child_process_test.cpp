@@ -1,0 +1,78 @@
+#include "lumenfold/lodestar/tools/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "test_support/temp_dir.h"
+
+namespace lumenfold::lodestar {
+namespace {
+
+using lumenfold::testing::TempDir;
+using Clock = std::chrono::steady_clock;
+
+// Reads everything the child prints until it closes its output.
+std::string read_all(ChildProcess& child) {
+  std::string out;
+  while (child.read_some(out, Clock::now() + std::chrono::seconds(20)) == ChildProcess::ReadStatus::kData) {
+  }
+  return out;
+}
+
+// Whether `pid` is still a child of this process that nobody reaped.
+bool still_our_child(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) >= 0 || errno != ECHILD; }
+
+TEST(ChildProcessTest, ReadsTheOutputInTheWorkingDirectory) {
+  TempDir dir;
+  std::vector<std::string> argv{"sh", "-c", "pwd; printf 'a\\nb'"};
+  auto child = ChildProcess::spawn(argv, dir.path());
+  ASSERT_TRUE(child) << child.error();
+  EXPECT_EQ(read_all(*child), dir.path().string() + "\na\nb");
+}
+
+TEST(ChildProcessTest, EndingEarlyKillsAndReapsTheChild) {
+  TempDir dir;
+  std::vector<std::string> argv{"sleep", "300"};
+  pid_t pid = -1;
+  {
+    auto child = ChildProcess::spawn(argv, dir.path());
+    ASSERT_TRUE(child) << child.error();
+    pid = child->pid();
+    std::string out;
+    EXPECT_EQ(child->read_some(out, Clock::now() + std::chrono::milliseconds(20)), ChildProcess::ReadStatus::kTimeout);
+  }
+  EXPECT_FALSE(still_our_child(pid));
+  EXPECT_EQ(kill(pid, 0), -1);
+}
+
+TEST(ChildProcessTest, MovedFromObjectOwnsNothing) {
+  TempDir dir;
+  std::vector<std::string> argv{"sleep", "300"};
+  auto child = ChildProcess::spawn(argv, dir.path());
+  ASSERT_TRUE(child);
+  ChildProcess moved = std::move(*child);
+  const pid_t pid = moved.pid();
+  EXPECT_EQ(child->pid(), -1);
+  moved = std::move(*child);  // kills and reaps the sleeper
+  EXPECT_FALSE(still_our_child(pid));
+}
+
+TEST(ChildProcessTest, UnknownProgramOrDirectoryIsAnError) {
+  TempDir dir;
+  std::vector<std::string> missing{"lumenfold-no-such-program"};
+  auto child = ChildProcess::spawn(missing, dir.path());
+  ASSERT_FALSE(child);
+  EXPECT_EQ(child.error(), "cannot run lumenfold-no-such-program in " + dir.path().string() + ": No such file or directory");
+  std::vector<std::string> sh{"sh", "-c", "true"};
+  EXPECT_FALSE(ChildProcess::spawn(sh, dir.path() / "absent"));
+}
+
+}  // namespace
+}  // namespace lumenfold::lodestar

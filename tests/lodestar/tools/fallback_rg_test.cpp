@@ -1,0 +1,192 @@
+#include "lumenfold/lodestar/tools/fallback_rg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/tools/graph_retrieve.h"
+#include "server_test_state.h"
+
+namespace lumenfold::lodestar {
+namespace {
+
+namespace fs = std::filesystem;
+using common::Json;
+using lumenfold::testing::TempDir;
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+std::string current_path_variable() {
+  const char* path = std::getenv("PATH");
+  return path ? path : "/usr/bin:/bin";
+}
+
+class FallbackRgTest : public ::testing::Test {
+ protected:
+  FallbackRgTest()
+      : state_(testing::make_test_state(dir_, {{"http://127.0.0.1:8787/api/chat-fix", R"({"ok": true, "graph_files": []})"}})),
+        path_(("PATH"), (dir_.path() / "bin").string() + ":" + current_path_variable()) {}
+
+  // Installs an "rg" that records its arguments, working directory and one
+  // environment variable, then runs `body` (shell) to produce its output.
+  void fake_rg(const std::string& body) {
+    const fs::path seen = dir_.path() / "seen";
+    fs::path script = dir_.write("bin/rg", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + seen.string() + ".args'\npwd > '" +
+                                               seen.string() + ".cwd'\nprintf '%s' \"$FAKE_RG_MARK\" > '" +
+                                               seen.string() + ".env'\n" + body + "\n");
+    fs::permissions(script, fs::perms::owner_all);
+  }
+  void fake_output(const std::string& output) {
+    dir_.write("out.txt", output);
+    fake_rg("cat '" + (dir_.path() / "out.txt").string() + "'");
+  }
+  Json search(const std::string& pattern, int64_t max_hits = 30) { return fallback_rg({pattern, max_hits}, *state_); }
+  std::vector<Json> log_payloads() const {
+    std::vector<Json> out;
+    std::string text = dir_.read("data/mcp_tool_calls.jsonl");
+    for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
+      out.push_back(Json::parse(text.substr(start, nl - start))["payload"]);
+    }
+    return out;
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ServerState> state_;
+  ScopedEnv path_;
+};
+
+TEST_F(FallbackRgTest, PassesThePatternAsAPatternInTheProjectRoot) {
+  fake_output("");
+  ScopedEnv mark("FAKE_RG_MARK", "inherited");
+  EXPECT_EQ(search("--pre=sh", 7), Json::parse(R"({"ok": true, "pattern": "--pre=sh", "hits": []})"));
+  EXPECT_EQ(dir_.read("seen.args"), "-n\n-S\n--max-count\n7\n-e\n--pre=sh\n.\n");
+  EXPECT_EQ(dir_.read("seen.cwd"), state_->settings.project_root.string() + "\n");
+  EXPECT_EQ(dir_.read("seen.env"), "inherited");
+  EXPECT_EQ(log_payloads(), std::vector<Json>{Json::parse(R"({"pattern": "--pre=sh", "max_hits": 7})")});
+  EXPECT_TRUE(load_action_graph(state_->settings.action_graph_file())["actions"].empty());
+  EXPECT_EQ(state_->turn.fallback_calls, 1);
+}
+
+TEST_F(FallbackRgTest, SplitsEachLineAtItsFirstTwoColons) {
+  fake_output(
+      "./src/a.py:12:x = {'k': 1}  # note: keep\n"
+      "no separators at all\n"
+      "only:one colon\n"
+      "./b.py:3:\n"
+      "./c.py:4:ends with a carriage return\r\n"
+      "./d.py:5:bad \xFF byte\n"
+      "./e.py:6:no final line break");
+  Json hits = search("x")["hits"];
+  EXPECT_EQ(hits, Json::parse(R"([
+    {"file": "./src/a.py", "line": "12", "text": "x = {'k': 1}  # note: keep"},
+    {"file": "./b.py", "line": "3", "text": ""},
+    {"file": "./c.py", "line": "4", "text": "ends with a carriage return\r"},
+    {"file": "./d.py", "line": "5", "text": "bad  byte"},
+    {"file": "./e.py", "line": "6", "text": "no final line break"}])"));
+}
+
+TEST_F(FallbackRgTest, StopsAtMaxHitsInOutputOrder) {
+  fake_output("./a:1:one\n./a:2:two\n./a:3:three\n./a:4:four\n./a:5:five\n");
+  Json hits = search("o", 2)["hits"];
+  EXPECT_EQ(hits, Json::parse(R"([{"file": "./a", "line": "1", "text": "one"}, {"file": "./a", "line": "2", "text": "two"}])"));
+}
+
+TEST_F(FallbackRgTest, EndlessOutputIsCutAtMaxHits) {
+  fake_rg("exec yes './src/a.py:1:match'");
+  Json hits = search("match", 3)["hits"];
+  EXPECT_EQ(hits.size(), 3u);
+  EXPECT_EQ(hits[2], Json::parse(R"({"file": "./src/a.py", "line": "1", "text": "match"})"));
+}
+
+TEST_F(FallbackRgTest, SecondSearchOfTheTurnIsRefusedUntilANewQuery) {
+  fake_output("./a:1:x\n");
+  state_->turn.query_key = "login";
+  EXPECT_EQ(search("x")["ok"], true);
+  Json refused = search("y", 4);
+  EXPECT_EQ(refused, Json::parse(R"({"ok": false, "error": "fallback_rg call limit reached for this query turn",
+    "fallback_calls": 1, "fallback_max_calls": 1})"));
+  EXPECT_EQ(state_->turn.fallback_calls, 1);
+  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"pattern": "y", "max_hits": 4, "mode": "fallback_blocked_limit",
+    "fallback_calls": 1, "fallback_max_calls": 1})"));
+  Json actions = load_action_graph(state_->settings.action_graph_file())["actions"];
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_EQ(actions[0]["payload"], Json::parse(R"({"kind": "fallback_blocked_limit", "mode": "fallback_blocked_limit", "pattern": "y"})"));
+
+  graph_retrieve({"payment gateway", 5, 12}, *state_);
+  EXPECT_EQ(search("x")["ok"], true);
+}
+
+TEST_F(FallbackRgTest, ZeroAllowanceBlocksEveryCall) {
+  fake_output("./a:1:x\n");
+  state_->settings.fallback_max_calls_per_turn = 0;
+  Json refused = search("x");
+  EXPECT_EQ(refused["fallback_calls"], 0);
+  EXPECT_EQ(refused["fallback_max_calls"], 0);
+  EXPECT_FALSE(fs::exists(dir_.path() / "seen.args"));
+}
+
+TEST_F(FallbackRgTest, MissingProgramFailsWithoutUsingTheCall) {
+  ScopedEnv path("PATH", (dir_.path() / "empty").string());
+  EXPECT_THROW(search("x"), std::runtime_error);
+  EXPECT_EQ(state_->turn.fallback_calls, 0);
+}
+
+// The real rg, when installed: patterns that look like options or are not
+// valid regular expressions.
+class RealRgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::system("rg --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "rg is not installed";
+    dir_.write("proj/opts.txt", "run with --pre=sh here\nand -foo there\n");
+  }
+  Json search(const std::string& pattern) {
+    state_->turn.fallback_calls = 0;
+    return fallback_rg({pattern, 30}, *state_);
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ServerState> state_ = testing::make_test_state(dir_);
+};
+
+TEST_F(RealRgTest, PatternsStartingWithADashAreSearchedFor) {
+  EXPECT_EQ(search("--pre=sh")["hits"],
+            Json::parse(R"([{"file": "./opts.txt", "line": "1", "text": "run with --pre=sh here"}])"));
+  EXPECT_EQ(search("-foo")["hits"], Json::parse(R"([{"file": "./opts.txt", "line": "2", "text": "and -foo there"}])"));
+}
+
+TEST_F(RealRgTest, InvalidPatternFindsNothingAndCounts) {
+  EXPECT_EQ(search("(unclosed"), Json::parse(R"({"ok": true, "pattern": "(unclosed", "hits": []})"));
+  EXPECT_EQ(state_->turn.fallback_calls, 1);
+}
+
+}  // namespace
+}  // namespace lumenfold::lodestar
