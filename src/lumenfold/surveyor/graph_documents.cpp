@@ -40,9 +40,10 @@ Json build_symbol_index(const Json& nodes) {
   if (!nodes.is_array()) return index;
   for (const Json& node : nodes) {
     if (!node.is_object() || common::get_text(node, "kind") != "symbol") continue;
+    // A missing or falsy id (null, "", 0) names no symbol.
     auto id_member = node.find("id");
-    std::string id = id_member == node.end() ? "" : common::made_text(*id_member);
-    if (id.empty()) continue;
+    if (id_member == node.end() || !common::is_truthy(*id_member)) continue;
+    std::string id = common::made_text(*id_member);
     auto [it, inserted] = position.emplace(id, members.size());
     if (inserted) {
       common::append_new_member(index, std::move(id), symbol_entry(node));

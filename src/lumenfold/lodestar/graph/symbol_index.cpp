@@ -9,6 +9,8 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
 
+#include "lumenfold/surveyor/graph_documents.h"
+
 namespace lumenfold::lodestar {
 
 using common::Json;
@@ -38,59 +40,13 @@ const Json* SymbolIndex::find(std::string_view symbol_id) const {
   return it == by_id_.end() ? nullptr : it->second;
 }
 
-namespace {
-
-// The id of a node as text: falsy values give "", others their text form.
-std::string node_id(const Json& node) {
-  auto it = node.find("id");
-  if (it == node.end() || !common::is_truthy(*it)) return std::string();
-  return common::made_text(*it);
-}
-
-Json member_or(const Json& node, const char* key, Json fallback) {
-  auto it = node.find(key);
-  return it == node.end() ? std::move(fallback) : *it;
-}
-
-Json make_entry(const Json& node) {
-  Json entry = Json::object();
-  entry["line_start"] = member_or(node, "line_start", 0);
-  entry["line_end"] = member_or(node, "line_end", 0);
-  entry["body_hash"] = member_or(node, "body_hash", "");
-  entry["confidence"] = member_or(node, "confidence", "");
-  entry["path"] = member_or(node, "path", "");
-  return entry;
-}
-
-bool is_symbol_node(const Json& node) {
-  if (!node.is_object()) return false;
-  auto kind = node.find("kind");
-  return kind != node.end() && kind->is_string() && kind->get_ref<const std::string&>() == "symbol";
-}
-
-}  // namespace
-
 Json build_symbol_index(const Json& graph) {
+  // The scanner owns the index format; a graph without a node list has no
+  // symbols.
   if (!graph.is_object()) return Json::object();
   auto nodes = graph.find("nodes");
   if (nodes == graph.end() || !nodes->is_array()) return Json::object();
-
-  // Positions by id, so a repeated id replaces its value in place without
-  // the linear member search of an ordered object.
-  std::unordered_map<std::string, size_t> position;
-  MemberList entries;
-  for (const Json& node : *nodes) {
-    if (!is_symbol_node(node)) continue;
-    std::string id = node_id(node);
-    if (id.empty()) continue;
-    auto [it, fresh] = position.emplace(id, entries.size());
-    if (fresh) {
-      entries.emplace_back(std::move(id), make_entry(node));
-    } else {
-      entries[it->second].second = make_entry(node);
-    }
-  }
-  return object_from_members(std::move(entries));
+  return surveyor::build_symbol_index(*nodes);
 }
 
 }  // namespace lumenfold::lodestar
