@@ -5,6 +5,7 @@
 #include "lumenfold/lodestar/tools/fallback_rg.h"
 #include "lumenfold/lodestar/tools/graph_action_summary.h"
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
+#include "lumenfold/lodestar/tools/graph_continue.h"
 #include "lumenfold/lodestar/tools/graph_impact.h"
 #include "lumenfold/lodestar/tools/graph_neighbors.h"
 #include "lumenfold/lodestar/tools/graph_read.h"
@@ -57,6 +58,11 @@ ToolRegistry build_tool_registry(ServerState& state) {
          kGraphActionSummaryDescription,
          {defaulted_param("query", P::kString, ""), defaulted_param("limit", P::kInteger, 12)},
          bind(state, parse_graph_action_summary_args, graph_action_summary)});
+  r.add({"graph_continue",
+         kGraphContinueDescription,
+         {required_param("query", P::kString), defaulted_param("top_files", P::kInteger, 5),
+          defaulted_param("top_edges", P::kInteger, 12), defaulted_param("limit", P::kInteger, 8)},
+         bind(state, parse_graph_continue_args, graph_continue)});
   r.add({"fallback_rg",
          kFallbackRgDescription,
          {required_param("pattern", P::kString), defaulted_param("max_hits", P::kInteger, 30)},
