@@ -7,3 +7,6 @@ lumenfold_add_bench(graph_load_bench
 lumenfold_add_bench(mcp_latency_bench
   SOURCES mcp_latency_bench.cpp
   LIBS lumenfold_lodestar)
+lumenfold_add_bench(agent_tools_bench
+  SOURCES agent_tools_bench.cpp
+  LIBS lumenfold_lodestar lumenfold_tsl_module)
