@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json_document.h"
 #include "lumenfold/lodestar/actions/slim_payload.h"
 
 namespace lumenfold::lodestar {
@@ -91,12 +92,7 @@ Json load_action_graph(const fs::path& file) {
 }
 
 void save_action_graph(const fs::path& file, const Json& graph) {
-  std::error_code ec;
-  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
-  if (ec) throw std::runtime_error("cannot create " + file.parent_path().string() + ": " + ec.message());
-  if (std::optional<std::string> error = common::write_file_atomically(file, common::dump_indented(graph))) {
-    throw std::runtime_error("cannot write " + file.string() + ": " + *error);
-  }
+  common::save_json_document(file, graph);
 }
 
 void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type) {

@@ -9,6 +9,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json_document.h"
 
 namespace lumenfold::lodestar {
 
@@ -86,12 +87,7 @@ Json RetrievalCache::load(int64_t now_seconds) const {
 }
 
 void RetrievalCache::save(const Json& cache) const {
-  std::error_code ec;
-  if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
-  if (ec) throw std::runtime_error("cannot create " + file_.parent_path().string() + ": " + ec.message());
-  if (std::optional<std::string> error = common::write_file_atomically(file_, common::dump_indented(cache))) {
-    throw std::runtime_error("cannot write " + file_.string() + ": " + *error);
-  }
+  common::save_json_document(file_, cache);
 }
 
 bool RetrievalCache::entry_valid(const Json& entry, const fs::path& project_root, int64_t now_seconds) const {

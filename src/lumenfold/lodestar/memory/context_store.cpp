@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json_document.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_prune.h"
 
@@ -154,9 +155,7 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   for (Json& entry : prune_context_entries(std::move(entries), whole_seconds(now_epoch))) {
     doc.push_back(std::move(entry));
   }
-  if (std::optional<std::string> error = common::write_file_atomically(file_, common::dump_indented(doc))) {
-    throw std::runtime_error("cannot write " + file_.string() + ": " + *error);
-  }
+  common::save_json_document(file_, doc);
   sound_stamp_ = stamp();
 }
 

@@ -1,0 +1,20 @@
+#include "lumenfold/common/json_document.h"
+
+#include <stdexcept>
+
+#include "lumenfold/common/file_io.h"
+
+namespace lumenfold::common {
+
+namespace fs = std::filesystem;
+
+void save_json_document(const fs::path& file, const Json& doc) {
+  std::error_code ec;
+  if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
+  if (ec) throw std::runtime_error("cannot create " + file.parent_path().string() + ": " + ec.message());
+  if (std::optional<std::string> error = write_file_atomically(file, dump_indented(doc))) {
+    throw std::runtime_error("cannot write " + file.string() + ": " + *error);
+  }
+}
+
+}  // namespace lumenfold::common

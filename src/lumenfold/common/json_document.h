@@ -1,0 +1,17 @@
+#pragma once
+// Saving a whole JSON state document: the one way every state file of the
+// data directory is written.
+
+#include <filesystem>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::common {
+
+// Creates the file's directory when missing and writes `doc` indented by
+// two spaces, ASCII only, replacing the file atomically (a crash leaves the
+// old or the new document). Throws std::runtime_error naming the file when
+// the directory or the file cannot be written.
+void save_json_document(const std::filesystem::path& file, const Json& doc);
+
+}  // namespace lumenfold::common
