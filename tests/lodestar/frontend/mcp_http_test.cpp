@@ -243,6 +243,10 @@ TEST(SerialRoutesTest, RunsOneHandlerAtATime) {
   for (int i = 0; i < 8; ++i) {
     clients.emplace_back([&] {
       httplib::Client c("127.0.0.1", port);
+      // The handlers run one at a time, so on a loaded machine a client
+      // can wait long for its turn: only overlap may fail this test.
+      c.set_connection_timeout(60, 0);
+      c.set_read_timeout(120, 0);
       for (int j = 0; j < 5; ++j) {
         auto result = c.Get("/work");
         if (result && result->body == "done") ++done;
