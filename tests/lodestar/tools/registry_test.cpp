@@ -13,9 +13,9 @@ using lumenfold::testing::TempDir;
 using testing::make_test_state;
 
 const ToolSpec& tool(const ToolRegistry& r, const std::string& name) {
-  const ToolSpec* spec = r.find(name);
-  EXPECT_NE(spec, nullptr) << name;
-  return *spec;
+  const ToolSpec* tool_spec = r.find(name);
+  EXPECT_NE(tool_spec, nullptr) << name;
+  return *tool_spec;
 }
 
 TEST(ToolTableTest, SmallToolsHaveTheirSchemas) {

@@ -23,7 +23,7 @@ ToolSpec spec_with(std::string name, std::vector<ToolParam> params) {
 TEST(InputSchemaTest, MatchesTheReferenceSdkByteForByte) {
   struct Case {
     const char* signature;
-    ToolSpec spec;
+    ToolSpec tool_spec;
     const char* schema;
   };
   const Case cases[] = {
@@ -49,7 +49,7 @@ TEST(InputSchemaTest, MatchesTheReferenceSdkByteForByte) {
        R"({"properties":{"note":{"anyOf":[{"type":"string"},{"type":"null"}],"default":null,"title":"Note"},"rest":{"anyOf":[{"type":"string"},{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Rest"}},"title":"hArguments","type":"object"})"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(common::dump_utf8(input_schema(c.spec), false), c.schema) << c.signature;
+    EXPECT_EQ(common::dump_utf8(input_schema(c.tool_spec), false), c.schema) << c.signature;
   }
 }
 
@@ -69,7 +69,7 @@ TEST(ToolRegistryTest, KeepsRegistrationOrderAndFindsByName) {
   registry.add(spec_with("mid", {}));
 
   std::vector<std::string> names;
-  for (const ToolSpec& spec : registry.tools()) names.push_back(spec.name);
+  for (const ToolSpec& tool_spec : registry.tools()) names.push_back(tool_spec.name);
   EXPECT_EQ(names, (std::vector<std::string>{"zeta", "alpha", "mid"}));
   ASSERT_NE(registry.find("alpha"), nullptr);
   EXPECT_EQ(registry.find("alpha")->name, "alpha");

@@ -155,28 +155,28 @@ Json tool_result(std::string text, bool is_error) {
   return result;
 }
 
-Json tool_listing(const ToolSpec& spec) {
+Json tool_listing(const ToolSpec& tool_spec) {
   Json tool = Json::object();
-  tool["name"] = spec.name;
-  tool["description"] = spec.description;
-  tool["inputSchema"] = input_schema(spec);
+  tool["name"] = tool_spec.name;
+  tool["description"] = tool_spec.description;
+  tool["inputSchema"] = input_schema(tool_spec);
   return tool;
 }
 
 // Runs a tool whose arguments have been checked. Exceptions are caught here
 // and only here, so that a failing tool reports its failure instead of
 // taking the server down.
-Json run_tool(const ToolSpec& spec, const Json& arguments) {
+Json run_tool(const ToolSpec& tool_spec, const Json& arguments) {
   std::string failure;
   try {
-    return tool_result(common::dump_utf8(spec.handler(arguments), true), false);
+    return tool_result(common::dump_utf8(tool_spec.handler(arguments), true), false);
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {
     failure = "unknown error";
   }
   // Messages may quote paths or bytes that are not UTF-8.
-  return tool_result("Error executing tool " + spec.name + ": " + common::drop_invalid_utf8(failure), true);
+  return tool_result("Error executing tool " + tool_spec.name + ": " + common::drop_invalid_utf8(failure), true);
 }
 
 }  // namespace
@@ -184,7 +184,7 @@ Json run_tool(const ToolSpec& spec, const Json& arguments) {
 McpServer::McpServer(ServerIdentity identity, ToolRegistry tools)
     : identity_(std::move(identity)), tools_(std::move(tools)) {
   Json listing = Json::array();
-  for (const ToolSpec& spec : tools_.tools()) listing.push_back(tool_listing(spec));
+  for (const ToolSpec& tool_spec : tools_.tools()) listing.push_back(tool_listing(tool_spec));
   tools_list_result_ = Json::object();
   tools_list_result_["tools"] = std::move(listing);
 }
@@ -268,11 +268,11 @@ Json McpServer::initialize_result(const Json& params) const {
 // absent.
 Json McpServer::call_tool(const Json& params) const {
   const std::string& name = member(params, "name").get_ref<const std::string&>();
-  const ToolSpec* spec = tools_.find(name);
-  if (spec == nullptr) return tool_result("Unknown tool: " + name, true);
-  common::Result<Json> arguments = bind_arguments(spec->params, member(params, "arguments"));
+  const ToolSpec* tool_spec = tools_.find(name);
+  if (tool_spec == nullptr) return tool_result("Unknown tool: " + name, true);
+  common::Result<Json> arguments = bind_arguments(tool_spec->params, member(params, "arguments"));
   if (!arguments) return tool_result("Error executing tool " + name + ": " + arguments.error(), true);
-  return run_tool(*spec, *arguments);
+  return run_tool(*tool_spec, *arguments);
 }
 
 McpHttpResponse forbidden_origin_response() {

@@ -88,29 +88,29 @@ std::string param_title(const std::string& name) {
   return title;
 }
 
-Json input_schema(const ToolSpec& spec) {
+Json input_schema(const ToolSpec& tool_spec) {
   Json properties = Json::object();
   Json required = Json::array();
-  for (const ToolParam& param : spec.params) {
+  for (const ToolParam& param : tool_spec.params) {
     properties[param.name] = property_schema(param);
     if (!param.default_value) required.push_back(param.name);
   }
   Json schema = Json::object();
   schema["properties"] = std::move(properties);
   if (!required.empty()) schema["required"] = std::move(required);
-  schema["title"] = spec.name + "Arguments";
+  schema["title"] = tool_spec.name + "Arguments";
   schema["type"] = "object";
   return schema;
 }
 
-void ToolRegistry::add(ToolSpec spec) {
-  if (find(spec.name) != nullptr) throw std::logic_error("tool registered twice: " + spec.name);
-  tools_.push_back(std::move(spec));
+void ToolRegistry::add(ToolSpec tool_spec) {
+  if (find(tool_spec.name) != nullptr) throw std::logic_error("tool registered twice: " + tool_spec.name);
+  tools_.push_back(std::move(tool_spec));
 }
 
 const ToolSpec* ToolRegistry::find(const std::string& name) const {
-  for (const ToolSpec& spec : tools_) {
-    if (spec.name == name) return &spec;
+  for (const ToolSpec& tool_spec : tools_) {
+    if (tool_spec.name == name) return &tool_spec;
   }
   return nullptr;
 }

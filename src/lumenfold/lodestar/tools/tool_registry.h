@@ -55,12 +55,12 @@ struct ToolSpec {
   ToolHandler handler;
 };
 
-// The input schema of `spec`: {"properties": {...}, "required": [...],
+// The input schema of `tool_spec`: {"properties": {...}, "required": [...],
 // "title": "<name>Arguments", "type": "object"}. Keys are sorted inside each
 // schema object, properties keep declaration order, "required" is left out
 // when no parameter is required, and each property's title is its name with
 // "_" as a space in title case ("top_files" -> "Top Files").
-common::Json input_schema(const ToolSpec& spec);
+common::Json input_schema(const ToolSpec& tool_spec);
 
 // The title pydantic gives a parameter: "_" becomes a space, then every
 // letter that follows a non-letter is upper-cased and every other letter
@@ -71,8 +71,8 @@ std::string param_title(const std::string& name);
 // shows them).
 class ToolRegistry {
  public:
-  // REQUIRES: no tool named `spec.name` is registered yet.
-  void add(ToolSpec spec);
+  // REQUIRES: no tool named `tool_spec.name` is registered yet.
+  void add(ToolSpec tool_spec);
   // nullptr when no tool has that name.
   const ToolSpec* find(const std::string& name) const;
   const std::vector<ToolSpec>& tools() const { return tools_; }
