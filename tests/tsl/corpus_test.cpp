@@ -19,6 +19,7 @@ Json graph_of(const std::string& root) {
     {"id": "gone.py", "kind": "file", "path": "gone.py", "ext": ".py", "size": 5, "content": "stored text",
      "file_hash": "h2"},
     {"id": "a.py", "kind": "file", "path": "a.py", "ext": ".py", "size": 99, "file_hash": "h9"},
+    {"id": "far.py", "kind": "file", "path": "far.py", "ext": ".py", "size": 9, "keywords": ["ledger", "post"]},
     {"kind": "file"}
   ], "edges": [
     {"from": "a.py", "to": "os", "rel": "imports"},
@@ -32,7 +33,7 @@ TEST(LoadCorpusTest, ReadsTextsFromDiskAndFallsBackToStoredContent) {
   dir.write("a.py", "def run():\n\tpass\r\n");
   Corpus corpus = load_corpus(graph_of(dir.path().string()));
   EXPECT_EQ(corpus.root, dir.path().string());
-  ASSERT_EQ(corpus.files.size(), 2u);
+  ASSERT_EQ(corpus.files.size(), 3u);
   EXPECT_EQ(corpus.files[0].id, "a.py");
   EXPECT_EQ(corpus.files[0].text, "def run():\n\tpass\n");
   EXPECT_EQ(corpus.files[0].summary, "Alpha.");
@@ -40,6 +41,7 @@ TEST(LoadCorpusTest, ReadsTextsFromDiskAndFallsBackToStoredContent) {
   EXPECT_EQ(corpus.files[0].symbol_ids, std::vector<std::string>{"a.py::run"});
   EXPECT_EQ(corpus.files[1].id, "gone.py");
   EXPECT_EQ(corpus.files[1].text, "stored text");
+  EXPECT_EQ(corpus.files[2].text, "ledger\npost\n");
   ASSERT_EQ(corpus.edges.size(), 1u);
   EXPECT_EQ(corpus.edges[0].to, "os");
 }

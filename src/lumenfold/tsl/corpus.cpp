@@ -23,13 +23,27 @@ const Json& member_list(const Json& doc, const char* key) {
 }
 
 // The file's text from disk; the node's stored (cut) content otherwise.
-std::string file_text(const fs::path& root, const std::string& id, const Json& node) {
+std::optional<std::string> file_text(const fs::path& root, const std::string& id, const Json& node) {
   if (!root.empty()) {
     int64_t size = 0;
     std::optional<std::string> text = surveyor::read_source_text(root / id, &size);
-    if (text) return std::move(*text);
+    if (text) return text;
   }
-  return common::get_text(node, "content");
+  auto content = node.find("content");
+  if (content != node.end() && content->is_string()) return content->get<std::string>();
+  return std::nullopt;
+}
+
+// What stands in for a text that cannot be had (a graph scanned on
+// another machine): the node's keywords, one a line.
+std::string keyword_text(const Json& node) {
+  std::string out;
+  auto keywords = node.find("keywords");
+  if (keywords == node.end() || !keywords->is_array()) return out;
+  for (const Json& k : *keywords) {
+    if (k.is_string()) out += k.get<std::string>() + "\n";
+  }
+  return out;
 }
 
 CorpusFile make_file(const fs::path& root, const Json& node, std::string id) {
@@ -38,7 +52,8 @@ CorpusFile make_file(const fs::path& root, const Json& node, std::string id) {
   f.summary = common::get_text(node, "summary");
   auto size = node.find("size");
   if (size != node.end()) f.size = common::as_integer(*size).value_or(0);
-  f.text = file_text(root, id, node);
+  std::optional<std::string> text = file_text(root, id, node);
+  f.text = text ? std::move(*text) : keyword_text(node);
   if (f.size <= 0) f.size = static_cast<int64_t>(f.text.size());
   f.id = std::move(id);
   return f;

@@ -36,8 +36,8 @@ struct Corpus {
 
 // Reads `graph` (an information graph, with or without node contents) and
 // the texts of its files. A file id seen twice keeps its first node. Nodes
-// and edges missing their members are skipped. Never fails: an unreadable
-// file gets its node's content or an empty text.
+// and edges missing their members are skipped. Never fails: a file that
+// cannot be read gets its node's content, or else its keywords.
 Corpus load_corpus(const common::Json& graph);
 
 // A digest of what the index depends on: the root and every file node's id,
