@@ -69,7 +69,8 @@ TEST(ChildProcessTest, UnknownProgramOrDirectoryIsAnError) {
   std::vector<std::string> missing{"lumenfold-no-such-program"};
   auto child = ChildProcess::spawn(missing, dir.path());
   ASSERT_FALSE(child);
-  EXPECT_EQ(child.error(), "cannot run lumenfold-no-such-program in " + dir.path().string() + ": No such file or directory");
+  EXPECT_EQ(child.error(),
+            "cannot run lumenfold-no-such-program in " + dir.path().string() + ": No such file or directory");
   std::vector<std::string> sh{"sh", "-c", "true"};
   EXPECT_FALSE(ChildProcess::spawn(sh, dir.path() / "absent"));
 }

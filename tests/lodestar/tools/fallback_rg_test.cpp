@@ -53,7 +53,8 @@ std::string current_path_variable() {
 class FallbackRgTest : public ::testing::Test {
  protected:
   FallbackRgTest()
-      : state_(testing::make_test_state(dir_, {{"http://127.0.0.1:8787/api/chat-fix", R"({"ok": true, "graph_files": []})"}})),
+      : state_(testing::make_test_state(
+            dir_, {{"http://127.0.0.1:8787/api/chat-fix", R"({"ok": true, "graph_files": []})"}})),
         path_(("PATH"), (dir_.path() / "bin").string() + ":" + current_path_variable()) {}
 
   // Installs an "rg" that records its arguments, working directory and one
@@ -117,7 +118,8 @@ TEST_F(FallbackRgTest, SplitsEachLineAtItsFirstTwoColons) {
 TEST_F(FallbackRgTest, StopsAtMaxHitsInOutputOrder) {
   fake_output("./a:1:one\n./a:2:two\n./a:3:three\n./a:4:four\n./a:5:five\n");
   Json hits = search("o", 2)["hits"];
-  EXPECT_EQ(hits, Json::parse(R"([{"file": "./a", "line": "1", "text": "one"}, {"file": "./a", "line": "2", "text": "two"}])"));
+  EXPECT_EQ(hits, Json::parse(
+                      R"([{"file": "./a", "line": "1", "text": "one"}, {"file": "./a", "line": "2", "text": "two"}])"));
 }
 
 TEST_F(FallbackRgTest, EndlessOutputIsCutAtMaxHits) {
@@ -139,7 +141,8 @@ TEST_F(FallbackRgTest, SecondSearchOfTheTurnIsRefusedUntilANewQuery) {
     "fallback_calls": 1, "fallback_max_calls": 1})"));
   Json actions = load_action_graph(state_->settings.action_graph_file())["actions"];
   ASSERT_EQ(actions.size(), 1u);
-  EXPECT_EQ(actions[0]["payload"], Json::parse(R"({"kind": "fallback_blocked_limit", "mode": "fallback_blocked_limit", "pattern": "y"})"));
+  EXPECT_EQ(actions[0]["payload"],
+            Json::parse(R"({"kind": "fallback_blocked_limit", "mode": "fallback_blocked_limit", "pattern": "y"})"));
 
   graph_retrieve({"payment gateway", 5, 12}, *state_);
   EXPECT_EQ(search("x")["ok"], true);

@@ -63,7 +63,8 @@ class GraphReadTest : public ::testing::Test {
 
 TEST_F(GraphReadTest, ServesTheWholeFileAndRecordsTheRead) {
   Json out = read("src/a.py", 20000, "Fix the login flow");
-  EXPECT_EQ(out, Json({{"ok", true}, {"file", "src/a.py"}, {"content", "def login():\n    return 1\n"}, {"mode", "full"}}));
+  EXPECT_EQ(out,
+            Json({{"ok", true}, {"file", "src/a.py"}, {"content", "def login():\n    return 1\n"}, {"mode", "full"}}));
   EXPECT_EQ(state_->turn.used_chars, 26);
   ASSERT_EQ(state_->turn.seen_reads.size(), 1u);
   EXPECT_EQ(state_->turn.seen_reads[0].first, "src/a.py|login flow|");
@@ -76,7 +77,8 @@ TEST_F(GraphReadTest, ServesTheWholeFileAndRecordsTheRead) {
   // The "read" action saved before the graph was loaded again is kept.
   EXPECT_EQ(graph["actions"], Json::parse(R"([{"ts": 1769850902, "kind": "read", "payload": {"kind": "read",
     "file": "src/a.py", "query": "Fix the login flow", "mode": "full", "response_chars": 26}}])"));
-  EXPECT_EQ(graph["nodes"], Json::parse(R"([{"id": "query:login flow", "type": "query", "meta": {"text": "Fix the login flow"}},
+  EXPECT_EQ(graph["nodes"],
+            Json::parse(R"([{"id": "query:login flow", "type": "query", "meta": {"text": "Fix the login flow"}},
     {"id": "src/a.py", "type": "file"}])"));
   EXPECT_EQ(graph["edges"], Json::parse(R"([{"from": "query:login flow", "to": "src/a.py", "rel": "read",
     "ts": 1769850902, "meta": {"mode": "full"}}])"));
@@ -121,13 +123,16 @@ TEST_F(GraphReadTest, ExplorationReplacesTheMaximumAndTheBudget) {
   // Reported against the standard budget.
   EXPECT_EQ(log_payloads().back()["budget_remaining_chars"], 52000);
   Json refused = read("src/a.py");
-  EXPECT_EQ(refused["budget"], Json::parse(R"({"used_chars": 8000, "remaining_chars": 0, "turn_read_budget_chars": 8000})"));
+  EXPECT_EQ(refused["budget"],
+            Json::parse(R"({"used_chars": 8000, "remaining_chars": 0, "turn_read_budget_chars": 8000})"));
 }
 
 TEST_F(GraphReadTest, SpentBudgetRefusesAndIsLoggedButNotRecorded) {
   state_->turn.used_chars = 60000;
   Json out = read("src/a.py", 20000, "login");
-  EXPECT_EQ(out, Json::parse(R"({"ok": false, "error": "turn read budget exhausted; call graph_retrieve again or use fallback_rg",
+  EXPECT_EQ(
+      out,
+      Json::parse(R"({"ok": false, "error": "turn read budget exhausted; call graph_retrieve again or use fallback_rg",
     "budget": {"used_chars": 60000, "remaining_chars": 0, "turn_read_budget_chars": 60000}})"));
   EXPECT_EQ(log_payloads().back(), Json::parse(R"({"file": "src/a.py", "requested_chars": 20000, "granted_chars": 0,
     "query": "login", "anchor": "", "mode": "budget_exhausted", "response_chars": 0, "response_tokens_est": 0})"));
@@ -148,7 +153,10 @@ TEST_F(GraphReadTest, RepeatIsAnsweredWithAPreviewAndNotCharged) {
   read("big.txt", 20000, "", "ZZZ");
   const int64_t used = state_->turn.used_chars;
   Json again = read("big.txt", 20000, "", "zzz");
-  EXPECT_EQ(again, Json({{"ok", true}, {"file", "big.txt"}, {"content", std::string(200, 'z')}, {"mode", "dedupe_preview"},
+  EXPECT_EQ(again, Json({{"ok", true},
+                         {"file", "big.txt"},
+                         {"content", std::string(200, 'z')},
+                         {"mode", "dedupe_preview"},
                          {"already_returned", true}}));
   EXPECT_EQ(state_->turn.used_chars, used);
   EXPECT_EQ(log_payloads().back()["granted_chars"], 500);
@@ -184,7 +192,8 @@ TEST_F(GraphReadTest, AnchorCentresTheGrantedWindow) {
 
 TEST_F(GraphReadTest, LongFileIsCutAroundTheQueryTerms) {
   std::string text;
-  for (int i = 0; i < 200; ++i) text += (i == 100 ? "def checkout_total():" : "filler line number " + std::to_string(i)) + "\n";
+  for (int i = 0; i < 200; ++i)
+    text += (i == 100 ? "def checkout_total():" : "filler line number " + std::to_string(i)) + "\n";
   dir_.write("proj/shop.py", text);
   Json out = read("shop.py", 300, "checkout_total");
   EXPECT_EQ(out["mode"], "query_excerpt");
@@ -248,11 +257,15 @@ TEST_F(GraphReadTest, LinksAndPathsThatStayInsideAreServed) {
 }
 
 TEST_F(GraphReadTest, DeletedFileIsServedFromTheGraph) {
-  dir_.write("data/info_graph.json", "\xEF\xBB\xBF" R"({"nodes": [{"id": "src/gone.py", "path": "src/other.py", "content": "x"},
+  dir_.write("data/info_graph.json",
+             "\xEF\xBB\xBF"
+             R"({"nodes": [{"id": "src/gone.py", "path": "src/other.py", "content": "x"},
     {"id": "src/gone.py", "path": "src/gone.py", "content": "def gone():\n    pass\n    # end\n"},
     {"path": "src/gone.py", "content": "second"}]})");
-  EXPECT_EQ(read("src/gone.py"),
-            Json({{"ok", true}, {"file", "src/gone.py"}, {"content", "def gone():\n    pass\n    # end\n"}, {"mode", "full"}}));
+  EXPECT_EQ(read("src/gone.py"), Json({{"ok", true},
+                                       {"file", "src/gone.py"},
+                                       {"content", "def gone():\n    pass\n    # end\n"},
+                                       {"mode", "full"}}));
   write_symbol_index(R"({"src/gone.py::gone": {"line_start": 0, "line_end": 1, "body_hash": ""}})");
   EXPECT_EQ(read("src/gone.py::gone")["content"], "def gone():\n    pass");
 }
@@ -278,7 +291,10 @@ TEST_F(GraphReadTest, AllowlistRefusesFilesTheTurnDidNotRetrieve) {
   EXPECT_EQ(read("src/a.py")["ok"], true);  // nothing retrieved yet: open
   state_->turn.retrieved_files = {"src/lines.py", "src/a.py"};
   Json out = read("src/other.py");
-  EXPECT_EQ(out, Json::parse(R"({"ok": false, "error": "file not in retrieved allowlist; call graph_retrieve with broader top_files first",
+  EXPECT_EQ(
+      out,
+      Json::parse(
+          R"({"ok": false, "error": "file not in retrieved allowlist; call graph_retrieve with broader top_files first",
     "retrieved_files": ["src/a.py", "src/lines.py"]})"));
   EXPECT_EQ(log_payloads().back(), Json::parse(R"({"file": "src/other.py", "requested_chars": 20000, "granted_chars": 0,
     "query": "", "anchor": "", "mode": "allowlist_blocked", "retrieved_files": ["src/a.py", "src/lines.py"]})"));
@@ -311,13 +327,16 @@ TEST_F(GraphReadTest, ReuseGateIsOffWhenNotEnforced) {
 
 TEST_F(GraphReadTest, EarlierReadForSharedTermsAnswersFromTheActionGraph) {
   Json graph = empty_action_graph();
-  graph["files"]["src/a.py"] = Json{{"query_terms", Json::array({"login", "session"})},
-                                    {"cached_content", std::string(400, 'c')}};
+  graph["files"]["src/a.py"] =
+      Json{{"query_terms", Json::array({"login", "session"})}, {"cached_content", std::string(400, 'c')}};
   save_action_graph(state_->settings.action_graph_file(), graph);
   state_->turn.reuse_gate_candidates = {"src/a.py"};
 
   Json out = read("src/a.py", 0, "login page");
-  EXPECT_EQ(out, Json({{"ok", true}, {"file", "src/a.py"}, {"content", std::string(256, 'c')}, {"mode", "cache_hit"},
+  EXPECT_EQ(out, Json({{"ok", true},
+                       {"file", "src/a.py"},
+                       {"content", std::string(256, 'c')},
+                       {"mode", "cache_hit"},
                        {"from_action_graph", true}}));
   EXPECT_EQ(state_->turn.used_chars, 0);
   EXPECT_TRUE(state_->turn.reuse_gate_satisfied);
@@ -329,7 +348,8 @@ TEST_F(GraphReadTest, EarlierReadForSharedTermsAnswersFromTheActionGraph) {
 }
 
 TEST_F(GraphReadTest, HostileActionGraphIsReadAsEmpty) {
-  dir_.write("data/chat_action_graph.json", R"({"files": ["src/a.py"], "actions": [{"ts": 1, "kind": "read", "payload": 7}, 3]})");
+  dir_.write("data/chat_action_graph.json",
+             R"({"files": ["src/a.py"], "actions": [{"ts": 1, "kind": "read", "payload": 7}, 3]})");
   EXPECT_EQ(read("src/a.py", 20000, "login")["mode"], "full");
   Json graph = action_graph();
   EXPECT_EQ(graph["files"]["src/a.py"]["last_action"], "read");

@@ -72,7 +72,9 @@ class GraphRetrieveTest : public ::testing::Test {
     for (const char* f : {"proj/src/a.py", "proj/src/b.py", "proj/src/c.py"}) dir_.write(f, "text\n");
   }
 
-  Json retrieve(const std::string& query, int64_t top_files = 5) { return graph_retrieve({query, top_files, 12}, *state_); }
+  Json retrieve(const std::string& query, int64_t top_files = 5) {
+    return graph_retrieve({query, top_files, 12}, *state_);
+  }
   Json action_graph() const { return load_action_graph(state_->settings.action_graph_file()); }
   Json cache_entries() const { return Json::parse(dir_.read("data/retrieval_cache.json"))["entries"]; }
   std::vector<Json> log_payloads() const {
@@ -114,7 +116,8 @@ TEST_F(GraphRetrieveTest, FreshRetrievalOpensTheTurnAndRecordsIt) {
   // The action recorded before the graph was loaded and saved survives.
   EXPECT_EQ(graph["actions"], Json::parse(R"([{"ts": 1769850902, "kind": "retrieve",
     "payload": {"kind": "retrieve", "query": "Fix the login handler"}}])"));
-  EXPECT_EQ(log_payloads(), std::vector<Json>{Json::parse(R"({"query": "Fix the login handler", "top_files": 2, "top_edges": 12})")});
+  EXPECT_EQ(log_payloads(),
+            std::vector<Json>{Json::parse(R"({"query": "Fix the login handler", "top_files": 2, "top_edges": 12})")});
 
   // Every ranked file is cached, each with its file's time.
   Json entry = cache_entries()["login handler|tf=2|te=12"];
@@ -157,7 +160,8 @@ TEST_F(GraphRetrieveTest, WithoutSingleRetrievalTheCacheAnswers) {
 TEST_F(GraphRetrieveTest, ChangedFileOrExpiryMakesTheCacheMiss) {
   state_->settings.enforce_single_retrieve = false;
   retrieve("login handler");
-  fs::last_write_time(dir_.path() / "proj/src/c.py", fs::last_write_time(dir_.path() / "proj/src/c.py") + std::chrono::seconds(1));
+  fs::last_write_time(dir_.path() / "proj/src/c.py",
+                      fs::last_write_time(dir_.path() / "proj/src/c.py") + std::chrono::seconds(1));
   EXPECT_FALSE(retrieve("login handler").contains("retrieval_cache_hit"));
   EXPECT_EQ(module_->calls, 2);
   EXPECT_TRUE(retrieve("login handler")["retrieval_cache_hit"]);
@@ -194,7 +198,8 @@ TEST_F(GraphRetrieveTest, QueryWithoutTermsNeitherStartsATurnNorIsShortCircuited
   EXPECT_FALSE(out.contains("single_retrieve_reused"));
   EXPECT_EQ(out["read_budget"]["remaining_chars"], 59500);
   EXPECT_EQ(action_graph()["nodes"][0]["id"], "query:login handler");
-  EXPECT_EQ(action_graph()["nodes"][4], Json::parse(R"({"id": "query:", "type": "query", "meta": {"text": "fix it, please"}})"));
+  EXPECT_EQ(action_graph()["nodes"][4],
+            Json::parse(R"({"id": "query:", "type": "query", "meta": {"text": "fix it, please"}})"));
 }
 
 TEST_F(GraphRetrieveTest, TopFilesBelowOneStillKeepsTheBestFile) {
@@ -248,7 +253,9 @@ Json full_cache(int64_t now) {
     char key[8];
     std::snprintf(key, sizeof key, "k%02d", i);
     int64_t age = (i == 7 || i == 8) ? 800 : (i * 37) % 700;
-    entries[key] = Json{{"created_epoch", now - age}, {"files", Json::array()}, {"mtimes_ns", Json::object()},
+    entries[key] = Json{{"created_epoch", now - age},
+                        {"files", Json::array()},
+                        {"mtimes_ns", Json::object()},
                         {"result", Json::object()}};
   }
   return Json{{"entries", entries}, {"version", 1}};
@@ -288,7 +295,8 @@ TEST_F(GraphRetrieveTest, ReplacedEntryKeepsItsPlace) {
 
 TEST_F(GraphRetrieveTest, RemoteApiRanksWhenTheModuleCannot) {
   module_->answer = std::nullopt;
-  transport_->body = R"({"ok": true, "query": "q", "graph_files": [{"id": "lib/r.py"}, {"id": ""}, {"x": 1}], "extra": 5})";
+  transport_->body =
+      R"({"ok": true, "query": "q", "graph_files": [{"id": "lib/r.py"}, {"id": ""}, {"x": 1}], "extra": 5})";
   Json out = retrieve("login handler", 3);
   ASSERT_EQ(transport_->requests.size(), 1u);
   EXPECT_EQ(transport_->requests[0].url, kChatFixUrl);

@@ -54,9 +54,9 @@ class SpawnSetup {
     err = err ? err : posix_spawnattr_setpgroup(&attr_, 0);
     err = err ? err : posix_spawnattr_setsigmask(&attr_, &empty);
     err = err ? err : posix_spawnattr_setsigdefault(&attr_, &defaults);
-    err = err ? err
-              : posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                                     POSIX_SPAWN_SETSIGDEF);
+    err =
+        err ? err
+            : posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     return err;
   }
   const posix_spawn_file_actions_t* actions() const { return &actions_; }
@@ -79,7 +79,8 @@ int poll_timeout_ms(ChildProcess::Deadline deadline) {
 common::Result<ChildProcess> ChildProcess::spawn(std::span<const std::string> argv, const std::filesystem::path& cwd) {
   const std::string& program = argv.front();
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return common::Error{"cannot create a pipe for " + program + ": " + errno_text(errno)};
+  if (pipe2(fds, O_CLOEXEC) != 0)
+    return common::Error{"cannot create a pipe for " + program + ": " + errno_text(errno)};
   SpawnSetup setup;
   int err = setup.prepare(fds[1], cwd);
   std::vector<char*> args;

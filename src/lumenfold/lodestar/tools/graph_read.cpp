@@ -140,7 +140,8 @@ std::optional<Json> answer_from_action_graph(const ReadRequest& r, const Json& r
   log_and_record(state, "read_cache_hit", payload);
   note_candidate_read(r, state.turn);
   capture_memory(r, state);
-  return Json{{"ok", true}, {"file", r.args.file}, {"content", content}, {"mode", "cache_hit"}, {"from_action_graph", true}};
+  return Json{
+      {"ok", true}, {"file", r.args.file}, {"content", content}, {"mode", "cache_hit"}, {"from_action_graph", true}};
 }
 
 struct Budget {
@@ -160,12 +161,11 @@ Json budget_refusal(const ReadRequest& r, const Budget& budget, const ServerStat
   payload["response_chars"] = 0;
   payload["response_tokens_est"] = 0;
   log_read(state, payload);
-  return Json{{"ok", false},
-              {"error", kBudgetError},
-              {"budget",
-               {{"used_chars", budget.used},
-                {"remaining_chars", budget.remaining},
-                {"turn_read_budget_chars", budget.total}}}};
+  return Json{
+      {"ok", false},
+      {"error", kBudgetError},
+      {"budget",
+       {{"used_chars", budget.used}, {"remaining_chars", budget.remaining}, {"turn_read_budget_chars", budget.total}}}};
 }
 
 // File, query key and anchor, each in lower case, joined by "|".
@@ -186,7 +186,11 @@ Json repeat_answer(const ReadRequest& r, const std::string& stored, int64_t gran
   Json payload = log_payload(r, std::min(granted, kRepeatPreviewChars), "dedupe_preview");
   add_response_size(payload, preview);
   log_read(state, payload);
-  return Json{{"ok", true}, {"file", r.args.file}, {"content", preview}, {"mode", "dedupe_preview"}, {"already_returned", true}};
+  return Json{{"ok", true},
+              {"file", r.args.file},
+              {"content", preview},
+              {"mode", "dedupe_preview"},
+              {"already_returned", true}};
 }
 
 // The file's text from disk, or, for a file deleted since the scan, from
@@ -252,7 +256,8 @@ Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json
   add_response_size(payload, cut.content);
   payload["budget_used_chars"] = state.turn.used_chars;
   // Against the standard budget, also while exploring.
-  payload["budget_remaining_chars"] = std::max<int64_t>(0, state.settings.turn_read_budget_chars - state.turn.used_chars);
+  payload["budget_remaining_chars"] =
+      std::max<int64_t>(0, state.settings.turn_read_budget_chars - state.turn.used_chars);
   log_and_record(state, "read", payload);
   record_in_action_graph(r, cut, state);
   capture_memory(r, state);

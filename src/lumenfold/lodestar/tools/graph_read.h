@@ -10,8 +10,8 @@ namespace lumenfold::lodestar {
 class ServerState;
 
 inline constexpr char kGraphReadDescription[] =
-    "Read ONE file from project root. Call once per file \xE2\x80\x94 do NOT pass arrays. Use file::symbol notation for "
-    "focused reads.";
+    "Read ONE file from project root. Call once per file \xE2\x80\x94 do NOT pass arrays. "
+    "Use file::symbol notation for focused reads.";
 
 inline constexpr char kAllowlistError[] =
     "file not in retrieved allowlist; call graph_retrieve with broader top_files first";

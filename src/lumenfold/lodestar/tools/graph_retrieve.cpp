@@ -1,6 +1,7 @@
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 #include <stdexcept>
 #include <system_error>
@@ -25,7 +26,11 @@ using common::Json;
 
 namespace {
 
-// What is left of a member list or object, or of nothing at all.
+// The allowlist of a cache hit and the files of a cache entry are not cut
+// to top_files.
+constexpr size_t kEveryRankedFile = std::numeric_limits<size_t>::max();
+
+// The member `key` of `obj`; null when absent or when `obj` is no object.
 const Json& member_or_null(const Json& obj, std::string_view key) {
   static const Json kNull;
   if (!obj.is_object()) return kNull;
@@ -77,14 +82,14 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
   }
   Json out = with_member(member_or_null(*it, "result"), "retrieval_cache_hit", true);
   out["retrieval_cache_key"] = key;
-  state.turn.retrieved_files = ranked_file_ids(out, SIZE_MAX);
+  state.turn.retrieved_files = ranked_file_ids(out, kEveryRankedFile);
   remember_result(state.turn, out);
 
   Json payload = request_payload(args);
   payload["mode"] = "retrieval_cache_hit";
   log_tool(state.settings.log_file(), "graph_retrieve", payload);
-  record_action(state.settings.action_graph_file(), "retrieve_cache_hit", Json{{"query", args.query}, {"cache_key", key}},
-                state.now_seconds());
+  record_action(state.settings.action_graph_file(), "retrieve_cache_hit",
+                Json{{"query", args.query}, {"cache_key", key}}, state.now_seconds());
   return out;
 }
 
@@ -143,10 +148,12 @@ Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_t
         }
       }
       if (shared.empty()) continue;
-      const Json& last_action = member_or_null(it.value(), "last_action");
+      // Only records (objects) can share terms; their "last_action" is
+      // passed on as stored.
+      auto last_action = it.value().find("last_action");
       found.push_back({it.key(), static_cast<int64_t>(shared.size()), integer_member(it.value(), "cached_chars"),
                        integer_member(it.value(), "cached_tokens_est"),
-                       it.value().is_object() && it.value().contains("last_action") ? last_action : Json("")});
+                       last_action == it.value().end() ? Json("") : *last_action});
     }
   }
   std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
@@ -168,8 +175,7 @@ Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_t
 int64_t stored_mtime_ns(const fs::path& project_root, const std::string& ref) {
   size_t sep = ref.find("::");
   std::error_code ec;
-  fs::path resolved =
-      fs::weakly_canonical(fs::absolute(project_root / ref.substr(0, sep), ec), ec);
+  fs::path resolved = fs::weakly_canonical(fs::absolute(project_root / ref.substr(0, sep), ec), ec);
   return ec ? -1 : file_mtime_ns(resolved);
 }
 
@@ -190,7 +196,7 @@ Json newest_entries(Json& entries, size_t keep) {
 }
 
 void store_in_cache(Json& cache, const std::string& key, const Json& out, ServerState& state) {
-  std::vector<std::string> files = ranked_file_ids(out, SIZE_MAX);
+  std::vector<std::string> files = ranked_file_ids(out, kEveryRankedFile);
   Json mtimes = Json::object();
   for (const std::string& ref : files) mtimes[ref] = stored_mtime_ns(state.settings.project_root, ref);
   Json& entries = cache["entries"];
@@ -204,7 +210,8 @@ void store_in_cache(Json& cache, const std::string& key, const Json& out, Server
 }  // namespace
 
 GraphRetrieveArgs parse_graph_retrieve_args(const Json& args) {
-  return {args.at("query").get<std::string>(), args.at("top_files").get<int64_t>(), args.at("top_edges").get<int64_t>()};
+  return {args.at("query").get<std::string>(), args.at("top_files").get<int64_t>(),
+          args.at("top_edges").get<int64_t>()};
 }
 
 Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
@@ -237,8 +244,9 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   for (const Json& c : candidates) turn.reuse_gate_candidates.push_back(c["file"].get<std::string>());
   turn.reuse_gate_satisfied = false;
   out["reuse_candidates"] = std::move(candidates);
-  out["read_budget"] = Json{{"remaining_chars", std::max<int64_t>(0, state.settings.turn_read_budget_chars - turn.used_chars)},
-                            {"reuse_gate_candidates", turn.reuse_gate_candidates}};
+  out["read_budget"] =
+      Json{{"remaining_chars", std::max<int64_t>(0, state.settings.turn_read_budget_chars - turn.used_chars)},
+           {"reuse_gate_candidates", turn.reuse_gate_candidates}};
   remember_result(turn, out);
 
   store_in_cache(cache, key, out, state);
