@@ -90,16 +90,22 @@ Corpus load_corpus(const Json& graph) {
 }
 
 std::string graph_fingerprint(const Json& graph) {
-  std::string key = common::get_text(graph, "root");
+  // Called on every query: read the members in place, without copies.
+  static const std::string kEmpty;
+  auto text_of = [](const Json& node, const char* key) -> const std::string& {
+    auto it = node.find(key);
+    return it != node.end() && it->is_string() ? it->get_ref<const std::string&>() : kEmpty;
+  };
+  std::string key = graph.is_object() ? text_of(graph, "root") : kEmpty;
   key += '\n';
   for (const Json& node : member_list(graph, "nodes")) {
-    if (!node.is_object() || common::get_text(node, "kind") != "file") continue;
-    key += common::get_text(node, "id");
+    if (!node.is_object() || text_of(node, "kind") != "file") continue;
+    key += text_of(node, "id");
     key += '\t';
-    key += common::get_text(node, "file_hash");
+    key += text_of(node, "file_hash");
     key += '\t';
     auto size = node.find("size");
-    if (size != node.end()) key += common::made_text(*size);
+    if (size != node.end() && size->is_number_integer()) key += std::to_string(size->get<int64_t>());
     key += '\n';
   }
   return common::md5_hex(key);

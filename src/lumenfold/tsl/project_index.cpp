@@ -42,6 +42,17 @@ std::string name_term_of(std::string_view id) {
 
 }  // namespace
 
+const std::vector<uint32_t>& ProjectIndex::word_term_ids(std::string_view word) {
+  auto it = word_ids_.find(word);
+  if (it != word_ids_.end()) return it->second;
+  std::vector<std::string> terms;
+  append_word_terms(word, terms);
+  std::vector<uint32_t> ids;
+  ids.reserve(terms.size());
+  for (const std::string& t : terms) ids.push_back(dictionary_->intern(t));
+  return word_ids_.emplace(std::string(word), std::move(ids)).first->second;
+}
+
 void ProjectIndex::count_shared_names() {
   std::unordered_map<std::string, uint32_t> counts;
   for (const IndexedFile& f : files_) ++counts[f.name_term];
@@ -49,7 +60,9 @@ void ProjectIndex::count_shared_names() {
 }
 
 ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Params& chunk_params)
-    : terms_(params), chunks_(chunk_params) {
+    : dictionary_(std::make_shared<TermDictionary>()),
+      terms_(params, dictionary_),
+      chunks_(chunk_params, dictionary_) {
   std::vector<std::string> ids;
   std::vector<std::vector<SourceDef>> defs;
   ids.reserve(corpus.files.size());
@@ -66,11 +79,13 @@ ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Pa
   paths_ = std::make_unique<PathIndex>(ids);
   defs_ = std::make_unique<DefIndex>(defs);
   resolve_edges(std::move(corpus.edges));
+  decltype(word_ids_)().swap(word_ids_);
 }
 
 void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDef>& defs) {
   terms_.begin_doc();
-  for_each_term(id_without_extension(file.id), [&](std::string_view t) { terms_.add(kPathField, t); });
+  std::vector<uint32_t> path_ids;
+  for_each_term(id_without_extension(file.id), [&](std::string_view t) { path_ids.push_back(terms_.add(kPathField, t)); });
   for (const SourceDef& d : defs) {
     for_each_term(d.name, [&](std::string_view t) { terms_.add(kDefField, t); });
   }
@@ -79,14 +94,16 @@ void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDe
   for (const Chunk& chunk : split_into_chunks(file.text, defs)) {
     chunks_.begin_doc();
     chunk_file_.push_back(doc);
-    for_each_term(id_without_extension(file.id), [&](std::string_view t) { chunks_.add(kPathField, t); });
+    for (uint32_t id : path_ids) chunks_.add_id(kPathField, id);
     if (chunk.def != nullptr) {
       for_each_term(chunk.def->owner, [&](std::string_view t) { chunks_.add(kDefField, t); });
       for_each_term(chunk.def->name, [&](std::string_view t) { chunks_.add(kDefField, t); });
     }
-    for_each_term(chunk.text, [&](std::string_view t) {
-      terms_.add(kTextField, t);
-      chunks_.add(kTextField, t);
+    for_each_word(chunk.text, [&](std::string_view word) {
+      for (uint32_t id : word_term_ids(word)) {
+        terms_.add_id(kTextField, id);
+        chunks_.add_id(kTextField, id);
+      }
     });
     chunks_.end_doc();
   }

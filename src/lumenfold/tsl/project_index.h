@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "lumenfold/tsl/corpus.h"
@@ -62,8 +64,12 @@ class ProjectIndex {
   void index_file(const CorpusFile& file, const std::vector<SourceDef>& defs);
   void resolve_edges(std::vector<CorpusEdge> edges);
   void count_shared_names();
+  // The term ids of one identifier run, interned once per distinct run:
+  // code repeats its names, so most runs are looked up, not tokenized.
+  const std::vector<uint32_t>& word_term_ids(std::string_view word);
 
   std::vector<IndexedFile> files_;
+  std::shared_ptr<TermDictionary> dictionary_;
   TermIndex terms_;
   TermIndex chunks_;
   std::vector<uint32_t> chunk_file_;
@@ -72,6 +78,11 @@ class ProjectIndex {
   std::vector<ResolvedEdge> edges_;
   std::vector<std::vector<uint32_t>> edges_of_;
   std::vector<std::vector<uint32_t>> imports_;
+  struct WordHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, std::vector<uint32_t>, WordHash, std::equal_to<>> word_ids_;
 };
 
 }  // namespace lumenfold::tsl

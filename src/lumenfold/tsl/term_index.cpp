@@ -1,5 +1,6 @@
 #include "lumenfold/tsl/term_index.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -31,16 +32,31 @@ Bm25Params default_chunk_bm25_params() {
 
 void TermIndex::begin_doc() { norms_.push_back({0, 0, 0}); }
 
-void TermIndex::add(Field field, std::string_view term) {
+uint32_t TermDictionary::intern(std::string_view term) {
   auto it = ids_.find(term);
-  uint32_t id;
-  if (it == ids_.end()) {
-    id = static_cast<uint32_t>(postings_.size());
-    ids_.emplace(std::string(term), id);
-    postings_.emplace_back();
-    current_.push_back({0, 0, 0});
-  } else {
-    id = it->second;
+  if (it != ids_.end()) return it->second;
+  uint32_t id = static_cast<uint32_t>(ids_.size());
+  ids_.emplace(std::string(term), id);
+  return id;
+}
+
+std::optional<uint32_t> TermDictionary::find(std::string_view term) const {
+  auto it = ids_.find(term);
+  if (it == ids_.end()) return std::nullopt;
+  return it->second;
+}
+
+uint32_t TermIndex::add(Field field, std::string_view term) {
+  uint32_t id = dictionary_->intern(term);
+  add_id(field, id);
+  return id;
+}
+
+void TermIndex::add_id(Field field, uint32_t id) {
+  if (id >= postings_.size()) {
+    size_t n = std::max<size_t>(dictionary_->size(), id + 1);
+    postings_.resize(n);
+    current_.resize(n, {0, 0, 0});
   }
   std::array<uint16_t, kFieldCount>& counts = current_[id];
   if (counts[0] == 0 && counts[1] == 0 && counts[2] == 0) touched_.push_back(id);
@@ -72,15 +88,15 @@ void TermIndex::finish() {
   }
 }
 
-std::optional<uint32_t> TermIndex::term_id(std::string_view term) const {
-  auto it = ids_.find(term);
-  if (it == ids_.end()) return std::nullopt;
-  return it->second;
+const std::vector<TermIndex::Posting>* TermIndex::postings_of(std::string_view term) const {
+  std::optional<uint32_t> id = dictionary_->find(term);
+  if (!id || *id >= postings_.size()) return nullptr;
+  return &postings_[*id];
 }
 
 uint32_t TermIndex::doc_frequency(std::string_view term) const {
-  std::optional<uint32_t> id = term_id(term);
-  return id ? static_cast<uint32_t>(postings_[*id].size()) : 0;
+  const std::vector<Posting>* list = postings_of(term);
+  return list ? static_cast<uint32_t>(list->size()) : 0;
 }
 
 double TermIndex::idf(std::string_view term) const {
@@ -92,9 +108,9 @@ double TermIndex::idf(std::string_view term) const {
 
 void TermIndex::score(const std::vector<WeightedTerm>& terms, std::vector<double>& scores) const {
   for (const WeightedTerm& t : terms) {
-    std::optional<uint32_t> id = term_id(t.term);
-    if (!id) continue;
-    const std::vector<Posting>& list = postings_[*id];
+    const std::vector<Posting>* found = postings_of(t.term);
+    if (found == nullptr || found->empty()) continue;
+    const std::vector<Posting>& list = *found;
     double n = static_cast<double>(doc_count());
     double df = static_cast<double>(list.size());
     double weight = t.weight * std::log(1.0 + (n - df + 0.5) / (df + 0.5));

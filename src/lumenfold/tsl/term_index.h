@@ -5,6 +5,7 @@
 // or among the names it defines outweighs many mentions in its text.
 
 #include <array>
+#include <memory>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,14 +37,37 @@ struct WeightedTerm {
   double weight;
 };
 
+// Term ids shared by the indexes of one project, so that each term of a
+// text is looked up once however many indexes count it.
+class TermDictionary {
+ public:
+  // The id of `term`, adding it when new.
+  uint32_t intern(std::string_view term);
+  std::optional<uint32_t> find(std::string_view term) const;
+  size_t size() const { return ids_.size(); }
+
+ private:
+  struct StringHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, uint32_t, StringHash, std::equal_to<>> ids_;
+};
+
 class TermIndex {
  public:
-  explicit TermIndex(Bm25Params params) : params_(params) {}
+  // An index with its own dictionary, or sharing `dictionary` with others.
+  explicit TermIndex(Bm25Params params,
+                     std::shared_ptr<TermDictionary> dictionary = std::make_shared<TermDictionary>())
+      : params_(params), dictionary_(std::move(dictionary)) {}
 
   // Starts the next document (numbered from 0 in order of calls).
   void begin_doc();
-  // Counts one occurrence of `term` in `field` of the current document.
-  void add(Field field, std::string_view term);
+  // Counts one occurrence of `term` in `field` of the current document;
+  // returns its id in the dictionary.
+  uint32_t add(Field field, std::string_view term);
+  // The same for a term already in the dictionary.
+  void add_id(Field field, uint32_t term_id);
   // Ends the current document.
   void end_doc();
   // Freezes the index after the last document. REQUIRES: called once,
@@ -61,18 +85,15 @@ class TermIndex {
   void score(const std::vector<WeightedTerm>& terms, std::vector<double>& scores) const;
 
  private:
-  struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   struct Posting {
     uint32_t doc;
     std::array<uint16_t, kFieldCount> tf;
   };
-  std::optional<uint32_t> term_id(std::string_view term) const;
+  // The postings of `term_id`, or null when this index never saw it.
+  const std::vector<Posting>* postings_of(std::string_view term) const;
 
   Bm25Params params_;
-  std::unordered_map<std::string, uint32_t, StringHash, std::equal_to<>> ids_;
+  std::shared_ptr<TermDictionary> dictionary_;
   std::vector<std::vector<Posting>> postings_;
   // Per document and field: the field's length until finish(), then the
   // field's weight divided by its length normaliser.

@@ -36,35 +36,46 @@ std::string stem_term(std::string_view term);
 // ASCII separate runs.
 std::vector<std::string> tokenize(std::string_view text);
 
+// Calls `emit(word)` for each identifier run of `text` (ASCII letters,
+// digits and "_"), in order; the terms of a run are those of
+// append_word_terms.
+template <typename Emit>
+void for_each_word(std::string_view text, Emit&& emit);
+
+// Appends the terms of one identifier run (see tokenize) to `out`.
+void append_word_terms(std::string_view word, std::vector<std::string>& out);
+
 // Calls `emit(term)` for each term of `text`, as `tokenize` returns them,
 // without building the list; `emit` must not keep the view.
 template <typename Emit>
 void for_each_term(std::string_view text, Emit&& emit);
 
-// Implementation detail of for_each_term: the terms of one identifier run.
-void append_word_terms(std::string_view word, std::vector<std::string>& out);
+inline bool is_word_byte(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
 
 template <typename Emit>
-void for_each_term(std::string_view text, Emit&& emit) {
-  std::vector<std::string> terms;
+void for_each_word(std::string_view text, Emit&& emit) {
   size_t i = 0;
   while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    bool word_char = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-    if (!word_char) {
+    if (!is_word_byte(text[i])) {
       ++i;
       continue;
     }
     size_t start = i;
-    while (i < text.size()) {
-      unsigned char d = static_cast<unsigned char>(text[i]);
-      if (!((d >= '0' && d <= '9') || (d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z') || d == '_')) break;
-      ++i;
-    }
-    terms.clear();
-    append_word_terms(text.substr(start, i - start), terms);
-    for (const std::string& t : terms) emit(std::string_view(t));
+    while (i < text.size() && is_word_byte(text[i])) ++i;
+    emit(text.substr(start, i - start));
   }
+}
+
+template <typename Emit>
+void for_each_term(std::string_view text, Emit&& emit) {
+  std::vector<std::string> terms;
+  for_each_word(text, [&](std::string_view word) {
+    terms.clear();
+    append_word_terms(word, terms);
+    for (const std::string& t : terms) emit(std::string_view(t));
+  });
 }
 
 }  // namespace lumenfold::tsl
