@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -277,6 +279,9 @@ struct BandCase {
   std::string confidence;
   int64_t limit;
 };
+
+// Readable test names in listings (the default prints the object's bytes).
+void PrintTo(const BandCase& c, std::ostream* os) { *os << c.intent << " " << c.files.dump() << " -> " << c.confidence; }
 
 class GraphContinueBandTest : public GraphContinueTest, public ::testing::WithParamInterface<BandCase> {};
 
