@@ -116,9 +116,9 @@ class SignalBuilder {
     const std::vector<DefHit>& hits = defs_.definers(n.name);
     double most_definers = std::max(kMinDefinerCap, w_.max_definer_share * static_cast<double>(doc_count_));
     if (hits.empty() || static_cast<double>(hits.size()) > most_definers) return;
-    double spec = specificity(hits.size(), doc_count_);
+    double specific = specificity(hits.size(), doc_count_);
     double repeats = 1.0 + 0.3 * std::log(static_cast<double>(std::max(n.count, 1)));
-    for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * spec * kind_strength(h.kind, w_) * repeats;
+    for (const DefHit& h : hits) s_.defs[h.doc] += n.code_weight * specific * kind_strength(h.kind, w_) * repeats;
   }
 
   // Marks the file of the last stack-trace frame that lies in the project.
