@@ -19,6 +19,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -51,19 +53,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kFiles = 10000;
 const std::string kReadFile = "pkg42/sub0/module_42.py";
 
-void write_project(const fs::path& root) {
-  for (int i = 0; i < kFiles; ++i) {
-    fs::path dir = root / ("pkg" + std::to_string(i % 100)) / ("sub" + std::to_string(i % 7));
-    fs::create_directories(dir);
-    std::ofstream out(dir / ("module_" + std::to_string(i) + ".py"));
-    out << "\"\"\"Module " << i << " handles part of the request pipeline.\"\"\"\n"
-        << "import os\nfrom pkg" << (i + 1) % 100 << ".sub0 import module_" << (i + 1) % 10 << "\n\n"
-        << "class Handler" << i << ":\n    def run(self):\n        return os.getcwd()\n\n"
-        << "def process_" << i << "(request):\n    return Handler" << i << "().run()\n\n"
-        << "def helper_" << i << "(value):\n    return value * 2\n";
-  }
-}
-
 // The scanned project and a server state over it, shared by every
 // benchmark of the run. Created and removed by main().
 class Fixture {
@@ -75,7 +64,7 @@ class Fixture {
     std::string templ = (fs::temp_directory_path() / "lumenfold-agent-bench-XXXXXX").string();
     if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     dir_ = templ;
-    write_project(dir_ / "proj");
+    lumenfold::bench::write_synthetic_project(dir_ / "proj", kFiles);
     Settings settings;
     settings.project_root = dir_ / "proj";
     settings.data_dir = dir_ / "data";
@@ -189,33 +178,6 @@ void BM_ReadBytes(benchmark::State& st) {
   for (auto _ : st) benchmark::DoNotOptimize(lumenfold::common::read_file(path));
 }
 
-// Keeps each run's CPU seconds per iteration for the ratios; CPU time,
-// because on a shared machine wall time mostly measures the neighbours.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      seconds_[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-    }
-  }
-  void print_ratios() const {
-    auto ratio = [&](const char* a, const char* b) {
-      auto ia = seconds_.find(a), ib = seconds_.find(b);
-      if (ia == seconds_.end() || ib == seconds_.end()) return;
-      std::cout << a << " / " << b << " = " << ia->second / ib->second << " (CPU time)\n";
-    };
-    ratio("BM_RetrieveFresh", "BM_RankOnly");
-    ratio("BM_RetrieveCached", "BM_ActionGraphSave");
-    ratio("BM_ReadFile", "BM_ActionGraphSave");
-    ratio("BM_ReadSymbol", "BM_ReadFile");
-    ratio("BM_ReadFile", "BM_ReadBytes");
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 void print_percentiles() {
   std::printf("%-16s %10s %10s %8s\n", "tool call", "p50 (us)", "p99 (us)", "calls");
   for (auto& [name, us] : Fixture::get().all_latencies()) {
@@ -242,7 +204,11 @@ int main(int argc, char** argv) {
   // The first ranking builds the module's index of the graph; every later
   // call of a real session reuses it.
   graph_retrieve({"warm up the index", 5, 12}, fixture.state());
-  RatioReporter reporter;
+  lumenfold::bench::RatioReporter reporter({{"BM_RetrieveFresh", "BM_RankOnly"},
+                                            {"BM_RetrieveCached", "BM_ActionGraphSave"},
+                                            {"BM_ReadFile", "BM_ActionGraphSave"},
+                                            {"BM_ReadSymbol", "BM_ReadFile"},
+                                            {"BM_ReadFile", "BM_ReadBytes"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.print_ratios();
   print_percentiles();

@@ -18,6 +18,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench_support.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -130,15 +132,6 @@ class Fixture {
   Settings settings_;
 };
 
-long resident_kib() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return 0;
-}
-
 void BM_InfoGraphFirstLoad(benchmark::State& state) {
   const Fixture& fx = Fixture::get();
   for (auto _ : state) {
@@ -203,41 +196,14 @@ void BM_Stat(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(lumenfold::common::mtime_ns(fx.settings().info_graph_file()));
 }
 
-// Keeps each run's CPU seconds per iteration so the ratios can be printed;
-// CPU time, because on a shared machine wall time mostly measures the
-// neighbours.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      seconds_[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-    }
-  }
-  void print_ratios() const {
-    auto ratio = [&](const char* a, const char* b) {
-      auto ia = seconds_.find(a), ib = seconds_.find(b);
-      if (ia == seconds_.end() || ib == seconds_.end()) return;
-      std::cout << a << " / " << b << " = " << ia->second / ib->second << " (CPU time)\n";
-    };
-    ratio("BM_InfoGraphFirstLoad", "BM_PlainParse");
-    ratio("BM_InfoGraphFirstLoad", "BM_ReadFile");
-    ratio("BM_InfoGraphCachedLoad", "BM_Stat");
-    ratio("BM_SymbolIndexLookup", "BM_Stat");
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
-
 // Memory held by one loaded graph, measured apart from the benchmarks so
 // the references do not inflate it.
 void print_graph_memory() {
   const Fixture& fx = Fixture::get();
-  const long before = resident_kib();
+  const long before = lumenfold::bench::resident_kib();
   InfoGraphCache cache;
   std::shared_ptr<const Json> graph = cache.get(fx.settings());
-  const long after = resident_kib();
+  const long after = lumenfold::bench::resident_kib();
   std::cout << "graph file " << fx.graph_bytes() / (1 << 20) << " MiB; resident after first load "
             << after / 1024 << " MiB (" << (after - before) / 1024 << " MiB held by the graph)\n";
 }
@@ -256,7 +222,10 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Fixture fixture;
   print_graph_memory();
-  RatioReporter reporter;
+  lumenfold::bench::RatioReporter reporter({{"BM_InfoGraphFirstLoad", "BM_PlainParse"},
+                                            {"BM_InfoGraphFirstLoad", "BM_ReadFile"},
+                                            {"BM_InfoGraphCachedLoad", "BM_Stat"},
+                                            {"BM_SymbolIndexLookup", "BM_Stat"}});
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.print_ratios();
   benchmark::Shutdown();

@@ -22,34 +22,14 @@
 
 #include <httplib.h>
 
+#include "bench_support.h"
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int kPort = 18931;
-
-void write_project(const fs::path& root, int files) {
-  for (int i = 0; i < files; ++i) {
-    fs::path dir = root / ("pkg" + std::to_string(i % 100)) / ("sub" + std::to_string(i % 7));
-    fs::create_directories(dir);
-    std::ofstream out(dir / ("module_" + std::to_string(i) + ".py"));
-    out << "\"\"\"Module " << i << " handles part of the request pipeline.\"\"\"\n"
-        << "import os\nfrom pkg" << (i + 1) % 100 << ".sub0 import module_" << (i + 1) % 10 << "\n\n"
-        << "class Handler" << i << ":\n    def run(self):\n        return os.getcwd()\n\n"
-        << "def process_" << i << "(request):\n    return Handler" << i << "().run()\n\n"
-        << "def helper_" << i << "(value):\n    return value * 2\n";
-  }
-}
-
-long resident_kib(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
 
 std::string rpc(const std::string& method, const std::string& params) {
   return R"({"jsonrpc":"2.0","id":1,"method":")" + method + "\"" + (params.empty() ? "" : ",\"params\":" + params) + "}";
@@ -87,7 +67,7 @@ int main(int argc, char** argv) {
   int requests = argc > 3 ? std::stoi(argv[3]) : 2000;
   fs::path work = fs::temp_directory_path() / ("mcp-latency-" + std::to_string(getpid()));
   fs::create_directories(work / "data");
-  write_project(work / "proj", files);
+  lumenfold::bench::write_synthetic_project(work / "proj", files);
 
   pid_t pid = fork();
   if (pid == 0) {
@@ -119,7 +99,7 @@ int main(int argc, char** argv) {
   }
   std::string neighbors = rpc("tools/call", R"({"name":"graph_neighbors","arguments":{"file":"pkg5/sub5/module_5.py"}})");
   time_requests(client, neighbors, 5);  // loads the graph into the server's cache
-  long rss = resident_kib(pid);
+  long rss = lumenfold::bench::resident_kib(pid);
 
   Stats ping = time_requests(client, rpc("ping", ""), requests);
   Stats list = time_requests(client, rpc("tools/list", ""), requests);
