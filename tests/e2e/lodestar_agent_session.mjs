@@ -15,27 +15,11 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { Client } from '@modelcontextprotocol/sdk/client/index.js';
 import { StreamableHTTPClientTransport } from '@modelcontextprotocol/sdk/client/streamableHttp.js';
+import { callJson, check } from './checks.mjs';
 
 const [url, base, work, lodestarDir] = process.argv.slice(2);
 const data = path.join(work, 'data');
 const projectDir = path.join(work, 'proj');
-
-function check(name, fn) {
-  try {
-    fn();
-    console.log(`ok ${name}`);
-  } catch (e) {
-    console.log(`FAILED ${name}: ${e.message}`);
-    process.exitCode = 1;
-  }
-}
-
-async function callJson(client, name, args) {
-  const result = await client.callTool({ name, arguments: args });
-  assert.equal(result.content.length, 1);
-  assert.equal(result.isError, false, result.content[0].text);
-  return JSON.parse(result.content[0].text);
-}
 
 const exists = (name) => fs.existsSync(path.join(data, name));
 const readJson = (name) => JSON.parse(fs.readFileSync(path.join(data, name), 'utf8'));

@@ -11,32 +11,11 @@ import os from 'node:os';
 import path from 'node:path';
 import { Client } from '@modelcontextprotocol/sdk/client/index.js';
 import { StreamableHTTPClientTransport } from '@modelcontextprotocol/sdk/client/streamableHttp.js';
+import { call, callJson, check } from './checks.mjs';
 
 const [url, base, work] = process.argv.slice(2);
 const data = path.join(work, 'data');
 const project = path.join(work, 'proj');
-
-function check(name, fn) {
-  try {
-    fn();
-    console.log(`ok ${name}`);
-  } catch (e) {
-    console.log(`FAILED ${name}: ${e.message}`);
-    process.exitCode = 1;
-  }
-}
-
-async function call(client, name, args) {
-  const result = await client.callTool({ name, arguments: args });
-  assert.equal(result.content.length, 1);
-  return { isError: result.isError, text: result.content[0].text };
-}
-
-async function callJson(client, name, args) {
-  const { isError, text } = await call(client, name, args);
-  assert.equal(isError, false, text);
-  return JSON.parse(text);
-}
 
 async function http(method, route, body, headers = {}) {
   const res = await fetch(base + route, { method, body, headers });
