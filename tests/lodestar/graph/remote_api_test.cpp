@@ -72,25 +72,26 @@ TEST(RemoteGraphApiTest, AcceptsObjectOrNullAnswers) {
 
 TEST(RemoteGraphApiTest, OtherAnswersAreErrors) {
   struct Case {
-    HttpResponse answer;
-    std::string error;
+    int status;
+    const char* body;
+    const char* error;
   };
   const std::vector<Case> cases = {
-      {{200, "[1]"}, "remote graph API (GET http://h/a) answered with a list, not an object"},
-      {{200, "\"x\""}, "remote graph API (GET http://h/a) answered with a string, not an object"},
-      {{200, "3"}, "remote graph API (GET http://h/a) answered with a number, not an object"},
-      {{200, "{"}, "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
-      {{200, "\"\xFF\""}, "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
-      {{200, "\xEF\xBB\xBF{}"}, "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
-      {{500, "{}"}, "remote graph API (GET http://h/a) answered with status 500"},
-      {{404, "null"}, "remote graph API (GET http://h/a) answered with status 404"},
+      {200, "[1]", "remote graph API (GET http://h/a) answered with a list, not an object"},
+      {200, "\"x\"", "remote graph API (GET http://h/a) answered with a string, not an object"},
+      {200, "3", "remote graph API (GET http://h/a) answered with a number, not an object"},
+      {200, "{", "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
+      {200, "\"\xFF\"", "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
+      {200, "\xEF\xBB\xBF{}", "remote graph API (GET http://h/a) answered with a body that is not UTF-8 JSON"},
+      {500, "{}", "remote graph API (GET http://h/a) answered with status 500"},
+      {404, "null", "remote graph API (GET http://h/a) answered with status 404"},
   };
   for (const Case& c : cases) {
     FakeTransport transport;
-    transport.answer = c.answer;
+    transport.answer = {c.status, c.body};
     RemoteGraphApi api("http://h", "", transport);
     common::Result<Json> result = api.get("/a");
-    ASSERT_FALSE(result.ok()) << c.answer.body;
+    ASSERT_FALSE(result.ok()) << c.body;
     EXPECT_EQ(result.error(), c.error);
   }
 }
