@@ -117,4 +117,11 @@ std::optional<int64_t> mtime_ns(const fs::path& path) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
+std::optional<FileStamp> file_stamp(const fs::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec,
+                   static_cast<int64_t>(st.st_size), static_cast<uint64_t>(st.st_ino)};
+}
+
 }  // namespace lumenfold::common

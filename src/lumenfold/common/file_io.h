@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads, crash-safe whole-file writes and single-write appends.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,5 +26,18 @@ bool append_line(const std::filesystem::path& path, std::string_view line);
 // Modification time in nanoseconds since the epoch, or nullopt when the file
 // cannot be stat'ed (follows symbolic links).
 std::optional<int64_t> mtime_ns(const std::filesystem::path& path);
+
+// What tells one version of a file from the next without reading it: the
+// nanosecond modification time, the size and the inode (an atomic
+// replacement within the clock's resolution still changes the inode).
+struct FileStamp {
+  int64_t mtime_ns = 0;
+  int64_t size = 0;
+  uint64_t inode = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The file's stamp, or nullopt when it cannot be stat'ed (follows links).
+std::optional<FileStamp> file_stamp(const std::filesystem::path& path);
 
 }  // namespace lumenfold::common

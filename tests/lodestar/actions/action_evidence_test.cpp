@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {
@@ -45,10 +46,10 @@ class ActionEvidenceTest : public ::testing::Test {
 // --- recent_action_evidence ---------------------------------------------
 
 TEST_F(ActionEvidenceTest, EvidenceWithoutRecentActionsKeepsTheWindowGiven) {
-  EXPECT_EQ(recent_action_evidence(file_, {"src/a.py"}, kNow).dump(),
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py"}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":[],"recent_queries":[]})");
   write_graph({read_of(500, "src/a.py", "old")});
-  EXPECT_EQ(recent_action_evidence(file_, {"src/a.py"}, kNow, 45).dump(),
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py"}, kNow, 45).dump(),
             R"({"window_sec":45,"recent_action_kinds":[],"recent_queries":[]})");
   EXPECT_FALSE(fs::exists(dir_.path() / "missing.json"));
 }
@@ -64,7 +65,7 @@ TEST_F(ActionEvidenceTest, EvidenceWindowIncludesItsEdgeAndNeverUntimedActions) 
       {{"ts", false}, {"kind", "ts_false"}, {"payload", Json::object()}},
       action(0, "now", Json::object()),
   });
-  EXPECT_EQ(recent_action_evidence(file_, {"src/a.py"}, kNow).dump(),
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py"}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":["now","edge"],"recent_queries":["q2"]})");
 }
 
@@ -76,7 +77,7 @@ TEST_F(ActionEvidenceTest, EvidenceCountsActionsWithoutFileAndReadsOfTheSameBase
       read_of(20, "src/a.py::g", "sibling symbol"),
       action(10, "retrieve", {{"kind", "retrieve"}, {"query", "login flow"}}),
   });
-  EXPECT_EQ(recent_action_evidence(file_, {"src/a.py::f"}, kNow).dump(),
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py::f"}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":["retrieve","read"],)"
             R"("recent_queries":["login flow","sibling symbol","whole file"]})");
 }
@@ -89,7 +90,7 @@ TEST_F(ActionEvidenceTest, EvidenceKeepsTheNewestSixKindsAndThreeQueries) {
   actions.push_back(action(0, "k1", {{"query", ""}}));
   actions.push_back(action(0, "", {{"query", nullptr}}));
   write_graph(actions);
-  EXPECT_EQ(recent_action_evidence(file_, {}, kNow).dump(),
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":["k1","k2","k3","k4","k5","k6"],)"
             R"("recent_queries":["q1","q2","q3"]})");
 }
@@ -106,7 +107,7 @@ TEST_F(ActionEvidenceTest, ReadContextOfASymbolCountsOnlyThatSymbol) {
       action(20, "read_cache_hit", {{"kind", "read_cache_hit"}, {"file", "src/a.py::f"}, {"query", " again "}}),
       read_of(10, "src/a.py::f", "first look"),
   });
-  EXPECT_EQ(recent_read_context(file_, "src/a.py::f", kNow).dump(),
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py::f", kNow).dump(),
             R"({"read_count":3,"co_visited":["src/a.py::g","src/a.py"],"queries":["first look","again"]})");
 }
 
@@ -120,17 +121,18 @@ TEST_F(ActionEvidenceTest, ReadContextOfAFileCountsItsSymbolsAndThreeOtherFiles)
       read_of(20, "src/c.py"),
       read_of(10, "src/a.py", "file read"),
   });
-  EXPECT_EQ(recent_read_context(file_, "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
             R"({"read_count":2,"co_visited":["src/c.py","src/b.py","src/d.py"],)"
             R"("queries":["file read","symbol read"]})");
 }
 
 TEST_F(ActionEvidenceTest, ReadContextLooksTenMinutesBack) {
-  EXPECT_EQ(recent_read_context(file_, "src/a.py", kNow).dump(), R"({"read_count":0,"co_visited":[],"queries":[]})");
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+            R"({"read_count":0,"co_visited":[],"queries":[]})");
   write_graph({read_of(601, "src/a.py", "too old"), read_of(600, "src/a.py", "edge")});
-  EXPECT_EQ(recent_read_context(file_, "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
             R"({"read_count":1,"co_visited":[],"queries":["edge"]})");
-  EXPECT_EQ(recent_read_context(file_, "src/a.py", kNow, 5).dump(),
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow, 5).dump(),
             R"({"read_count":0,"co_visited":[],"queries":[]})");
 }
 
@@ -147,7 +149,7 @@ TEST_F(ActionEvidenceTest, SearchMatchesActionsBySubstringAndFilesByWholeTerm) {
       action(20, "retrieve", {{"kind", "retrieve"}, {"query", "Refresh TOKENS"}, {"response_chars", 4096}}),
       read_of(10, "src/unrelated.py"),
   }, files);
-  EXPECT_EQ(search_action_history(file_, "auth tokens 4096").dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "auth tokens 4096").dump(),
             R"({"action_hits":[{"kind":"retrieve","file":"","overlap":2},)"
             R"({"kind":"read","file":"src/author.py","overlap":1}],)"
             R"("file_hits":[{"file":"src/auth.py","overlap":2,"edited_count":0}]})");
@@ -159,7 +161,7 @@ TEST_F(ActionEvidenceTest, SearchWithoutTermsListsNewestActionsAndMostEditedFile
     "src/a.py": {"edited_count": 1}, "src/d.py": {}
   })");
   write_graph({read_of(30, "src/a.py"), read_of(20, "src/b.py"), read_of(10, "src/c.py")}, files);
-  EXPECT_EQ(search_action_history(file_, "the fix", 2).dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "the fix", 2).dump(),
             R"({"action_hits":[{"kind":"read","file":"src/c.py","overlap":0},)"
             R"({"kind":"read","file":"src/b.py","overlap":0}],)"
             R"("file_hits":[{"file":"src/c.py","overlap":0,"edited_count":3},)"
@@ -169,9 +171,9 @@ TEST_F(ActionEvidenceTest, SearchWithoutTermsListsNewestActionsAndMostEditedFile
 TEST_F(ActionEvidenceTest, SearchTestsTheLimitAfterEachAppend) {
   write_graph({read_of(20, "src/a.py"), read_of(10, "src/b.py")},
               Json::parse(R"({"src/a.py": {"query_terms": ["login"]}})"));
-  EXPECT_EQ(search_action_history(file_, "", 0).dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "", 0).dump(),
             R"({"action_hits":[{"kind":"read","file":"src/b.py","overlap":0}],"file_hits":[]})");
-  EXPECT_EQ(search_action_history(file_, "", -1).dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "", -1).dump(),
             R"({"action_hits":[{"kind":"read","file":"src/b.py","overlap":0}],"file_hits":[]})");
 }
 
@@ -183,27 +185,28 @@ TEST_F(ActionEvidenceTest, SearchOrdersFileHitsByOverlapThenEditsThenName) {
     "src/a.py": {"query_terms": ["login"], "edited_count": "1"}
   })");
   write_graph({}, files);
-  EXPECT_EQ(search_action_history(file_, "login handler").dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "login handler").dump(),
             R"({"action_hits":[],"file_hits":[{"file":"src/m.py","overlap":2,"edited_count":0},)"
             R"({"file":"src/b.py","overlap":1,"edited_count":2},{"file":"src/z.py","overlap":1,"edited_count":2},)"
             R"({"file":"src/a.py","overlap":1,"edited_count":1}]})");
 }
 
 TEST_F(ActionEvidenceTest, HostileActionsAndRecordsReadAsEmpty) {
-  EXPECT_EQ(search_action_history(file_, "login").dump(), R"({"action_hits":[],"file_hits":[]})");
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "login").dump(), R"({"action_hits":[],"file_hits":[]})");
   dir_.write("chat_action_graph.json", R"({"actions": [
       "not an action",
       {"ts": )" + std::to_string(kNow) + R"(, "kind": "read", "payload": ["src/a.py", "login"]},
       {"ts": )" + std::to_string(kNow) + R"(, "payload": {"file": "src/login.py"}}
     ], "files": {"src/a.py": "not a record", "src/b.py": {"query_terms": "login"}}})");
-  EXPECT_EQ(search_action_history(file_, "login").dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "login").dump(),
             R"({"action_hits":[{"kind":null,"file":"src/login.py","overlap":1}],"file_hits":[]})");
-  EXPECT_EQ(search_action_history(file_, "").dump(),
+  EXPECT_EQ(search_action_history(load_action_graph(file_), "").dump(),
             R"({"action_hits":[{"kind":null,"file":"src/login.py","overlap":0},{"kind":"read","file":"","overlap":0}],)"
             R"("file_hits":[{"file":"src/a.py","overlap":0,"edited_count":0},)"
             R"({"file":"src/b.py","overlap":0,"edited_count":0}]})");
-  EXPECT_EQ(recent_read_context(file_, "src/a.py", kNow).dump(), R"({"read_count":0,"co_visited":[],"queries":[]})");
-  EXPECT_EQ(recent_action_evidence(file_, {"src/a.py"}, kNow).dump(),
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+            R"({"read_count":0,"co_visited":[],"queries":[]})");
+  EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py"}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":["read"],"recent_queries":[]})");
 }
 

@@ -30,13 +30,14 @@ TEST_F(SymbolIndexCacheTest, MissingFileGivesAnEmptyIndex) {
 }
 
 TEST_F(SymbolIndexCacheTest, ReadsOncePerFileVersion) {
-  write("\xEF\xBB\xBF{\"a.py::f\": {\"line_start\": 3, \"line_end\": 4}}");
+  write("\xEF\xBB\xBF{\"a.py::f\": {\"line_start\": 3}}");
   const fs::file_time_type t = fs::last_write_time(path_);
   std::shared_ptr<const SymbolIndex> first = cache_.get(path_);
   ASSERT_NE(first->find("a.py::f"), nullptr);
   EXPECT_EQ((*first->find("a.py::f"))["line_start"], 3);
 
-  write(R"({"b.py::g": {}})");
+  // Rewritten in place with as many bytes and the old time: the same stamp.
+  write("\xEF\xBB\xBF{\"b.py::g\": {\"line_start\": 5}}");
   set_mtime(t);
   EXPECT_EQ(cache_.get(path_), first);
 
@@ -46,8 +47,18 @@ TEST_F(SymbolIndexCacheTest, ReadsOncePerFileVersion) {
   EXPECT_NE(second->find("b.py::g"), nullptr);
 }
 
+TEST_F(SymbolIndexCacheTest, AnotherSizeAtTheSameTimeIsReadAgain) {
+  write(R"({"a::f": {}})");
+  const fs::file_time_type t = fs::last_write_time(path_);
+  EXPECT_EQ(cache_.get(path_)->size(), 1u);
+  write(R"({"a::f": {}, "b::g": {}})");
+  set_mtime(t);
+  EXPECT_EQ(cache_.get(path_)->size(), 2u);
+}
+
 TEST_F(SymbolIndexCacheTest, NonObjectIsEmptyUntilTheFileChanges) {
-  for (const char* text : {"[1, 2]", "null", "\"text\""}) {
+  // Each text as long as the object written over it.
+  for (const char* text : {"[1, 2]      ", "null        ", "\"text\"      "}) {
     write(text);
     const fs::file_time_type t = fs::last_write_time(path_);
     EXPECT_TRUE(cache_.get(path_)->empty()) << text;
@@ -71,12 +82,12 @@ TEST_F(SymbolIndexCacheTest, TextThatIsNotJsonIsTriedAgain) {
 
 TEST_F(SymbolIndexCacheTest, DeletedFileGivesEmptyButKeepsTheCache) {
   write(R"({"a::f": {}})");
-  const fs::file_time_type t = fs::last_write_time(path_);
   std::shared_ptr<const SymbolIndex> first = cache_.get(path_);
-  fs::remove(path_);
+  // Moved away and back: the same file, stamp unchanged.
+  const fs::path aside = dir_.path() / "aside.json";
+  fs::rename(path_, aside);
   EXPECT_TRUE(cache_.get(path_)->empty());
-  write(R"({"other": {}})");
-  set_mtime(t);
+  fs::rename(aside, path_);
   EXPECT_EQ(cache_.get(path_), first);
 }
 

@@ -163,13 +163,12 @@ Json file_hits(const Json& graph, const std::vector<std::string>& terms, int64_t
 
 }  // namespace
 
-Json recent_action_evidence(const fs::path& action_graph_file, const std::vector<std::string>& files,
-                            int64_t now_seconds, int64_t window_sec) {
+Json recent_action_evidence(const Json& graph, const std::vector<std::string>& files, int64_t now_seconds,
+                            int64_t window_sec) {
   std::vector<std::string> targets;
   for (const std::string& f : files) append_once(targets, std::string(file_part(f)));
   std::vector<std::string> kinds;
   std::vector<std::string> queries;
-  Json graph = load_action_graph(action_graph_file);
   const Json& actions = actions_of(graph);
   for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
     if (!it->is_object() || !is_recent(*it, now_seconds, window_sec)) continue;
@@ -183,14 +182,12 @@ Json recent_action_evidence(const fs::path& action_graph_file, const std::vector
               {"recent_queries", first_of(queries, kMaxEvidenceQueries)}};
 }
 
-Json recent_read_context(const fs::path& action_graph_file, std::string_view ref, int64_t now_seconds,
-                         int64_t window_sec) {
+Json recent_read_context(const Json& graph, std::string_view ref, int64_t now_seconds, int64_t window_sec) {
   std::string_view ref_file = file_part(ref);
   bool is_symbol = ref.find("::") != std::string_view::npos;
   int64_t read_count = 0;
   Json co_visited = Json::array();
   Json queries = Json::array();
-  Json graph = load_action_graph(action_graph_file);
   const Json& actions = actions_of(graph);
   for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
     if (!it->is_object() || !is_recent(*it, now_seconds, window_sec) || !is_read_kind(*it)) continue;
@@ -211,9 +208,8 @@ Json recent_read_context(const fs::path& action_graph_file, std::string_view ref
               {"queries", merge_unique_strings(queries, kMaxReadContextItems)}};
 }
 
-Json search_action_history(const fs::path& action_graph_file, std::string_view query, int64_t limit) {
+Json search_action_history(const Json& graph, std::string_view query, int64_t limit) {
   std::vector<std::string> terms = query_terms(query);  // already distinct
-  Json graph = load_action_graph(action_graph_file);
   return Json{{"action_hits", action_hits(graph, terms, limit)}, {"file_hits", file_hits(graph, terms, limit)}};
 }
 

@@ -4,9 +4,8 @@
 // edit, how often and why a file or symbol was read recently, and which
 // past actions and touched files match a new query.
 //
-// Each call loads the document at `action_graph_file` afresh (a missing or
-// unreadable file is the empty graph), walks "actions" from the newest to
-// the oldest and writes nothing. Hand-edited documents are read leniently:
+// Each call takes the graph as load_action_graph returns it, walks
+// "actions" from the newest to the oldest and changes nothing. Hand-edited documents are read leniently:
 // an action that is not an object is skipped, and a payload or file record
 // that is not an object reads as empty.
 //
@@ -16,7 +15,6 @@
 // and `now_seconds` - "ts" <= `window_sec`.
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,9 +35,8 @@ inline constexpr int64_t kActionHistoryLimit = 10;
 // it is recent and either names no "file" or names one whose base is a base
 // of `files` (or that is itself one of `files`); a counted action adds its
 // non-empty "kind" and its trimmed non-empty "query", each once.
-common::Json recent_action_evidence(const std::filesystem::path& action_graph_file,
-                                    const std::vector<std::string>& files, int64_t now_seconds,
-                                    int64_t window_sec = kEditEvidenceWindowSec);
+common::Json recent_action_evidence(const common::Json& action_graph, const std::vector<std::string>& files,
+                                    int64_t now_seconds, int64_t window_sec = kEditEvidenceWindowSec);
 
 // {"read_count": n, "co_visited": [...up to 3], "queries": [...up to 3]}
 // over the recent actions of kind "read" or "read_cache_hit". A symbol
@@ -49,8 +46,8 @@ common::Json recent_action_evidence(const std::filesystem::path& action_graph_fi
 // symbols, and reads of any other file are its co-visits. Each match counts
 // once and adds its trimmed query. Both lists hold distinct non-blank
 // texts, newest first.
-common::Json recent_read_context(const std::filesystem::path& action_graph_file, std::string_view ref,
-                                 int64_t now_seconds, int64_t window_sec = kReadContextWindowSec);
+common::Json recent_read_context(const common::Json& action_graph, std::string_view ref, int64_t now_seconds,
+                                 int64_t window_sec = kReadContextWindowSec);
 
 // {"action_hits": [...], "file_hits": [...at most limit]}.
 // Action hits {"kind", "file", "overlap"}, newest first: overlap is the
@@ -63,7 +60,7 @@ common::Json recent_read_context(const std::filesystem::path& action_graph_file,
 // "query_terms"; files without overlap are skipped unless the query has no
 // terms. Sorted by overlap, then edited_count (both highest first), then
 // file text. A negative `limit` keeps no file hits.
-common::Json search_action_history(const std::filesystem::path& action_graph_file, std::string_view query,
+common::Json search_action_history(const common::Json& action_graph, std::string_view query,
                                    int64_t limit = kActionHistoryLimit);
 
 }  // namespace lumenfold::lodestar

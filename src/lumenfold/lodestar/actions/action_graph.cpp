@@ -127,8 +127,7 @@ void add_edge(Json& graph, std::string_view from, std::string_view to, std::stri
   keep_newest(edges, kMaxEdges);
 }
 
-void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds) {
-  Json graph = load_action_graph(file);
+void append_action(Json& graph, std::string_view kind, const Json& payload, int64_t now_seconds) {
   Json& actions = list_member(graph, "actions");
   Json action = Json::object();
   action["ts"] = now_seconds;
@@ -136,6 +135,11 @@ void record_action(const fs::path& file, std::string_view kind, const Json& payl
   action["payload"] = slim_payload(kind, payload);
   actions.push_back(std::move(action));
   keep_newest(actions, kMaxActions);
+}
+
+void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds) {
+  Json graph = load_action_graph(file);
+  append_action(graph, kind, payload, now_seconds);
   save_action_graph(file, graph);
 }
 

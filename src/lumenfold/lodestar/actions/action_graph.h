@@ -52,6 +52,11 @@ void add_edge(common::Json& graph, std::string_view from, std::string_view to, s
 void add_edge(common::Json& graph, std::string_view from, std::string_view to, std::string_view rel,
               int64_t now_seconds, const common::Json& meta);
 
+// Appends {"ts": now_seconds, "kind": kind, "payload": slim_payload(kind,
+// payload)} to graph["actions"] and keeps the newest 300 actions.
+// REQUIRES: graph is an object.
+void append_action(common::Json& graph, std::string_view kind, const common::Json& payload, int64_t now_seconds);
+
 // Loads the document at `file`, appends {"ts": now_seconds, "kind": kind,
 // "payload": slim_payload(kind, payload)} to "actions", keeps the newest 300
 // actions and saves it. A caller holding its own loaded copy must save it

@@ -79,7 +79,7 @@ std::string memory_line(const Json& memory) {
 
 std::string prime_text(ServerState& state) {
   const Settings& settings = state.settings;
-  Json graph = load_action_graph(settings.action_graph_file());
+  const Json& graph = state.action_graph.load(settings.action_graph_file());
   std::vector<EditedFile> edited = edited_files(graph.value("files", Json::object()));
   Json all_decisions = graph.value("decisions", Json::array());
   std::vector<Json> decisions;

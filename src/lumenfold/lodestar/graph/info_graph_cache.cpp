@@ -43,20 +43,20 @@ bool names_other_root(const Json& graph, const std::filesystem::path& project_ro
 
 std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
   const std::filesystem::path path = settings.info_graph_file();
-  std::optional<int64_t> mtime = common::mtime_ns(path);
-  if (!mtime) return nullptr;
-  if (graph_ && *mtime == mtime_ns_ && path == path_) return graph_;
+  std::optional<common::FileStamp> stamp = common::file_stamp(path);
+  if (!stamp) return nullptr;
+  if (graph_ && stamp == stamp_ && path == path_) return graph_;
 
   std::optional<Json> graph = read_graph(path);
   if (!graph) return nullptr;
   // A graph of another project is never served while the root is locked.
   if (settings.locked_project_root && names_other_root(*graph, settings.project_root)) {
     graph_.reset();
-    mtime_ns_ = -1;
+    stamp_.reset();
     return nullptr;
   }
   graph_ = std::make_shared<const Json>(std::move(*graph));
-  mtime_ns_ = *mtime;
+  stamp_ = stamp;
   path_ = path;
   return graph_;
 }

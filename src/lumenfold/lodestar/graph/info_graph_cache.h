@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
+#include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json.h"
 
 namespace lumenfold::lodestar {
@@ -24,14 +26,14 @@ class InfoGraphCache {
   // list, or - while `settings.locked_project_root` is set - names in its
   // "root" a directory other than `settings.project_root` (that last case
   // also empties the cache). A failed read otherwise leaves the cache as
-  // it was. The file is parsed again only when its modification time in
-  // nanoseconds changed; a cached call costs one stat. Every caller shares
+  // it was. The file is parsed again only when its modification time, size or
+  // inode changed; a cached call costs one stat. Every caller shares
   // the same read-only document, which stays valid while it is held.
   std::shared_ptr<const common::Json> get(const Settings& settings);
 
  private:
   std::filesystem::path path_;
-  int64_t mtime_ns_ = -1;
+  std::optional<common::FileStamp> stamp_;
   std::shared_ptr<const common::Json> graph_;
 };
 

@@ -9,10 +9,10 @@ namespace lumenfold::lodestar {
 
 std::shared_ptr<const SymbolIndex> SymbolIndexCache::get(const std::filesystem::path& path) {
   // A missing file (or one that cannot be stat'ed) leaves the cache alone:
-  // it is used again if a file with the same time reappears.
-  std::optional<int64_t> mtime = common::mtime_ns(path);
-  if (!mtime) return std::make_shared<const SymbolIndex>();
-  if (index_ && *mtime == mtime_ns_ && path == path_) return index_;
+  // it is used again if a file with the same stamp reappears.
+  std::optional<common::FileStamp> stamp = common::file_stamp(path);
+  if (!stamp) return std::make_shared<const SymbolIndex>();
+  if (index_ && stamp == stamp_ && path == path_) return index_;
 
   // Text that is not JSON is tried again on the next call. JSON that is
   // not an object is remembered as the empty index until the file changes.
@@ -22,7 +22,7 @@ std::shared_ptr<const SymbolIndex> SymbolIndexCache::get(const std::filesystem::
   text.reset();
   if (!doc) return std::make_shared<const SymbolIndex>();
   index_ = std::make_shared<const SymbolIndex>(std::move(*doc));
-  mtime_ns_ = *mtime;
+  stamp_ = stamp;
   path_ = path;
   return index_;
 }

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
+#include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/symbol_index.h"
 
 namespace lumenfold::lodestar {
@@ -18,13 +20,13 @@ class SymbolIndexCache {
   // The symbol index in `path` (normally Settings::symbol_index_file()).
   // Never null: a missing file, or one that is unreadable, not JSON or not
   // an object, gives an empty index. The file is parsed again only when its
-  // modification time in nanoseconds changed, so a cached call costs one
+  // modification time, size or inode changed, so a cached call costs one
   // stat. Every caller shares the same read-only index.
   std::shared_ptr<const SymbolIndex> get(const std::filesystem::path& path);
 
  private:
   std::filesystem::path path_;
-  int64_t mtime_ns_ = -1;
+  std::optional<common::FileStamp> stamp_;
   std::shared_ptr<const SymbolIndex> index_;
 };
 

@@ -1,7 +1,5 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -64,12 +62,7 @@ fs::path corrupt_copy_name(const fs::path& file, int64_t seconds) {
 ContextStore::ContextStore(fs::path file) : file_(std::move(file)) {}
 ContextStore::~ContextStore() = default;
 
-std::optional<ContextStore::FileStamp> ContextStore::stamp() const {
-  struct stat st {};
-  if (::stat(file_.c_str(), &st) != 0) return std::nullopt;
-  return FileStamp{static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
-                   static_cast<int64_t>(st.st_size), static_cast<uint64_t>(st.st_ino)};
-}
+std::optional<common::FileStamp> ContextStore::stamp() const { return common::file_stamp(file_); }
 
 std::optional<Json> ContextStore::read_array() const {
   std::optional<std::string> text = common::read_file(file_);
@@ -96,7 +89,7 @@ std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epo
 }
 
 std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLookup& symbols, double now_epoch) {
-  std::optional<FileStamp> version = stamp();
+  std::optional<common::FileStamp> version = stamp();
   std::error_code ec;
   if (!version && !fs::exists(file_, ec)) {
     last_load_ = StoreLoad::kMissing;
@@ -131,7 +124,7 @@ std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLook
 void ContextStore::set_aside_if_damaged(double now_epoch) {
   std::error_code ec;
   if (!fs::exists(file_, ec)) return;
-  std::optional<FileStamp> version = stamp();
+  std::optional<common::FileStamp> version = stamp();
   if (version && version == sound_stamp_) return;
   if (read_array()) return;
   fs::path aside = corrupt_copy_name(file_, whole_seconds(now_epoch));

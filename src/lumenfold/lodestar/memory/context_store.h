@@ -21,6 +21,7 @@
 #include <optional>
 #include <vector>
 
+#include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
 
@@ -68,14 +69,8 @@ class ContextStore {
   // as the kernel's clock tick, so two writes within one tick can share a
   // time; the size and the inode (a new one for every atomic replace) tell
   // most such versions apart.
-  struct FileStamp {
-    int64_t mtime_ns = 0;
-    int64_t size = 0;
-    uint64_t inode = 0;
-    bool operator==(const FileStamp&) const = default;
-  };
   // nullopt when the file cannot be examined.
-  std::optional<FileStamp> stamp() const;
+  std::optional<common::FileStamp> stamp() const;
   // The file's entries parsed as a JSON array, or nullopt.
   std::optional<common::Json> read_array() const;
   std::shared_ptr<const std::vector<common::Json>> normalize_all(const common::Json& items,
@@ -85,10 +80,10 @@ class ContextStore {
 
   std::filesystem::path file_;
   std::shared_ptr<const std::vector<common::Json>> cached_;
-  std::optional<FileStamp> cached_stamp_;
+  std::optional<common::FileStamp> cached_stamp_;
   // The version of the file last known to hold a readable array (read by us
   // or written by us): a save over it needs no further check.
-  std::optional<FileStamp> sound_stamp_;
+  std::optional<common::FileStamp> sound_stamp_;
   StoreLoad last_load_ = StoreLoad::kMissing;
 };
 

@@ -15,7 +15,6 @@
 
 namespace lumenfold::lodestar {
 
-namespace fs = std::filesystem;
 using common::Json;
 
 namespace {
@@ -69,7 +68,7 @@ Json list_member(const Json& object, std::string_view key) {
 
 }  // namespace
 
-void capture_read_memory(const MemoryScope& scope, const fs::path& action_graph_file, std::string_view file,
+void capture_read_memory(const MemoryScope& scope, const Json& action_graph, std::string_view file,
                          std::string_view file_base, std::string_view query, const std::vector<std::string>& qterms) {
   std::string ref(file.find("::") != std::string_view::npos ? file : file_base);
   MemoryAnchor anchor = memory_anchor_for_ref(ref, scope.symbols);
@@ -87,7 +86,7 @@ void capture_read_memory(const MemoryScope& scope, const fs::path& action_graph_
   }
 
   int64_t now_seconds = static_cast<int64_t>(std::floor(scope.now_epoch));
-  Json context = recent_read_context(action_graph_file, ref, now_seconds);
+  Json context = recent_read_context(action_graph, ref, now_seconds);
   int64_t read_count = field_integer(context, "read_count");
   if (read_count < kPatternMinReads) return;
   Json co = list_member(context, "co_visited");

@@ -85,7 +85,8 @@ Json limit_refusal(const FallbackRgArgs& args, ServerState& state, int64_t calls
                {"fallback_calls", calls},
                {"fallback_max_calls", max_calls}};
   log_tool(state.settings.log_file(), "fallback_rg", payload);
-  record_action(state.settings.action_graph_file(), "fallback_blocked_limit", payload, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), "fallback_blocked_limit", payload,
+                                   state.now_seconds());
   return Json{
       {"ok", false}, {"error", kFallbackLimitError}, {"fallback_calls", calls}, {"fallback_max_calls", max_calls}};
 }

@@ -156,7 +156,7 @@ GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
 
 Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
-  Json graph = load_action_graph(settings.action_graph_file());
+  Json graph = state.action_graph.load(settings.action_graph_file());
   Json actions = take_member(graph, "actions", Json::array());
   Json recent = Json::array();
   for (size_t i = tail_start(actions.size(), args.limit); i < actions.size(); ++i) recent.push_back(actions[i]);
@@ -168,7 +168,7 @@ Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state
 
   Json payload{{"query", args.query}, {"limit", args.limit}};
   log_tool(settings.log_file(), "graph_action_summary", payload);
-  record_action(settings.action_graph_file(), "action_summary", payload, state.now_seconds());
+  state.action_graph.record_action(settings.action_graph_file(), "action_summary", payload, state.now_seconds());
 
   Json relevant_items = Json::array();
   std::vector<std::string> related;

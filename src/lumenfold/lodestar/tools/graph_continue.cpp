@@ -290,8 +290,8 @@ Json memory_first(const GraphContinueArgs& args, ServerState& state, const std::
            {"memories", memories_for(state, args.query, files)}};
   log_tool(state.settings.log_file(), "graph_continue",
            Json{{"query", args.query}, {"mode", "memory_first"}, {"recommended_files", files}});
-  record_action(state.settings.action_graph_file(), "continue_memory_first",
-                Json{{"query", args.query}, {"recommended_files", files}}, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), "continue_memory_first",
+                                   Json{{"query", args.query}, {"recommended_files", files}}, state.now_seconds());
   return out;
 }
 
@@ -320,8 +320,8 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
   log_tool(state.settings.log_file(), "graph_continue",
            Json{{"query", args.query}, {"mode", "retrieve_then_read"}, {"confidence", confidence},
                 {"recommended_files", top}});
-  record_action(state.settings.action_graph_file(), "continue_retrieve",
-                Json{{"query", args.query}, {"recommended_files", top}}, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), "continue_retrieve",
+                                   Json{{"query", args.query}, {"recommended_files", top}}, state.now_seconds());
   return out;
 }
 
@@ -344,8 +344,9 @@ Json graph_continue(const GraphContinueArgs& args, ServerState& state) {
   int64_t file_count = count_member(*head, "file_count", count_member(*head, "node_count", 0));
   if (file_count < kColdStartMaxFiles) return cold_start(args, state, file_count);
 
-  Json history = search_action_history(settings.action_graph_file(), args.query, args.limit);
-  Json files_meta = load_action_graph(settings.action_graph_file()).value("files", Json::object());
+  const Json& action_graph = state.action_graph.load(settings.action_graph_file());
+  Json history = search_action_history(action_graph, args.query, args.limit);
+  Json files_meta = action_graph.value("files", Json::object());
   std::vector<std::string> remembered = memory_first_files(history, settings.memory_first_min_overlap);
   if (!remembered.empty()) return memory_first(args, state, remembered, files_meta);
   return retrieve_then_read(args, state, files_meta);

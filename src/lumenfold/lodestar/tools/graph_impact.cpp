@@ -31,7 +31,7 @@ GraphImpactArgs parse_graph_impact_args(const Json& args) {
 Json graph_impact(const GraphImpactArgs& args, ServerState& state) {
   Json payload{{"changed_files", args.changed_files}};
   log_tool(state.settings.log_file(), "graph_impact", payload);
-  record_action(state.settings.action_graph_file(), "impact", payload, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), "impact", payload, state.now_seconds());
   std::shared_ptr<const Json> graph = fetch_graph(state);
 
   std::set<std::string> changed(args.changed_files.begin(), args.changed_files.end());

@@ -69,12 +69,12 @@ void log_read(const ServerState& state, const Json& payload) {
   log_tool(state.settings.log_file(), "graph_read", payload);
 }
 
-void log_and_record(const ServerState& state, std::string_view kind, const Json& payload) {
+void log_and_record(ServerState& state, std::string_view kind, const Json& payload) {
   log_read(state, payload);
-  record_action(state.settings.action_graph_file(), kind, payload, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), kind, payload, state.now_seconds());
 }
 
-std::optional<Json> allowlist_refusal(const ReadRequest& r, const ServerState& state) {
+std::optional<Json> allowlist_refusal(const ReadRequest& r, ServerState& state) {
   const std::vector<std::string>& allowed = state.turn.retrieved_files;
   if (!state.settings.enforce_read_allowlist || allowed.empty() || names_one_of(r, allowed)) return std::nullopt;
   const Json sorted = std::set<std::string>(allowed.begin(), allowed.end());
@@ -84,7 +84,7 @@ std::optional<Json> allowlist_refusal(const ReadRequest& r, const ServerState& s
   return Json{{"ok", false}, {"error", kAllowlistError}, {"retrieved_files", sorted}};
 }
 
-std::optional<Json> reuse_gate_refusal(const ReadRequest& r, const ServerState& state) {
+std::optional<Json> reuse_gate_refusal(const ReadRequest& r, ServerState& state) {
   const std::vector<std::string>& candidates = state.turn.reuse_gate_candidates;
   if (!state.settings.enforce_reuse_gate || candidates.empty() || state.turn.reuse_gate_satisfied ||
       names_one_of(r, candidates)) {
@@ -105,16 +105,17 @@ void note_candidate_read(const ReadRequest& r, TurnState& turn) {
 void capture_memory(const ReadRequest& r, ServerState& state) {
   SymbolLookup symbols = state.symbols();
   MemoryScope scope{state.context_store, symbols, state.now(), state.settings.session_start_epoch};
-  capture_read_memory(scope, state.settings.action_graph_file(), r.args.file, r.file_base, r.args.query, r.terms);
+  capture_read_memory(scope, state.action_graph.load(state.settings.action_graph_file()), r.args.file, r.file_base,
+                      r.args.query, r.terms);
 }
 
 // The action graph's record of the last read of this very reference.
-Json read_record(const ServerState& state, const std::string& file) {
-  Json graph = load_action_graph(state.settings.action_graph_file());
+Json read_record(ServerState& state, const std::string& file) {
+  const Json& graph = state.action_graph.load(state.settings.action_graph_file());
   auto files = graph.find("files");
   if (files == graph.end() || !files->is_object()) return Json::object();
   auto record = files->find(file);
-  return record != files->end() && record->is_object() ? std::move(*record) : Json::object();
+  return record != files->end() && record->is_object() ? *record : Json::object();
 }
 
 bool shares_a_term(const Json& record, const std::vector<std::string>& terms) {
@@ -225,12 +226,13 @@ void charge_turn(const std::string& key, const std::string& content, int64_t use
   if (turn.seen_reads.size() > kMaxSeenReads) turn.seen_reads.erase(turn.seen_reads.begin());
 }
 
-// The query, the file and a "read" edge between them, and the file's
-// record that later reads and reuse candidates are drawn from. Loads the
-// graph afresh: the "read" action was just saved into it.
-void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const ServerState& state) {
+// The "read" action, the query, the file and a "read" edge between them,
+// and the file's record that later reads and reuse candidates are drawn
+// from, saved together.
+void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json& payload, ServerState& state) {
   const std::string& file = r.args.file;
-  Json graph = load_action_graph(state.settings.action_graph_file());
+  Json& graph = state.action_graph.edit(state.settings.action_graph_file());
+  append_action(graph, "read", payload, state.now_seconds());
   const std::string qid = "query:" + (r.args.query.empty() ? std::string("(empty)") : query_key(r.args.query));
   ensure_node(graph, qid, "query", Json{{"text", r.args.query}});
   ensure_node(graph, file, "file");
@@ -243,7 +245,7 @@ void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Serv
                      {"cached_tokens_est", est_tokens(cut.content)},
                      {"last_action", "read"},
                      {"last_ts", state.now_seconds()}};
-  save_action_graph(state.settings.action_graph_file(), graph);
+  state.action_graph.save();
 }
 
 Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,
@@ -258,8 +260,8 @@ Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json
   // Against the standard budget, also while exploring.
   payload["budget_remaining_chars"] =
       std::max<int64_t>(0, state.settings.turn_read_budget_chars - state.turn.used_chars);
-  log_and_record(state, "read", payload);
-  record_in_action_graph(r, cut, state);
+  log_read(state, payload);
+  record_in_action_graph(r, cut, payload, state);
   capture_memory(r, state);
 
   Json out{{"ok", true}, {"file", r.args.file}, {"content", std::move(cut.content)}, {"mode", cut.mode}};

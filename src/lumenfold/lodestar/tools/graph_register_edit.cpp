@@ -166,17 +166,17 @@ Json edit_observation(const std::string& file, const std::string& summary, const
               {"evidence", std::move(observed_evidence)}};
 }
 
-void store_edit_memories(const GraphRegisterEditArgs& args, ServerState& state, const EditClock& clock) {
-  const std::filesystem::path action_file = state.settings.action_graph_file();
+void store_edit_memories(const GraphRegisterEditArgs& args, const Json& action_graph, ServerState& state,
+                         const EditClock& clock) {
   SymbolLookup symbols = state.symbols();
   MemoryAnchor first = args.files.empty() ? MemoryAnchor{} : file_anchor(args.files.front(), symbols);
-  Json evidence = recent_action_evidence(action_file, args.files, clock.seconds);
+  Json evidence = recent_action_evidence(action_graph, args.files, clock.seconds);
   upsert_context_memory(state.context_store, decision_memory(args, first, std::move(evidence), clock), symbols,
                         clock.now);
 
   symbols = state.symbols();
   for (const std::string& f : args.files) {
-    Json ev = recent_action_evidence(action_file, {f}, clock.seconds);
+    Json ev = recent_action_evidence(action_graph, {f}, clock.seconds);
     upsert_context_memory(state.context_store, edit_observation(f, args.summary, file_anchor(f, symbols), ev, clock),
                           symbols, clock.now);
   }
@@ -195,21 +195,21 @@ Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) 
   const Settings& settings = state.settings;
   const EditClock clock{state.now(), state.now_seconds(), iso_time(state.now())};
 
-  Json graph = load_action_graph(settings.action_graph_file());
+  Json& graph = state.action_graph.edit(settings.action_graph_file());
   std::string action_id = "action:edit:" + std::to_string(clock.seconds);
   ensure_node(graph, action_id, "action", Json{{"summary", args.summary}});
   mark_files_edited(graph, action_id, args.files, clock);
   append_decision(graph, args, clock);
 
-  store_edit_memories(args, state, clock);
+  store_edit_memories(args, graph, state, clock);
 
   int64_t total = total_edit_count(graph);
-  save_action_graph(settings.action_graph_file(), graph);
   int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
   log_tool(settings.log_file(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
-  record_action(settings.action_graph_file(), "register_edit",
+  append_action(graph, "register_edit",
                 Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},
                 clock.seconds);
+  state.action_graph.save();
 
   Json out{{"ok", true},
            {"edited_files", args.files},

@@ -88,8 +88,8 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
   Json payload = request_payload(args);
   payload["mode"] = "retrieval_cache_hit";
   log_tool(state.settings.log_file(), "graph_retrieve", payload);
-  record_action(state.settings.action_graph_file(), "retrieve_cache_hit",
-                Json{{"query", args.query}, {"cache_key", key}}, state.now_seconds());
+  state.action_graph.record_action(state.settings.action_graph_file(), "retrieve_cache_hit",
+                                   Json{{"query", args.query}, {"cache_key", key}}, state.now_seconds());
   return out;
 }
 
@@ -231,13 +231,14 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   if (std::optional<Json> hit = cached_result(args, state, cache["entries"], key)) return std::move(*hit);
 
   log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
-  record_action(state.settings.action_graph_file(), "retrieve", request_payload(args), state.now_seconds());
+  // Written with the retrieval's nodes and edges in one save below.
+  append_action(state.action_graph.edit(state.settings.action_graph_file()), "retrieve", request_payload(args),
+                state.now_seconds());
   Json out = ranked_result(args, state);
 
-  // Loaded after the action above was recorded, so saving it keeps that.
-  Json graph = load_action_graph(state.settings.action_graph_file());
+  Json& graph = state.action_graph.edit(state.settings.action_graph_file());
   record_retrieval(args, out, state, graph);
-  save_action_graph(state.settings.action_graph_file(), graph);
+  state.action_graph.save();
 
   Json candidates = reuse_candidates(graph, query_terms(args.query));
   turn.reuse_gate_candidates.clear();

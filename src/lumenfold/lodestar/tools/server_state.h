@@ -1,8 +1,9 @@
 #pragma once
 // Everything the tools share for the life of the server process: the
 // settings and project root, the turn state, the caches of parsed state
-// files, the retrieval module and the remote graph API. Built once in main
-// (or per test) and handed to every tool; nothing below it is global.
+// files (graphs, context store, action graph), the retrieval module and the
+// remote graph API. Built once in main (or per test) and handed to every
+// tool; nothing below it is global.
 //
 // Not thread-safe: the MCP dispatcher runs one tool call at a time.
 
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "lumenfold/lodestar/actions/action_graph_store.h"
 #include "lumenfold/lodestar/graph/graph_caches.h"
 #include "lumenfold/lodestar/graph/http_transport.h"
 #include "lumenfold/lodestar/graph/remote_api.h"
@@ -40,6 +42,7 @@ class ServerState {
   TurnState turn;
   GraphCaches graphs;
   ContextStore context_store;
+  ActionGraphStore action_graph;
 
   RetrievalModule* retrieval() const { return retrieval_.get(); }
   RemoteGraphApi& remote() { return remote_; }

@@ -1,0 +1,50 @@
+#include "lumenfold/lodestar/actions/action_graph_store.h"
+
+#include <cassert>
+#include <utility>
+
+#include "lumenfold/lodestar/actions/action_graph.h"
+
+namespace lumenfold::lodestar {
+
+namespace fs = std::filesystem;
+using common::Json;
+
+const Json& ActionGraphStore::load(const fs::path& file) { return edit(file); }
+
+Json& ActionGraphStore::edit(const fs::path& file) {
+  std::optional<common::FileStamp> stamp = common::file_stamp(file);
+  if (!loaded_ || file != file_ || stamp != stamp_) {
+    graph_ = load_action_graph(file);
+    file_ = file;
+    stamp_ = stamp;
+    loaded_ = true;
+  }
+  return graph_;
+}
+
+void ActionGraphStore::save() {
+  assert(loaded_);
+  try {
+    save_action_graph(file_, graph_);
+  } catch (...) {
+    loaded_ = false;
+    throw;
+  }
+  stamp_ = common::file_stamp(file_);
+}
+
+void ActionGraphStore::save(const fs::path& file, Json graph) {
+  file_ = file;
+  graph_ = std::move(graph);
+  loaded_ = true;
+  save();
+}
+
+void ActionGraphStore::record_action(const fs::path& file, std::string_view kind, const Json& payload,
+                                     int64_t now_seconds) {
+  append_action(edit(file), kind, payload, now_seconds);
+  save();
+}
+
+}  // namespace lumenfold::lodestar

@@ -1,0 +1,59 @@
+#pragma once
+// The action graph of the running server, parsed once and kept in memory
+// while its file is unchanged. Every tool call reads the graph, most write
+// it: without the cache each of them would parse the whole document again.
+//
+// The file stays the truth: a load first compares the file's stamp
+// (modification time, size, inode) with the one this store last read or
+// wrote, so a change made by another process, or by hand, is read again.
+// Not thread-safe: the server runs one tool call at a time.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/file_io.h"
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ActionGraphStore {
+ public:
+  ActionGraphStore() = default;
+  ActionGraphStore(const ActionGraphStore&) = delete;
+  ActionGraphStore& operator=(const ActionGraphStore&) = delete;
+
+  // The document at `file`, read as load_action_graph reads it. The
+  // reference stays valid until the next call on this store.
+  const common::Json& load(const std::filesystem::path& file);
+
+  // The same document, to be changed in place and then written with
+  // save(). Changes left unsaved are seen by later loads of this store.
+  common::Json& edit(const std::filesystem::path& file);
+
+  // Writes the document last loaded or edited to its file, as
+  // save_action_graph does. When the write fails the cached copy is
+  // dropped, so the next load reads the file again, and the error is
+  // thrown. REQUIRES: load() or edit() was called.
+  void save();
+
+  // Replaces the document at `file` with `graph` and saves it.
+  void save(const std::filesystem::path& file, common::Json graph);
+
+  // Appends one action (see append_action) and saves.
+  void record_action(const std::filesystem::path& file, std::string_view kind, const common::Json& payload,
+                     int64_t now_seconds);
+
+ private:
+  std::filesystem::path file_;
+  bool loaded_ = false;
+  // The stamp the file had when last read or written; nullopt for a file
+  // that did not exist.
+  std::optional<common::FileStamp> stamp_;
+  common::Json graph_;
+};
+
+}  // namespace lumenfold::lodestar

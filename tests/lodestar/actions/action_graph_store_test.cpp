@@ -1,0 +1,80 @@
+#include "lumenfold/lodestar/actions/action_graph_store.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "test_support/temp_dir.h"
+
+namespace lumenfold::lodestar {
+namespace {
+
+namespace fs = std::filesystem;
+using common::Json;
+using testing::TempDir;
+
+constexpr int64_t kNow = 1767225600;  // 2026-01-01T00:00:00Z
+
+class ActionGraphStoreTest : public ::testing::Test {
+ protected:
+  TempDir dir_;
+  fs::path file_ = dir_.path() / "chat_action_graph.json";
+  ActionGraphStore store_;
+};
+
+TEST_F(ActionGraphStoreTest, MissingFileLoadsEmptyAndStaysMissing) {
+  EXPECT_EQ(store_.load(file_), empty_action_graph());
+  EXPECT_FALSE(fs::exists(file_));
+}
+
+TEST_F(ActionGraphStoreTest, RecordedActionsReachTheFile) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  store_.record_action(file_, "impact", Json{{"changed_files", {"a.py"}}}, kNow + 1);
+  Json on_disk = load_action_graph(file_);
+  ASSERT_EQ(on_disk["actions"].size(), 2u);
+  EXPECT_EQ(on_disk["actions"][1]["kind"], "impact");
+  EXPECT_EQ(store_.load(file_), on_disk);
+}
+
+TEST_F(ActionGraphStoreTest, AnotherWritersChangeIsReadAgain) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  // Another process appends through the file; the cached copy is stale.
+  record_action(file_, "impact", Json::object(), kNow + 1);
+  EXPECT_EQ(store_.load(file_)["actions"].size(), 2u);
+  store_.record_action(file_, "read", Json{{"file", "b.py"}}, kNow + 2);
+  EXPECT_EQ(load_action_graph(file_)["actions"].size(), 3u);
+}
+
+TEST_F(ActionGraphStoreTest, EditsAreSavedTogether) {
+  Json& graph = store_.edit(file_);
+  append_action(graph, "read", Json{{"file", "a.py"}}, kNow);
+  ensure_node(graph, "a.py", "file");
+  EXPECT_FALSE(fs::exists(file_));
+  store_.save();
+  Json on_disk = load_action_graph(file_);
+  EXPECT_EQ(on_disk["actions"].size(), 1u);
+  EXPECT_EQ(on_disk["nodes"][0]["id"], "a.py");
+}
+
+TEST_F(ActionGraphStoreTest, FailedSaveForgetsTheUnsavedCopy) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  // A data directory that became a file: nothing can be written below it.
+  const fs::path blocked = dir_.path() / "blocked";
+  dir_.write("blocked", "not a directory");
+  Json& graph = store_.edit(blocked / "g.json");
+  append_action(graph, "read", Json::object(), kNow);
+  EXPECT_THROW(store_.save(), std::runtime_error);
+  EXPECT_EQ(store_.load(blocked / "g.json"), empty_action_graph());
+  EXPECT_EQ(store_.load(file_)["actions"].size(), 1u);
+}
+
+TEST_F(ActionGraphStoreTest, SaveReplacesTheWholeDocument) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  store_.save(file_, empty_action_graph());
+  EXPECT_EQ(load_action_graph(file_), empty_action_graph());
+  EXPECT_EQ(store_.load(file_), empty_action_graph());
+}
+
+}  // namespace
+}  // namespace lumenfold::lodestar
