@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,33 @@ TEST_F(RetrievalCacheTest, EntriesMemberOfTheWrongTypeBecomesEmpty) {
   EXPECT_EQ(cache_.load(kNow).dump(), R"({"entries":{},"x":1})");
   dir_.write("data/retrieval_cache.json", R"({"x": 1})");
   EXPECT_EQ(cache_.load(kNow).dump(), R"({"x":1,"entries":{}})");
+}
+
+TEST_F(RetrievalCacheTest, FindCopiesOneUsableEntry) {
+  write_cache(Json{{"entries",
+                    {{"ok", {{"created_epoch", kNow - kTtl}, {"files", Json::array()}}},
+                     {"old", {{"created_epoch", kNow - kTtl - 1}}},
+                     {"list", Json::array({1})}}}});
+  std::optional<Json> ok = cache_.find("ok", kNow);
+  ASSERT_TRUE(ok.has_value());
+  EXPECT_EQ(ok->dump(), R"({"created_epoch":1767224700,"files":[]})");
+  EXPECT_FALSE(cache_.find("old", kNow).has_value());
+  EXPECT_FALSE(cache_.find("list", kNow).has_value());
+  EXPECT_FALSE(cache_.find("absent", kNow).has_value());
+  write_cache(Json{{"entries", Json::array()}});
+  EXPECT_FALSE(cache_.find("ok", kNow).has_value());
+}
+
+TEST_F(RetrievalCacheTest, KeptParseFollowsSavesAndOutsideChanges) {
+  common::JsonFileCache parsed;
+  RetrievalCache cache(dir_.path() / "data" / "retrieval_cache.json", kTtl, &parsed);
+  cache.save(Json{{"entries", {{"k", fresh_entry({"src/a.py"})}}}});
+  ASSERT_TRUE(cache.find("k", kNow).has_value());
+  // Another server, or the user, empties the file: it is read again.
+  write_cache(Json{{"entries", Json::object()}});
+  EXPECT_FALSE(cache.find("k", kNow).has_value());
+  EXPECT_EQ(cache.invalidate_files(std::vector<std::string>{"src/a.py"}, kNow), 0);
+  EXPECT_EQ(on_disk().dump(), R"({"entries":{}})");
 }
 
 TEST_F(RetrievalCacheTest, SavedFileIsIndentedAscii) {

@@ -66,28 +66,56 @@ bool names_changed_file(const Json& files, const std::unordered_set<std::string_
 
 int64_t file_mtime_ns(const fs::path& path) { return common::mtime_ns(path).value_or(-1); }
 
-RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec) : file_(std::move(file)), ttl_sec_(ttl_sec) {}
+RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec, common::JsonFileCache* parsed)
+    : file_(std::move(file)), ttl_sec_(ttl_sec), parsed_(parsed) {}
+
+std::shared_ptr<const Json> RetrievalCache::read() const {
+  if (parsed_ != nullptr) return parsed_->get(file_);
+  std::optional<std::string> text = common::read_file(file_);
+  if (!text) return nullptr;
+  std::optional<Json> doc = common::parse_json(*text);
+  return doc ? std::make_shared<const Json>(std::move(*doc)) : nullptr;
+}
+
+bool RetrievalCache::expired(const Json& entry, int64_t now_seconds) const {
+  return now_seconds - created_epoch(entry) > ttl_sec_;
+}
 
 Json RetrievalCache::load(int64_t now_seconds) const {
-  std::optional<std::string> text = common::read_file(file_);
-  if (!text) return empty_cache();
-  std::optional<Json> doc = common::parse_json(*text);
+  std::shared_ptr<const Json> doc = read();
   if (!doc || !doc->is_object()) return empty_cache();
-  Json& entries = (*doc)["entries"];
   Json kept = Json::object();
-  if (entries.is_object()) {
-    for (auto it = entries.begin(); it != entries.end(); ++it) {
-      if (it.value().is_object() && now_seconds - created_epoch(it.value()) <= ttl_sec_) {
-        kept[it.key()] = std::move(it.value());
+  auto entries = doc->find("entries");
+  if (entries != doc->end() && entries->is_object()) {
+    for (auto it = entries->begin(); it != entries->end(); ++it) {
+      if (it.value().is_object() && !expired(it.value(), now_seconds)) {
+        common::append_new_member(kept, it.key(), it.value());
       }
     }
   }
-  entries = std::move(kept);
-  return std::move(*doc);
+  // Other members are kept as they stand; "entries" keeps its place or
+  // comes last.
+  Json out = Json::object();
+  for (auto it = doc->begin(); it != doc->end(); ++it) {
+    common::append_new_member(out, it.key(), it.key() == "entries" ? kept : it.value());
+  }
+  if (!out.contains("entries")) common::append_new_member(out, "entries", std::move(kept));
+  return out;
 }
 
-void RetrievalCache::save(const Json& cache) const {
+std::optional<Json> RetrievalCache::find(std::string_view key, int64_t now_seconds) const {
+  std::shared_ptr<const Json> doc = read();
+  if (!doc || !doc->is_object()) return std::nullopt;
+  auto entries = doc->find("entries");
+  if (entries == doc->end() || !entries->is_object()) return std::nullopt;
+  auto entry = entries->find(key);
+  if (entry == entries->end() || !entry->is_object() || expired(*entry, now_seconds)) return std::nullopt;
+  return *entry;
+}
+
+void RetrievalCache::save(Json cache) const {
   common::save_json_document(file_, cache);
+  if (parsed_ != nullptr) parsed_->remember(file_, std::move(cache));
 }
 
 bool RetrievalCache::entry_valid(const Json& entry, const fs::path& project_root, int64_t now_seconds) const {
@@ -128,7 +156,7 @@ int64_t RetrievalCache::invalidate_files(std::span<const std::string> changed_fi
     }
   }
   entries = std::move(kept);
-  save(cache);
+  save(std::move(cache));
   return removed;
 }
 

@@ -12,10 +12,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/common/json_file_cache.h"
 
 namespace lumenfold::lodestar {
 
@@ -26,8 +30,9 @@ int64_t file_mtime_ns(const std::filesystem::path& path);
 class RetrievalCache {
  public:
   // `ttl_sec`: the lifetime of an entry; an entry exactly that old is still
-  // valid.
-  RetrievalCache(std::filesystem::path file, int64_t ttl_sec);
+  // valid. `parsed`, when given, keeps the parsed file between calls (the
+  // server's state owns it); without it every call reads the file.
+  RetrievalCache(std::filesystem::path file, int64_t ttl_sec, common::JsonFileCache* parsed = nullptr);
 
   // The document with "entries" guaranteed to be an object that keeps, in
   // stored order, only the object entries no older than the lifetime at
@@ -36,9 +41,13 @@ class RetrievalCache {
   // an object, gives {"entries": {}}. The file is not rewritten.
   common::Json load(int64_t now_seconds) const;
 
+  // The entry stored under `key`, as load() would hold it, or nullopt.
+  // Copies that entry only.
+  std::optional<common::Json> find(std::string_view key, int64_t now_seconds) const;
+
   // Writes `cache` whole, atomically, creating the directory. Throws
   // std::runtime_error when it cannot.
-  void save(const common::Json& cache) const;
+  void save(common::Json cache) const;
 
   // Whether `entry` may be served: it has a positive "created_epoch" no older
   // than the lifetime, "files" is a list of non-empty texts and "mtimes_ns"
@@ -57,8 +66,13 @@ class RetrievalCache {
   const std::filesystem::path& file() const { return file_; }
 
  private:
+  // The file's document, or null when it is missing or not JSON.
+  std::shared_ptr<const common::Json> read() const;
+  bool expired(const common::Json& entry, int64_t now_seconds) const;
+
   std::filesystem::path file_;
   int64_t ttl_sec_;
+  common::JsonFileCache* parsed_;
 };
 
 }  // namespace lumenfold::lodestar

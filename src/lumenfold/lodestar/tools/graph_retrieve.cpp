@@ -73,14 +73,11 @@ Json request_payload(const GraphRetrieveArgs& args) {
 
 // The stored result of a valid cache entry, with the allowlist taken from
 // all of its files.
-std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& state, const Json& entries,
-                                  const std::string& key) {
-  auto it = entries.find(key);
-  if (it == entries.end()) return std::nullopt;
-  if (!state.retrieval_cache().entry_valid(*it, state.settings.project_root, state.now_seconds())) {
-    return std::nullopt;
-  }
-  Json out = with_member(member_or_null(*it, "result"), "retrieval_cache_hit", true);
+std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& state, const std::string& key) {
+  RetrievalCache cache = state.retrieval_cache();
+  std::optional<Json> entry = cache.find(key, state.now_seconds());
+  if (!entry || !cache.entry_valid(*entry, state.settings.project_root, state.now_seconds())) return std::nullopt;
+  Json out = with_member(member_or_null(*entry, "result"), "retrieval_cache_hit", true);
   out["retrieval_cache_key"] = key;
   state.turn.retrieved_files = ranked_file_ids(out, kEveryRankedFile);
   remember_result(state.turn, out);
@@ -195,7 +192,9 @@ Json newest_entries(Json& entries, size_t keep) {
   return kept;
 }
 
-void store_in_cache(Json& cache, const std::string& key, const Json& out, ServerState& state) {
+void store_in_cache(const std::string& key, const Json& out, ServerState& state) {
+  RetrievalCache retrieval_cache = state.retrieval_cache();
+  Json cache = retrieval_cache.load(state.now_seconds());
   std::vector<std::string> files = ranked_file_ids(out, kEveryRankedFile);
   Json mtimes = Json::object();
   for (const std::string& ref : files) mtimes[ref] = stored_mtime_ns(state.settings.project_root, ref);
@@ -204,7 +203,7 @@ void store_in_cache(Json& cache, const std::string& key, const Json& out, Server
   // A key stored before keeps its place; only its entry changes.
   entries[key] = Json{{"created_epoch", state.now_seconds()}, {"files", files}, {"mtimes_ns", mtimes}, {"result", out}};
   if (entries.size() > kRetrievalCacheMaxEntries) entries = newest_entries(entries, kRetrievalCacheMaxEntries);
-  state.retrieval_cache().save(cache);
+  retrieval_cache.save(std::move(cache));
 }
 
 }  // namespace
@@ -227,8 +226,7 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   }
 
   const std::string key = cache_key(args.query, args.top_files, args.top_edges);
-  Json cache = state.retrieval_cache().load(state.now_seconds());
-  if (std::optional<Json> hit = cached_result(args, state, cache["entries"], key)) return std::move(*hit);
+  if (std::optional<Json> hit = cached_result(args, state, key)) return std::move(*hit);
 
   log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
   // Written with the retrieval's nodes and edges in one save below.
@@ -250,7 +248,7 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
            {"reuse_gate_candidates", turn.reuse_gate_candidates}};
   remember_result(turn, out);
 
-  store_in_cache(cache, key, out, state);
+  store_in_cache(key, out, state);
   return out;
 }
 

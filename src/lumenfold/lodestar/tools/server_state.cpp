@@ -27,8 +27,8 @@ ServerState::ServerState(Settings s, std::unique_ptr<RetrievalModule> retrieval,
 
 ServerState::~ServerState() = default;
 
-RetrievalCache ServerState::retrieval_cache() const {
-  return RetrievalCache(settings.retrieval_cache_file(), settings.retrieve_cache_ttl_sec);
+RetrievalCache ServerState::retrieval_cache() {
+  return RetrievalCache(settings.retrieval_cache_file(), settings.retrieve_cache_ttl_sec, &retrieval_cache_file_);
 }
 
 int64_t ServerState::now_seconds() const { return static_cast<int64_t>(std::floor(now())); }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "lumenfold/common/json_file_cache.h"
 #include "lumenfold/lodestar/actions/action_graph_store.h"
 #include "lumenfold/lodestar/graph/graph_caches.h"
 #include "lumenfold/lodestar/graph/http_transport.h"
@@ -46,7 +47,9 @@ class ServerState {
 
   RetrievalModule* retrieval() const { return retrieval_.get(); }
   RemoteGraphApi& remote() { return remote_; }
-  RetrievalCache retrieval_cache() const;
+  // The retrieval cache of the current data directory; its parsed file is
+  // kept between calls.
+  RetrievalCache retrieval_cache();
 
   double now() const { return clock_(); }
   int64_t now_seconds() const;
@@ -59,6 +62,7 @@ class ServerState {
   std::unique_ptr<HttpTransport> transport_;
   RemoteGraphApi remote_;
   Clock clock_;
+  common::JsonFileCache retrieval_cache_file_;
 };
 
 }  // namespace lumenfold::lodestar
