@@ -1,14 +1,16 @@
 #include "lumenfold/common/json.h"
 
+#include <charconv>
+
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/utf8.h"
 
 // Our documents are read by other programs byte for byte, so the writer is
 // our own rather than nlohmann's dump(): nlohmann has no ", "/": " one-line
-// layout and leaves DEL unescaped. Scalars other than strings are still
-// printed by nlohmann, whose shortest round-trip floats match what the
-// documents' other readers expect.
+// layout and leaves DEL unescaped. Floats are still printed by nlohmann,
+// whose shortest round-trip form matches what the documents' other readers
+// expect.
 
 namespace lumenfold::common {
 
@@ -80,6 +82,13 @@ void write_string(std::string& out, std::string_view s, bool ascii_only) {
   out += '"';
 }
 
+template <typename Integer>
+void append_integer(std::string& out, Integer value) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, end);
+}
+
 void newline_and_indent(std::string& out, int depth) {
   out += '\n';
   out.append(static_cast<size_t>(depth) * 2, ' ');
@@ -116,7 +125,8 @@ void write_value(std::string& out, const Json& v, Layout layout, bool ascii_only
       }
       out += '{';
       bool first = true;
-      for (const auto& [key, item] : v.items()) {
+      // The members themselves: items() would build a proxy per member.
+      for (const auto& [key, item] : v.get_ref<const Json::object_t&>()) {
         if (!first) out += item_sep;
         first = false;
         if (layout == Layout::kIndented) newline_and_indent(out, depth + 1);
@@ -128,6 +138,18 @@ void write_value(std::string& out, const Json& v, Layout layout, bool ascii_only
       out += '}';
       return;
     }
+    case Json::value_t::number_integer:
+      append_integer(out, v.get_ref<const Json::number_integer_t&>());
+      return;
+    case Json::value_t::number_unsigned:
+      append_integer(out, v.get_ref<const Json::number_unsigned_t&>());
+      return;
+    case Json::value_t::boolean:
+      out += v.get_ref<const Json::boolean_t&>() ? "true" : "false";
+      return;
+    case Json::value_t::null:
+      out += "null";
+      return;
     default:
       out += v.dump();
       return;
