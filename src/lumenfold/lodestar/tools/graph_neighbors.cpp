@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/tools/fetch_graph.h"
 #include "lumenfold/lodestar/tools/server_state.h"
@@ -18,11 +17,10 @@ GraphNeighborsArgs parse_graph_neighbors_args(const Json& args) {
 Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
   log_tool(state.settings.log_file(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
   std::shared_ptr<const Json> graph = fetch_graph(state);
+  const Json& edges = graph_edges(*graph);
   Json neighbors = Json::array();
-  for (const Json& edge : graph_edges(*graph)) {
-    if (!edge.is_object()) continue;
-    if (common::text_view(edge, "from") != args.file && common::text_view(edge, "to") != args.file) continue;
-    neighbors.push_back(edge);
+  for (uint32_t pos : state.graphs.edges.edges_of(graph, edges, args.file)) {
+    neighbors.push_back(edges[pos]);
     // Tested after the append, so a limit of 0 still yields the first edge.
     if (static_cast<int64_t>(neighbors.size()) >= args.limit) break;
   }
