@@ -28,7 +28,7 @@ void EdgeIndex::build(const Json& edges) {
 }
 
 const std::vector<uint32_t>& EdgeIndex::edges_of(const std::shared_ptr<const Json>& graph, const Json& edges,
-                                                  std::string_view file) {
+                                                 std::string_view file) {
   static const std::vector<uint32_t> kNone;
   if (graph_.lock() != graph) {
     build(edges);
