@@ -54,5 +54,26 @@ TEST(FileIoTest, ReadsMissingAsNulloptAndMtimeInNanoseconds) {
   EXPECT_EQ(*mtime_ns(f) - *first, 1);
 }
 
+TEST(FileIoTest, OnlyOldTemporaryFilesOfAtomicWritesAreSwept) {
+  TempDir dir;
+  const auto two_hours_ago = fs::file_time_type::clock::now() - std::chrono::hours(2);
+  for (const char* name : {"graph.json.tmp-a1B2c3", "store.json.tmp-XXXXXX", "graph.json", "notes.tmp-short",
+                           "x.tmp-abcdefg", ".tmp-abcdef"}) {
+    fs::last_write_time(dir.write(name, "x"), two_hours_ago);
+  }
+  dir.write("fresh.json.tmp-zzzzzz", "x");  // a writer may still be at work
+  fs::create_directories(dir.path() / "sub.tmp-dddddd");
+  fs::last_write_time(dir.path() / "sub.tmp-dddddd", two_hours_ago);
+
+  EXPECT_EQ(remove_stale_temporary_files(dir.path(), std::chrono::hours(1)), 2);
+  EXPECT_FALSE(fs::exists(dir.path() / "graph.json.tmp-a1B2c3"));
+  EXPECT_FALSE(fs::exists(dir.path() / "store.json.tmp-XXXXXX"));
+  for (const char* kept : {"graph.json", "notes.tmp-short", "x.tmp-abcdefg", ".tmp-abcdef", "fresh.json.tmp-zzzzzz",
+                           "sub.tmp-dddddd"}) {
+    EXPECT_TRUE(fs::exists(dir.path() / kept)) << kept;
+  }
+  EXPECT_EQ(remove_stale_temporary_files(dir.path() / "missing", std::chrono::hours(1)), 0);
+}
+
 }  // namespace
 }  // namespace lumenfold::common

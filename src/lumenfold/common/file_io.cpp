@@ -13,6 +13,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Between the target's name and mkstemp's six random characters.
+constexpr std::string_view kTemporarySuffix = ".tmp-";
+
 // Owns one file descriptor.
 class UniqueFd {
  public:
@@ -77,7 +80,7 @@ std::optional<std::string> read_file(const fs::path& path) {
 
 std::optional<std::string> write_file_atomically(const fs::path& target, std::string_view bytes) {
   fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  std::string tmp = (dir / (target.filename().string() + ".tmp-XXXXXX")).string();
+  std::string tmp = (dir / (target.filename().string() + std::string(kTemporarySuffix) + "XXXXXX")).string();
   UniqueFd fd(::mkstemp(tmp.data()));
   if (!fd.valid()) return errno_text("cannot create a temporary file for", target);
   std::optional<std::string> error;
@@ -94,6 +97,24 @@ std::optional<std::string> write_file_atomically(const fs::path& target, std::st
   }
   if (error) ::unlink(tmp.c_str());
   return error;
+}
+
+int remove_stale_temporary_files(const fs::path& dir, std::chrono::seconds min_age) {
+  std::error_code ec;
+  const auto now = fs::file_time_type::clock::now();
+  int removed = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    const size_t suffix = name.rfind(kTemporarySuffix);
+    // mkstemp's six random characters end the name.
+    if (suffix == std::string::npos || suffix == 0 || name.size() - suffix != kTemporarySuffix.size() + 6) continue;
+    std::error_code entry_ec;
+    if (!entry.is_regular_file(entry_ec)) continue;
+    const fs::file_time_type modified = entry.last_write_time(entry_ec);
+    if (entry_ec || now - modified < min_age) continue;
+    if (fs::remove(entry.path(), entry_ec)) ++removed;
+  }
+  return removed;
 }
 
 bool append_line(const fs::path& path, std::string_view line) {

@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads, crash-safe whole-file writes and single-write appends.
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -18,6 +19,12 @@ std::optional<std::string> read_file(const std::filesystem::path& path);
 // file is untouched and the error text is returned.
 std::optional<std::string> write_file_atomically(const std::filesystem::path& target,
                                                  std::string_view bytes);
+
+// Removes from `dir` the temporary files of write_file_atomically
+// ("<name>.tmp-XXXXXX") not modified for `min_age`: what a writer killed
+// between creating and renaming its file left behind. Younger ones may
+// belong to a writer still at work and stay. Returns how many were removed.
+int remove_stale_temporary_files(const std::filesystem::path& dir, std::chrono::seconds min_age);
 
 // Appends `line` + "\n" with one write() on an O_APPEND descriptor, creating
 // the file when missing. Returns false on failure.

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -72,6 +73,9 @@ int run() {
     return fail("no free port in " + std::to_string(requested) + "-" + std::to_string(requested + kPortProbeCount - 1));
   }
   fs::create_directories(settings->data_dir);
+  // Left by a server killed while it saved a state file; an hour is far
+  // longer than any save of a server still running beside this one.
+  lumenfold::common::remove_stale_temporary_files(settings->data_dir, std::chrono::hours(1));
   setenv("PORT", std::to_string(*port).c_str(), 1);
   if (auto error = lumenfold::common::write_file_atomically(settings->data_dir / kPortFileName, std::to_string(*port))) {
     return fail(*error);
