@@ -69,6 +69,14 @@ TEST_F(ActionGraphStoreTest, FailedSaveForgetsTheUnsavedCopy) {
   EXPECT_EQ(store_.load(file_)["actions"].size(), 1u);
 }
 
+TEST_F(ActionGraphStoreTest, DiscardDropsUnsavedChanges) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  append_action(store_.edit(file_), "impact", Json::object(), kNow + 1);
+  EXPECT_EQ(store_.load(file_)["actions"].size(), 2u);
+  store_.discard();
+  EXPECT_EQ(store_.load(file_)["actions"].size(), 1u);
+}
+
 TEST_F(ActionGraphStoreTest, SaveReplacesTheWholeDocument) {
   store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
   store_.save(file_, empty_action_graph());

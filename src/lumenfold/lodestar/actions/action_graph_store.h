@@ -40,6 +40,10 @@ class ActionGraphStore {
   // thrown. REQUIRES: load() or edit() was called.
   void save();
 
+  // Forgets changes made through edit() and not saved: the next load
+  // reads the file again.
+  void discard() { loaded_ = false; }
+
   // Replaces the document at `file` with `graph` and saves it.
   void save(const std::filesystem::path& file, common::Json graph);
 

@@ -201,7 +201,13 @@ Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) 
   mark_files_edited(graph, action_id, args.files, clock);
   append_decision(graph, args, clock);
 
-  store_edit_memories(args, graph, state, clock);
+  try {
+    store_edit_memories(args, graph, state, clock);
+  } catch (...) {
+    // Without its memories the edit is not registered at all.
+    state.action_graph.discard();
+    throw;
+  }
 
   int64_t total = total_edit_count(graph);
   int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
