@@ -11,6 +11,7 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
 
 namespace lumenfold::lodestar {
@@ -39,26 +40,11 @@ std::string joined(const Json& list, std::string_view separator) {
   return out;
 }
 
-// Every member of a read memory, in the store's order, with the given kind,
-// content, observed queries and evidence.
 Json read_memory(std::string_view kind, std::string content, const std::string& ref, const MemoryAnchor& anchor,
                  const std::vector<std::string>& qterms, Json observed_queries, Json evidence, double now_epoch) {
-  Json entry = Json::object();
-  entry["kind"] = std::string(kind);
-  entry["content"] = std::move(content);
-  entry["tags"] = text_list(qterms);
-  entry["files"] = Json::array({ref});
-  entry["file_path"] = anchor.path;
-  entry["symbol_id"] = anchor.symbol_id;
-  entry["symbol_hash"] = anchor.body_hash;
-  entry["created_at"] = iso_time(now_epoch);
-  entry["created_epoch"] = static_cast<int64_t>(std::floor(now_epoch));
-  entry["updated_at"] = iso_time(now_epoch);
-  entry["stale"] = false;
-  entry["stale_reason"] = "";
-  entry["observed_queries"] = std::move(observed_queries);
-  entry["evidence"] = std::move(evidence);
-  return entry;
+  return new_memory_entry({std::string(kind), std::move(content), text_list(qterms), Json::array({ref}),
+                           std::move(observed_queries), std::move(evidence)},
+                          anchor, now_epoch);
 }
 
 Json list_member(const Json& object, std::string_view key) {

@@ -17,6 +17,7 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
@@ -120,21 +121,9 @@ int64_t total_edit_count(const Json& graph) {
 Json decision_memory(const GraphRegisterEditArgs& args, const MemoryAnchor& anchor, Json evidence,
                      const EditClock& clock) {
   Json queries = evidence.value("recent_queries", Json::array());
-  return Json{{"id", memory_id(clock.now)},
-              {"kind", "decision"},
-              {"content", args.summary},
-              {"tags", query_terms(args.summary)},
-              {"files", args.files},
-              {"file_path", anchor.path},
-              {"symbol_id", anchor.symbol_id},
-              {"symbol_hash", anchor.body_hash},
-              {"created_at", clock.iso},
-              {"created_epoch", clock.seconds},
-              {"updated_at", clock.iso},
-              {"stale", false},
-              {"stale_reason", ""},
-              {"observed_queries", std::move(queries)},
-              {"evidence", std::move(evidence)}};
+  return new_memory_entry(
+      {"decision", args.summary, query_terms(args.summary), args.files, std::move(queries), std::move(evidence)},
+      anchor, clock.now, memory_id(clock.now));
 }
 
 // No "id": the store merges it into the earlier observation of the same
@@ -150,20 +139,9 @@ Json edit_observation(const std::string& file, const std::string& summary, const
                          {"recent_action_kinds", evidence.value("recent_action_kinds", Json::array())},
                          {"recent_queries", queries},
                          {"edited", true}};
-  return Json{{"kind", "edit_observation"},
-              {"content", std::move(content)},
-              {"tags", std::move(tags)},
-              {"files", Json::array({file})},
-              {"file_path", anchor.path},
-              {"symbol_id", anchor.symbol_id},
-              {"symbol_hash", anchor.body_hash},
-              {"created_at", clock.iso},
-              {"created_epoch", clock.seconds},
-              {"updated_at", clock.iso},
-              {"stale", false},
-              {"stale_reason", ""},
-              {"observed_queries", std::move(queries)},
-              {"evidence", std::move(observed_evidence)}};
+  return new_memory_entry({"edit_observation", std::move(content), std::move(tags), Json::array({file}),
+                           std::move(queries), std::move(observed_evidence)},
+                          anchor, clock.now);
 }
 
 void store_edit_memories(const GraphRegisterEditArgs& args, const Json& action_graph, ServerState& state,
