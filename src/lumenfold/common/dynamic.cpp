@@ -173,19 +173,21 @@ std::string made_text(const Json& v) {
   }
 }
 
-std::string_view text_view(const Json& obj, std::string_view key) {
-  if (!obj.is_object()) return {};
+const Json& member_or_null(const Json& obj, std::string_view key) {
+  static const Json kNull;  // immutable, shared by every miss
+  if (!obj.is_object()) return kNull;
   auto it = obj.find(key);
-  if (it == obj.end() || !it->is_string()) return {};
-  return it->get_ref<const std::string&>();
+  return it == obj.end() ? kNull : *it;
+}
+
+std::string_view text_view(const Json& obj, std::string_view key) {
+  const Json& v = member_or_null(obj, key);
+  return v.is_string() ? std::string_view(v.get_ref<const std::string&>()) : std::string_view();
 }
 
 std::string get_text(const Json& obj, std::string_view key, std::string_view fallback) {
-  if (obj.is_object()) {
-    auto it = obj.find(key);
-    if (it != obj.end() && it->is_string()) return it->get<std::string>();
-  }
-  return std::string(fallback);
+  const Json& v = member_or_null(obj, key);
+  return v.is_string() ? v.get<std::string>() : std::string(fallback);
 }
 
 }  // namespace lumenfold::common

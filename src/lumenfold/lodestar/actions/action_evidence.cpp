@@ -40,14 +40,14 @@ const Json& actions_of(const Json& graph) {
 }
 
 const Json& payload_of(const Json& action) {
-  const Json& payload = field_or_null(action, "payload");
+  const Json& payload = common::member_or_null(action, "payload");
   return payload.is_object() ? payload : empty_object();
 }
 
 // A member as text, "" when it is missing or falsy (a null query is no
 // query, not the text "None").
 std::string truthy_text(const Json& object, std::string_view key) {
-  const Json& v = field_or_null(object, key);
+  const Json& v = common::member_or_null(object, key);
   return common::is_truthy(v) ? common::made_text(v) : std::string();
 }
 
@@ -56,7 +56,7 @@ std::string trimmed_text(const Json& object, std::string_view key) {
 }
 
 bool is_recent(const Json& action, int64_t now_seconds, int64_t window_sec) {
-  int64_t ts = common::as_integer(field_or_null(action, "ts")).value_or(0);
+  int64_t ts = common::as_integer(common::member_or_null(action, "ts")).value_or(0);
   return ts > 0 && now_seconds - ts <= window_sec;
 }
 
@@ -80,7 +80,7 @@ bool counts_for_edit(const std::string& file, const std::vector<std::string>& ta
 }
 
 bool is_read_kind(const Json& action) {
-  std::string kind = common::made_text(field_or_null(action, "kind"));
+  std::string kind = common::made_text(common::member_or_null(action, "kind"));
   return kind == "read" || kind == "read_cache_hit";
 }
 
@@ -104,7 +104,7 @@ int64_t substring_overlap(const std::string& blob, const std::vector<std::string
 
 // Terms that appear whole among the record's stored query terms.
 int64_t stored_term_overlap(const Json& record, const std::vector<std::string>& terms) {
-  const Json& stored = field_or_null(record, "query_terms");
+  const Json& stored = common::member_or_null(record, "query_terms");
   if (!stored.is_array()) return 0;
   int64_t n = 0;
   for (const std::string& term : terms) {
@@ -124,7 +124,7 @@ Json action_hits(const Json& graph, const std::vector<std::string>& terms, int64
     int64_t overlap = substring_overlap(payload_blob(payload), terms);
     if (!terms.empty() && overlap == 0) continue;
     auto file = payload.find("file");
-    hits.push_back(Json{{"kind", field_or_null(*it, "kind")},
+    hits.push_back(Json{{"kind", common::member_or_null(*it, "kind")},
                         {"file", file == payload.end() ? Json("") : *file},
                         {"overlap", overlap}});
     if (static_cast<int64_t>(hits.size()) >= limit) break;

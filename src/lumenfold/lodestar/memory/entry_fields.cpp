@@ -8,13 +8,6 @@ namespace lumenfold::lodestar {
 
 using common::Json;
 
-const Json& field_or_null(const Json& entry, std::string_view key) {
-  static const Json kNull;  // immutable, shared by every miss
-  if (!entry.is_object()) return kNull;
-  auto it = entry.find(key);
-  return it == entry.end() ? kNull : *it;
-}
-
 std::string field_text(const Json& entry, std::string_view key) {
   if (!entry.is_object()) return "";
   auto it = entry.find(key);
@@ -22,12 +15,12 @@ std::string field_text(const Json& entry, std::string_view key) {
 }
 
 int64_t field_integer(const Json& entry, std::string_view key) {
-  return common::as_integer(field_or_null(entry, key)).value_or(0);
+  return common::as_integer(common::member_or_null(entry, key)).value_or(0);
 }
 
 const Json* first_truthy(const Json& entry, std::initializer_list<std::string_view> keys) {
   for (std::string_view key : keys) {
-    const Json& v = field_or_null(entry, key);
+    const Json& v = common::member_or_null(entry, key);
     if (common::is_truthy(v)) return &v;
   }
   return nullptr;

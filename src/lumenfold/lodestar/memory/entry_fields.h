@@ -21,9 +21,6 @@ std::string field_text(const common::Json& entry, std::string_view key);
 // does not read as an integer.
 int64_t field_integer(const common::Json& entry, std::string_view key);
 
-// The member itself, or a null value when it is missing.
-const common::Json& field_or_null(const common::Json& entry, std::string_view key);
-
 // The first truthy of the members named in `keys`, or nullptr.
 const common::Json* first_truthy(const common::Json& entry, std::initializer_list<std::string_view> keys);
 

@@ -24,7 +24,7 @@ constexpr std::string_view kDefaultKind = "fact";
 // A truthy member of a symbol index record, as text; "" otherwise.
 std::string record_text(const Json* record, std::string_view key) {
   if (record == nullptr) return "";
-  const Json& v = field_or_null(*record, key);
+  const Json& v = common::member_or_null(*record, key);
   return common::is_truthy(v) ? common::made_text(v) : "";
 }
 
@@ -61,8 +61,9 @@ struct Anchoring {
 
 // Completes the anchor from the first listed file and the symbol index.
 Anchoring complete_anchor(const Json& entry, const Json& files, const SymbolLookup& symbols) {
-  Anchoring a{trimmed_text(field_or_null(entry, "symbol_id")), trimmed_text(field_or_null(entry, "file_path")),
-              trimmed_text(field_or_null(entry, "symbol_hash"))};
+  Anchoring a{trimmed_text(common::member_or_null(entry, "symbol_id")),
+              trimmed_text(common::member_or_null(entry, "file_path")),
+              trimmed_text(common::member_or_null(entry, "symbol_hash"))};
   if (a.symbol_id.empty() && !files.empty()) {
     MemoryAnchor first = memory_anchor_for_ref(files[0].get_ref<const std::string&>(), symbols);
     if (!first.path.empty() && a.file_path.empty()) a.file_path = first.path;
@@ -84,7 +85,7 @@ Anchoring complete_anchor(const Json& entry, const Json& files, const SymbolLook
 // `created_at` (with "Z" read as "+00:00"); else now. Text that is not a
 // number reads as 0 so that the creation text decides.
 int64_t creation_epoch(const Json& entry, const std::string& created_at, double now_epoch) {
-  const Json& given = field_or_null(entry, "created_epoch");
+  const Json& given = common::member_or_null(entry, "created_epoch");
   int64_t epoch = common::is_truthy(given) ? common::as_integer(given).value_or(0) : 0;
   if (epoch > 0) return epoch;
   std::string zulu_free;
@@ -120,7 +121,7 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
   std::string content = content_source ? std::string(common::trim(common::made_text(*content_source))) : "";
   if (content.empty()) return std::nullopt;
 
-  Json files = listed_files(field_or_null(entry, "files"));
+  Json files = listed_files(common::member_or_null(entry, "files"));
   Anchoring anchor = complete_anchor(entry, files, symbols);
   if (files.empty()) {
     if (!anchor.symbol_id.empty()) {
@@ -136,13 +137,13 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
   std::string updated_at = updated_source ? common::made_text(*updated_source) : created_at;
   const Json* id_source = first_truthy(entry, {"id"});
   const Json* kind_source = first_truthy(entry, {"kind", "type"});
-  const Json& evidence = field_or_null(entry, "evidence");
+  const Json& evidence = common::member_or_null(entry, "evidence");
 
   Json out = Json::object();
   out["id"] = id_source ? common::made_text(*id_source) : memory_id(now_epoch);
   out["kind"] = kind_source ? common::made_text(*kind_source) : std::string(kDefaultKind);
   out["content"] = std::move(content);
-  out["tags"] = text_items(field_or_null(entry, "tags"));
+  out["tags"] = text_items(common::member_or_null(entry, "tags"));
   out["files"] = std::move(files);
   out["file_path"] = std::move(anchor.file_path);
   out["symbol_id"] = std::move(anchor.symbol_id);
@@ -150,9 +151,9 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
   out["created_at"] = created_at;
   out["created_epoch"] = creation_epoch(entry, created_at, now_epoch);
   out["updated_at"] = std::move(updated_at);
-  out["stale"] = common::is_truthy(field_or_null(entry, "stale"));
+  out["stale"] = common::is_truthy(common::member_or_null(entry, "stale"));
   out["stale_reason"] = std::string(common::trim(field_text(entry, "stale_reason")));
-  out["observed_queries"] = text_items(field_or_null(entry, "observed_queries"));
+  out["observed_queries"] = text_items(common::member_or_null(entry, "observed_queries"));
   out["evidence"] = evidence.is_object() ? evidence : Json::object();
   return out;
 }

@@ -34,7 +34,8 @@ Json concatenated(const Json& first, const Json& second) {
 }
 
 Json merged_list_member(const Json& existing, const Json& incoming, std::string_view key, int64_t limit) {
-  return merge_unique_strings(concatenated(field_or_null(existing, key), field_or_null(incoming, key)), limit);
+  return merge_unique_strings(
+      concatenated(common::member_or_null(existing, key), common::member_or_null(incoming, key)), limit);
 }
 
 // One evidence value folded into the existing one, by the incoming type.
@@ -64,9 +65,9 @@ bool merge_evidence_value(const Json* existing, const Json& incoming, Json& out)
 }
 
 Json merged_evidence(const Json& existing, const Json& incoming) {
-  const Json& before = field_or_null(existing, "evidence");
+  const Json& before = common::member_or_null(existing, "evidence");
   Json out = before.is_object() ? before : Json::object();
-  const Json& add = field_or_null(incoming, "evidence");
+  const Json& add = common::member_or_null(incoming, "evidence");
   if (!add.is_object()) return out;
   for (auto it = add.begin(); it != add.end(); ++it) {
     auto old = out.find(it.key());
@@ -97,8 +98,8 @@ Json merge_memory_entries(const Json& existing, const Json& incoming, double now
   Json merged = existing.is_object() ? existing : Json::object();
   const Json* updated = first_truthy(incoming, {"updated_at"});
   merged["updated_at"] = updated ? common::made_text(*updated) : iso_time(now_epoch);
-  merged["stale"] = common::is_truthy(field_or_null(existing, "stale")) ||
-                    common::is_truthy(field_or_null(incoming, "stale"));
+  merged["stale"] = common::is_truthy(common::member_or_null(existing, "stale")) ||
+                    common::is_truthy(common::member_or_null(incoming, "stale"));
   const Json* reason = first_truthy(incoming, {"stale_reason"});
   if (reason == nullptr) reason = first_truthy(existing, {"stale_reason"});
   merged["stale_reason"] = reason ? common::made_text(*reason) : "";

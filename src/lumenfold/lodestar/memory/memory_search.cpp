@@ -52,7 +52,7 @@ std::string one_decimal(double x) {
 
 std::string haystack_of(const Json& entry) {
   std::string tags;
-  const Json& list = field_or_null(entry, "tags");
+  const Json& list = common::member_or_null(entry, "tags");
   if (list.is_array()) {
     for (size_t i = 0; i < list.size(); ++i) {
       if (i > 0) tags += ' ';
@@ -76,7 +76,7 @@ void add_recency(const Json& entry, double now_epoch, MemoryScore& out) {
 
 bool is_cross_session(const Json& entry, int64_t session_start_epoch) {
   if (field_text(entry, "kind") != "query_association") return false;
-  int64_t recorded = field_integer(field_or_null(entry, "evidence"), "session_epoch");
+  int64_t recorded = field_integer(common::member_or_null(entry, "evidence"), "session_epoch");
   return recorded > 0 && recorded != session_start_epoch;
 }
 
@@ -85,7 +85,7 @@ bool is_related(const Json& entry, std::string_view key, const TextSet& related)
   return !value.empty() && related.contains(value);
 }
 
-bool is_stale(const Json& entry) { return common::is_truthy(field_or_null(entry, "stale")); }
+bool is_stale(const Json& entry) { return common::is_truthy(common::member_or_null(entry, "stale")); }
 
 // A memory worth offering; the copy handed out is made only for the few
 // that make the cut.

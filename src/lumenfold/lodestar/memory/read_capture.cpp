@@ -48,7 +48,7 @@ Json read_memory(std::string_view kind, std::string content, const std::string& 
 }
 
 Json list_member(const Json& object, std::string_view key) {
-  const Json& v = field_or_null(object, key);
+  const Json& v = common::member_or_null(object, key);
   return v.is_array() ? v : Json::array();
 }
 

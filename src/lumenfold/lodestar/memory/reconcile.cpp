@@ -32,7 +32,7 @@ Json stale_marker(const Json& entry, const std::string& symbol_id, const Stalene
   Json marker = Json::object();
   marker["kind"] = "stale_marker";
   marker["content"] = std::string(why.marker_content);
-  marker["files"] = list_copy(field_or_null(entry, "files"));
+  marker["files"] = list_copy(common::member_or_null(entry, "files"));
   marker["file_path"] = field_text(entry, "file_path");
   marker["symbol_id"] = symbol_id;
   marker["symbol_hash"] = field_text(entry, "symbol_hash");
@@ -41,14 +41,14 @@ Json stale_marker(const Json& entry, const std::string& symbol_id, const Stalene
   marker["updated_at"] = iso_time(now_epoch);
   marker["stale"] = true;
   marker["stale_reason"] = std::string(why.reason);
-  marker["observed_queries"] = list_copy(field_or_null(entry, "observed_queries"));
+  marker["observed_queries"] = list_copy(common::member_or_null(entry, "observed_queries"));
   marker["evidence"] = Json{{"source_kind", field_text(entry, "kind")}};
   return marker;
 }
 
 // Whether `entry` is already stale for `why`.
 bool already_stale(const Json& entry, const Staleness& why) {
-  return common::is_truthy(field_or_null(entry, "stale")) && field_text(entry, "stale_reason") == why.reason;
+  return common::is_truthy(common::member_or_null(entry, "stale")) && field_text(entry, "stale_reason") == why.reason;
 }
 
 // The anchor completions an existing symbol brings: the index's hash for an
@@ -57,7 +57,7 @@ void complete_from_index(Json& entry, const std::string& symbol_id, const Json& 
   std::string current = field_text(record, "body_hash");
   if (field_text(entry, "symbol_hash").empty() && !current.empty()) entry["symbol_hash"] = current;
   if (field_text(entry, "file_path").empty()) {
-    const Json& path = field_or_null(record, "path");
+    const Json& path = common::member_or_null(record, "path");
     entry["file_path"] = common::is_truthy(path) ? common::made_text(path) : std::string(file_part(symbol_id));
   }
 }

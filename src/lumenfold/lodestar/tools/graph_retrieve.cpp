@@ -30,24 +30,16 @@ namespace {
 // to top_files.
 constexpr size_t kEveryRankedFile = std::numeric_limits<size_t>::max();
 
-// The member `key` of `obj`; null when absent or when `obj` is no object.
-const Json& member_or_null(const Json& obj, std::string_view key) {
-  static const Json kNull;
-  if (!obj.is_object()) return kNull;
-  auto it = obj.find(key);
-  return it == obj.end() ? kNull : *it;
-}
-
 // The "id" of a ranked file as text; "" when it has none.
 std::string file_id_of(const Json& ranked) {
-  const Json& id = member_or_null(ranked, "id");
+  const Json& id = common::member_or_null(ranked, "id");
   return id.is_null() ? std::string() : common::made_text(id);
 }
 
 // The non-empty ids of the first `limit` ranked files of `out`, in order.
 std::vector<std::string> ranked_file_ids(const Json& out, size_t limit) {
   std::vector<std::string> ids;
-  const Json& files = member_or_null(out, "graph_files");
+  const Json& files = common::member_or_null(out, "graph_files");
   if (!files.is_array()) return ids;
   for (size_t i = 0; i < files.size() && i < limit; ++i) {
     std::string id = file_id_of(files[i]);
@@ -77,7 +69,7 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
   RetrievalCache cache = state.retrieval_cache();
   std::optional<Json> entry = cache.find(key, state.now_seconds());
   if (!entry || !cache.entry_valid(*entry, state.settings.project_root, state.now_seconds())) return std::nullopt;
-  Json out = with_member(member_or_null(*entry, "result"), "retrieval_cache_hit", true);
+  Json out = with_member(common::member_or_null(*entry, "result"), "retrieval_cache_hit", true);
   out["retrieval_cache_key"] = key;
   state.turn.retrieved_files = ranked_file_ids(out, kEveryRankedFile);
   remember_result(state.turn, out);
@@ -118,7 +110,7 @@ void record_retrieval(const GraphRetrieveArgs& args, const Json& out, ServerStat
 }
 
 int64_t integer_member(const Json& record, std::string_view key) {
-  const Json& v = member_or_null(record, key);
+  const Json& v = common::member_or_null(record, key);
   return v.is_null() ? 0 : common::as_integer(v).value_or(0);
 }
 
@@ -134,11 +126,11 @@ Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_t
     Json last_action;
   };
   std::vector<Candidate> found;
-  const Json& files = member_or_null(graph, "files");
+  const Json& files = common::member_or_null(graph, "files");
   if (files.is_object()) {
     for (auto it = files.begin(); it != files.end(); ++it) {
       std::set<std::string> shared;
-      const Json& read_terms = member_or_null(it.value(), "query_terms");
+      const Json& read_terms = common::member_or_null(it.value(), "query_terms");
       if (read_terms.is_array()) {
         for (const Json& t : read_terms) {
           if (t.is_string() && terms.contains(t.get_ref<const std::string&>())) shared.insert(t.get<std::string>());

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/result.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
@@ -47,15 +48,6 @@ constexpr int kInvalidParams = -32602;
 constexpr int kTransportError = -32000;
 
 constexpr std::string_view kJsonMediaType = "application/json";
-
-// `object[key]`, or null when absent (const operator[] must not be used on
-// a missing key).
-const Json& member(const Json& object, const char* key) {
-  static const Json kAbsent;  // immutable, so sharing it is safe
-  if (!object.is_object()) return kAbsent;
-  auto it = object.find(key);
-  return it == object.end() ? kAbsent : *it;
-}
 
 Json error_message(const Json& id, int code, std::string message) {
   Json doc = Json::object();
@@ -119,12 +111,12 @@ bool is_valid_id(const Json& id) { return id.is_string() || id.is_number_integer
 
 // The id to echo in an error about `message`: its own when valid, else null.
 Json echo_id(const Json& message) {
-  const Json& id = member(message, "id");
+  const Json& id = common::member_or_null(message, "id");
   return is_valid_id(id) ? id : Json(nullptr);
 }
 
 std::optional<std::string> request_shape_problem(const Json& message) {
-  if (!member(message, "method").is_string()) return "method must be a string";
+  if (!common::member_or_null(message, "method").is_string()) return "method must be a string";
   auto id = message.find("id");
   if (id != message.end() && !is_valid_id(*id)) return "id must be a string or an integer";
   auto params = message.find("params");
@@ -210,7 +202,7 @@ McpHttpResponse McpServer::handle_post(const McpHttpRequest& request) const {
   if (std::optional<std::string> problem = shape_problem(*message)) {
     return error_response(400, echo_id(*message), kInvalidRequest, "Invalid Request: " + *problem);
   }
-  bool is_initialize = member(*message, "method") == "initialize";
+  bool is_initialize = common::member_or_null(*message, "method") == "initialize";
   if (!is_initialize && request.protocol_version && !is_supported_version(*request.protocol_version)) {
     return error_response(400, echo_id(*message), kInvalidRequest,
                           "Bad Request: Unsupported protocol version: " +
@@ -228,18 +220,18 @@ McpHttpResponse McpServer::handle_post(const McpHttpRequest& request) const {
 }
 
 Json McpServer::dispatch(const Json& request) const {
-  const Json& id = member(request, "id");
-  const std::string& method = member(request, "method").get_ref<const std::string&>();
-  const Json& params = member(request, "params");
+  const Json& id = common::member_or_null(request, "id");
+  const std::string& method = common::member_or_null(request, "method").get_ref<const std::string&>();
+  const Json& params = common::member_or_null(request, "params");
 
   if (method == "initialize") return result_message(id, initialize_result(params));
   if (method == "ping") return result_message(id, Json::object());
   if (method == "tools/list") return result_message(id, tools_list_result_);
   if (method == "tools/call") {
-    if (!member(params, "name").is_string()) {
+    if (!common::member_or_null(params, "name").is_string()) {
       return error_message(id, kInvalidParams, "Invalid params: name must be a string");
     }
-    const Json& arguments = member(params, "arguments");
+    const Json& arguments = common::member_or_null(params, "arguments");
     if (!arguments.is_object() && !arguments.is_null()) {
       return error_message(id, kInvalidParams, "Invalid params: arguments must be an object");
     }
@@ -251,7 +243,7 @@ Json McpServer::dispatch(const Json& request) const {
 Json McpServer::initialize_result(const Json& params) const {
   // The same version back when we speak it; otherwise our newest, and the
   // client decides whether it can use that.
-  const Json& requested = member(params, "protocolVersion");
+  const Json& requested = common::member_or_null(params, "protocolVersion");
   std::string_view version = kProtocolVersions.back();
   if (requested.is_string() && is_supported_version(requested.get_ref<const std::string&>())) {
     version = requested.get_ref<const std::string&>();
@@ -267,10 +259,10 @@ Json McpServer::initialize_result(const Json& params) const {
 // REQUIRES: params["name"] is a string, params["arguments"] an object or
 // absent.
 Json McpServer::call_tool(const Json& params) const {
-  const std::string& name = member(params, "name").get_ref<const std::string&>();
+  const std::string& name = common::member_or_null(params, "name").get_ref<const std::string&>();
   const ToolSpec* tool_spec = tools_.find(name);
   if (tool_spec == nullptr) return tool_result("Unknown tool: " + name, true);
-  common::Result<Json> arguments = bind_arguments(tool_spec->params, member(params, "arguments"));
+  common::Result<Json> arguments = bind_arguments(tool_spec->params, common::member_or_null(params, "arguments"));
   if (!arguments) return tool_result("Error executing tool " + name + ": " + arguments.error(), true);
   return run_tool(*tool_spec, *arguments);
 }
