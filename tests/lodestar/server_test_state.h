@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,6 +47,24 @@ inline std::unique_ptr<ServerState> make_test_state(const lumenfold::testing::Te
   return std::make_unique<ServerState>(test_settings(dir), nullptr,
                                        std::make_unique<TableTransport>(std::move(remote_answers)),
                                        [] { return kTestNow; });
+}
+
+// The lines of the tool-call log in the data directory, parsed, oldest
+// first.
+inline std::vector<common::Json> logged_lines(const lumenfold::testing::TempDir& dir) {
+  std::vector<common::Json> lines;
+  const std::string text = dir.read("data/mcp_tool_calls.jsonl");
+  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    lines.push_back(common::Json::parse(text.substr(start, end - start)));
+  }
+  return lines;
+}
+
+// The "payload" of each of those lines.
+inline std::vector<common::Json> logged_payloads(const lumenfold::testing::TempDir& dir) {
+  std::vector<common::Json> payloads;
+  for (const common::Json& line : logged_lines(dir)) payloads.push_back(line["payload"]);
+  return payloads;
 }
 
 }  // namespace lumenfold::lodestar::testing

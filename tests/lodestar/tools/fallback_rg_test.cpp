@@ -71,14 +71,6 @@ class FallbackRgTest : public ::testing::Test {
     fake_rg("cat '" + (dir_.path() / "out.txt").string() + "'");
   }
   Json search(const std::string& pattern, int64_t max_hits = 30) { return fallback_rg({pattern, max_hits}, *state_); }
-  std::vector<Json> log_payloads() const {
-    std::vector<Json> out;
-    std::string text = dir_.read("data/mcp_tool_calls.jsonl");
-    for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-      out.push_back(Json::parse(text.substr(start, nl - start))["payload"]);
-    }
-    return out;
-  }
 
   TempDir dir_;
   std::unique_ptr<ServerState> state_;
@@ -92,7 +84,8 @@ TEST_F(FallbackRgTest, PassesThePatternAsAPatternInTheProjectRoot) {
   EXPECT_EQ(dir_.read("seen.args"), "-n\n-S\n--max-count\n7\n-e\n--pre=sh\n.\n");
   EXPECT_EQ(dir_.read("seen.cwd"), state_->settings.project_root.string() + "\n");
   EXPECT_EQ(dir_.read("seen.env"), "inherited");
-  EXPECT_EQ(log_payloads(), std::vector<Json>{Json::parse(R"({"pattern": "--pre=sh", "max_hits": 7})")});
+  EXPECT_EQ(testing::logged_payloads(dir_),
+            std::vector<Json>{Json::parse(R"({"pattern": "--pre=sh", "max_hits": 7})")});
   EXPECT_TRUE(load_action_graph(state_->settings.action_graph_file())["actions"].empty());
   EXPECT_EQ(state_->turn.fallback_calls, 1);
 }
@@ -137,7 +130,8 @@ TEST_F(FallbackRgTest, SecondSearchOfTheTurnIsRefusedUntilANewQuery) {
   EXPECT_EQ(refused, Json::parse(R"({"ok": false, "error": "fallback_rg call limit reached for this query turn",
     "fallback_calls": 1, "fallback_max_calls": 1})"));
   EXPECT_EQ(state_->turn.fallback_calls, 1);
-  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"pattern": "y", "max_hits": 4, "mode": "fallback_blocked_limit",
+  EXPECT_EQ(testing::logged_payloads(dir_).back(),
+            Json::parse(R"({"pattern": "y", "max_hits": 4, "mode": "fallback_blocked_limit",
     "fallback_calls": 1, "fallback_max_calls": 1})"));
   Json actions = load_action_graph(state_->settings.action_graph_file())["actions"];
   ASSERT_EQ(actions.size(), 1u);

@@ -63,14 +63,6 @@ class GraphContinueTest : public ::testing::Test {
   void write_action_graph(const Json& graph) { dir_.write("data/chat_action_graph.json", graph.dump()); }
 
   Json run(const std::string& query) { return graph_continue({query, 5, 12, 8}, *state_); }
-  std::vector<Json> log_lines() {
-    std::vector<Json> lines;
-    std::string text = dir_.read("data/mcp_tool_calls.jsonl");
-    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-      lines.push_back(*common::parse_json(text.substr(start, end - start)));
-    }
-    return lines;
-  }
   Json last_action() {
     return common::parse_json(dir_.read("data/chat_action_graph.json"))->at("actions").back();
   }
@@ -195,7 +187,7 @@ TEST_F(GraphContinueTest, MemoryFirstPrefersFilesAnEarlierActionNamed) {
       "intent": "general", "recommended_files": [{"file": "src/four.py", "access_type": "write"}],
       "memories": []})"));
   EXPECT_EQ(retrieval_->calls, 0);
-  EXPECT_EQ(log_lines().back()["payload"], Json::parse(R"({"query": "alpha beta gamma delta epsilon",
+  EXPECT_EQ(testing::logged_lines(dir_).back()["payload"], Json::parse(R"({"query": "alpha beta gamma delta epsilon",
       "mode": "memory_first", "recommended_files": ["src/four.py"]})"));
   EXPECT_EQ(last_action()["payload"], Json::parse(R"({"kind": "continue_memory_first",
       "query": "alpha beta gamma delta epsilon"})"));
@@ -261,7 +253,7 @@ TEST_F(GraphContinueTest, RetrieveThenReadRecommendsTheFirstThreeFiles) {
   ASSERT_EQ(memories.size(), 1u);
   EXPECT_EQ(memories[0]["why"], "same file as retrieved context, recency 4.0, fresh memory");
 
-  std::vector<Json> lines = log_lines();
+  std::vector<Json> lines = testing::logged_lines(dir_);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0]["tool"], "graph_retrieve");
   EXPECT_EQ(lines[1]["tool"], "graph_continue");

@@ -40,14 +40,6 @@ class GraphReadTest : public ::testing::Test {
     return graph_read({file, max_chars, query, anchor}, *state_);
   }
   Json action_graph() const { return load_action_graph(state_->settings.action_graph_file()); }
-  std::vector<Json> log_payloads() const {
-    std::vector<Json> out;
-    std::string text = dir_.read("data/mcp_tool_calls.jsonl");
-    for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-      out.push_back(Json::parse(text.substr(start, nl - start))["payload"]);
-    }
-    return out;
-  }
   std::vector<std::string> action_kinds() const {
     std::vector<std::string> kinds;
     const Json graph = action_graph();
@@ -69,7 +61,8 @@ TEST_F(GraphReadTest, ServesTheWholeFileAndRecordsTheRead) {
   ASSERT_EQ(state_->turn.seen_reads.size(), 1u);
   EXPECT_EQ(state_->turn.seen_reads[0].first, "src/a.py|login flow|");
 
-  EXPECT_EQ(log_payloads(), std::vector<Json>{Json::parse(R"({"file": "src/a.py", "requested_chars": 20000,
+  EXPECT_EQ(testing::logged_payloads(dir_),
+            std::vector<Json>{Json::parse(R"({"file": "src/a.py", "requested_chars": 20000,
     "granted_chars": 20000, "query": "Fix the login flow", "anchor": "", "mode": "full", "response_chars": 26,
     "response_tokens_est": 6, "budget_used_chars": 26, "budget_remaining_chars": 59974})")});
 
@@ -108,7 +101,7 @@ TEST_F(GraphReadTest, RequestedSizeIsRaisedToTheMinimumAndCappedByTheHardMaximum
     Json out = read("big.txt", c.max_chars);
     EXPECT_EQ(out["mode"], "head") << c.max_chars;
     EXPECT_EQ(out["content"].get<std::string>().size(), c.returned) << c.max_chars;
-    EXPECT_EQ(log_payloads().back()["requested_chars"], c.requested) << c.max_chars;
+    EXPECT_EQ(testing::logged_payloads(dir_).back()["requested_chars"], c.requested) << c.max_chars;
   }
 }
 
@@ -121,7 +114,7 @@ TEST_F(GraphReadTest, ExplorationReplacesTheMaximumAndTheBudget) {
   EXPECT_EQ(second["mode"], "query_excerpt");
   EXPECT_EQ(second["content"].get<std::string>().size(), 2000u);
   // Reported against the standard budget.
-  EXPECT_EQ(log_payloads().back()["budget_remaining_chars"], 52000);
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["budget_remaining_chars"], 52000);
   Json refused = read("src/a.py");
   EXPECT_EQ(refused["budget"],
             Json::parse(R"({"used_chars": 8000, "remaining_chars": 0, "turn_read_budget_chars": 8000})"));
@@ -134,7 +127,8 @@ TEST_F(GraphReadTest, SpentBudgetRefusesAndIsLoggedButNotRecorded) {
       out,
       Json::parse(R"({"ok": false, "error": "turn read budget exhausted; call graph_retrieve again or use fallback_rg",
     "budget": {"used_chars": 60000, "remaining_chars": 0, "turn_read_budget_chars": 60000}})"));
-  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"file": "src/a.py", "requested_chars": 20000, "granted_chars": 0,
+  EXPECT_EQ(testing::logged_payloads(dir_).back(),
+            Json::parse(R"({"file": "src/a.py", "requested_chars": 20000, "granted_chars": 0,
     "query": "login", "anchor": "", "mode": "budget_exhausted", "response_chars": 0, "response_tokens_est": 0})"));
   EXPECT_TRUE(action_kinds().empty());
 }
@@ -144,7 +138,7 @@ TEST_F(GraphReadTest, LastCharactersOfTheBudgetAreGranted) {
   state_->turn.used_chars = 55000;
   Json out = read("big.txt");
   EXPECT_EQ(out["content"].get<std::string>().size(), 5000u);
-  EXPECT_EQ(log_payloads().back()["granted_chars"], 5000);
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["granted_chars"], 5000);
   EXPECT_EQ(state_->turn.used_chars, 60000);
 }
 
@@ -159,8 +153,8 @@ TEST_F(GraphReadTest, RepeatIsAnsweredWithAPreviewAndNotCharged) {
                          {"mode", "dedupe_preview"},
                          {"already_returned", true}}));
   EXPECT_EQ(state_->turn.used_chars, used);
-  EXPECT_EQ(log_payloads().back()["granted_chars"], 500);
-  EXPECT_EQ(log_payloads().back()["response_chars"], 200);
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["granted_chars"], 500);
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["response_chars"], 200);
   EXPECT_EQ(action_kinds(), std::vector<std::string>{"read"});
   // Another anchor is another read.
   EXPECT_EQ(read("big.txt", 20000, "", "zz")["mode"], "anchor_excerpt");
@@ -246,7 +240,7 @@ TEST_F(GraphReadTest, PathsOutsideTheRootAreRefused) {
     EXPECT_EQ(read(file), refused) << file;
   }
   EXPECT_EQ(state_->turn.used_chars, 0);
-  EXPECT_TRUE(log_payloads().empty());
+  EXPECT_TRUE(testing::logged_payloads(dir_).empty());
 }
 
 TEST_F(GraphReadTest, LinksAndPathsThatStayInsideAreServed) {
@@ -296,7 +290,8 @@ TEST_F(GraphReadTest, AllowlistRefusesFilesTheTurnDidNotRetrieve) {
       Json::parse(
           R"({"ok": false, "error": "file not in retrieved allowlist; call graph_retrieve with broader top_files first",
     "retrieved_files": ["src/a.py", "src/lines.py"]})"));
-  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"file": "src/other.py", "requested_chars": 20000, "granted_chars": 0,
+  EXPECT_EQ(testing::logged_payloads(dir_).back(),
+            Json::parse(R"({"file": "src/other.py", "requested_chars": 20000, "granted_chars": 0,
     "query": "", "anchor": "", "mode": "allowlist_blocked", "retrieved_files": ["src/a.py", "src/lines.py"]})"));
   EXPECT_EQ(action_kinds().back(), "read_blocked_allowlist");
   EXPECT_EQ(read("src/lines.py::f")["ok"], true);  // its file was retrieved
@@ -309,8 +304,8 @@ TEST_F(GraphReadTest, ReuseGateAsksForACandidateFirst) {
   Json out = read("src/a.py");
   EXPECT_EQ(out, Json::parse(R"({"ok": false, "error": "reuse gate active: read one reuse candidate first",
     "reuse_gate_candidates": ["src/lines.py"]})"));
-  EXPECT_EQ(log_payloads().back()["mode"], "reuse_gate_blocked");
-  EXPECT_EQ(log_payloads().back()["reuse_gate_candidates"], Json::array({"src/lines.py"}));
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["mode"], "reuse_gate_blocked");
+  EXPECT_EQ(testing::logged_payloads(dir_).back()["reuse_gate_candidates"], Json::array({"src/lines.py"}));
   EXPECT_EQ(action_kinds(), std::vector<std::string>{"read_blocked_reuse_gate"});
 
   // A symbol of a candidate passes, and reading it opens the gate.
@@ -340,7 +335,8 @@ TEST_F(GraphReadTest, EarlierReadForSharedTermsAnswersFromTheActionGraph) {
                        {"from_action_graph", true}}));
   EXPECT_EQ(state_->turn.used_chars, 0);
   EXPECT_TRUE(state_->turn.reuse_gate_satisfied);
-  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"file": "src/a.py", "requested_chars": 256, "granted_chars": 256,
+  EXPECT_EQ(testing::logged_payloads(dir_).back(),
+            Json::parse(R"({"file": "src/a.py", "requested_chars": 256, "granted_chars": 256,
     "query": "login page", "anchor": "", "mode": "cache_hit", "response_chars": 256, "response_tokens_est": 64})"));
   EXPECT_EQ(action_kinds(), std::vector<std::string>{"read_cache_hit"});
   // No shared term: read from disk.

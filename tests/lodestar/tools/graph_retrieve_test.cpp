@@ -77,14 +77,6 @@ class GraphRetrieveTest : public ::testing::Test {
   }
   Json action_graph() const { return load_action_graph(state_->settings.action_graph_file()); }
   Json cache_entries() const { return Json::parse(dir_.read("data/retrieval_cache.json"))["entries"]; }
-  std::vector<Json> log_payloads() const {
-    std::vector<Json> out;
-    std::string text = dir_.read("data/mcp_tool_calls.jsonl");
-    for (size_t start = 0, nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
-      out.push_back(Json::parse(text.substr(start, nl - start))["payload"]);
-    }
-    return out;
-  }
 
   TempDir dir_;
   double now_ = kTestNow;
@@ -116,7 +108,7 @@ TEST_F(GraphRetrieveTest, FreshRetrievalOpensTheTurnAndRecordsIt) {
   // The action recorded before the graph was loaded and saved survives.
   EXPECT_EQ(graph["actions"], Json::parse(R"([{"ts": 1769850902, "kind": "retrieve",
     "payload": {"kind": "retrieve", "query": "Fix the login handler"}}])"));
-  EXPECT_EQ(log_payloads(),
+  EXPECT_EQ(testing::logged_payloads(dir_),
             std::vector<Json>{Json::parse(R"({"query": "Fix the login handler", "top_files": 2, "top_edges": 12})")});
 
   // Every ranked file is cached, each with its file's time.
@@ -135,7 +127,7 @@ TEST_F(GraphRetrieveTest, SecondCallOfTheTurnReturnsTheFirstResult) {
   EXPECT_EQ(second, expected);
   EXPECT_EQ(module_->calls, 1);
   EXPECT_EQ(state_->turn.retrieve_count, 1);
-  EXPECT_EQ(log_payloads().size(), 1u);
+  EXPECT_EQ(testing::logged_payloads(dir_).size(), 1u);
   EXPECT_EQ(action_graph()["actions"].size(), 1u);
 }
 
@@ -151,7 +143,8 @@ TEST_F(GraphRetrieveTest, WithoutSingleRetrievalTheCacheAnswers) {
   EXPECT_EQ(state_->turn.retrieve_count, 2);
   // A cache hit allows every file of the result, not only the first.
   EXPECT_EQ(state_->turn.retrieved_files, (std::vector<std::string>{"src/a.py", "src/b.py::run", "src/c.py"}));
-  EXPECT_EQ(log_payloads().back(), Json::parse(R"({"query": "login handler", "top_files": 1, "top_edges": 12,
+  EXPECT_EQ(testing::logged_payloads(dir_).back(),
+            Json::parse(R"({"query": "login handler", "top_files": 1, "top_edges": 12,
     "mode": "retrieval_cache_hit"})"));
   EXPECT_EQ(action_graph()["actions"].back()["payload"],
             Json::parse(R"({"kind": "retrieve_cache_hit", "query": "login handler"})"));
