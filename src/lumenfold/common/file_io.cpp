@@ -133,9 +133,9 @@ bool append_line(const fs::path& path, std::string_view line) {
 }
 
 std::optional<int64_t> mtime_ns(const fs::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+  std::optional<FileStamp> stamp = file_stamp(path);
+  if (!stamp) return std::nullopt;
+  return stamp->mtime_ns;
 }
 
 std::optional<FileStamp> file_stamp(const fs::path& path) {
