@@ -10,6 +10,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
 
 namespace lumenfold::lodestar {
 
@@ -24,11 +25,6 @@ constexpr int64_t kMissingStoredTime = -2;
 
 Json empty_cache() { return Json{{"entries", Json::object()}}; }
 
-std::string_view file_part(std::string_view ref) {
-  size_t sep = ref.find("::");
-  return sep == std::string_view::npos ? ref : ref.substr(0, sep);
-}
-
 const Json& member_or(const Json& obj, std::string_view key, const Json& fallback) {
   auto it = obj.find(key);
   return it == obj.end() ? fallback : *it;
@@ -41,10 +37,7 @@ int64_t created_epoch(const Json& entry) {
 }
 
 bool file_unchanged(const std::string& ref, const Json& mtimes, const fs::path& project_root) {
-  std::error_code ec;
-  fs::path resolved = fs::weakly_canonical(fs::absolute(project_root / std::string(file_part(ref)), ec), ec);
-  if (ec) return false;
-  int64_t now = file_mtime_ns(resolved);
+  int64_t now = reference_mtime_ns(project_root, ref);
   if (now < 0) return false;
   auto stored = mtimes.find(ref);
   std::optional<int64_t> then =
@@ -65,6 +58,12 @@ bool names_changed_file(const Json& files, const std::unordered_set<std::string_
 }  // namespace
 
 int64_t file_mtime_ns(const fs::path& path) { return common::mtime_ns(path).value_or(-1); }
+
+int64_t reference_mtime_ns(const fs::path& project_root, std::string_view ref) {
+  std::error_code ec;
+  fs::path resolved = fs::weakly_canonical(fs::absolute(project_root / file_part(ref), ec), ec);
+  return ec ? -1 : file_mtime_ns(resolved);
+}
 
 RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec, common::JsonFileCache* parsed)
     : file_(std::move(file)), ttl_sec_(ttl_sec), parsed_(parsed) {}

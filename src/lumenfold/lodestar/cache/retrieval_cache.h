@@ -27,6 +27,11 @@ namespace lumenfold::lodestar {
 // nanoseconds, or -1 when it cannot be examined.
 int64_t file_mtime_ns(const std::filesystem::path& path);
 
+// The same for the file of reference `ref` (a file id, or a symbol id
+// whose part before "::" is used) under `project_root`, resolved; -1 when
+// it cannot be resolved or examined. What an entry stores and checks.
+int64_t reference_mtime_ns(const std::filesystem::path& project_root, std::string_view ref);
+
 class RetrievalCache {
  public:
   // `ttl_sec`: the lifetime of an entry; an entry exactly that old is still

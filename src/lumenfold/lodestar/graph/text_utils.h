@@ -26,6 +26,9 @@ std::string excerpt_by_terms(std::string_view text, const std::vector<std::strin
                              int64_t max_chars);
 // Code points / 4, at least 1 for non-empty text.
 int64_t est_tokens(std::string_view text);
+// The part of a file reference `ref` before the first "::" (the file of a
+// symbol id "path::name"), or all of `ref`.
+std::string_view file_part(std::string_view ref);
 // Whether `value` looks like a path of a file inside the project.
 bool is_local_file_ref(std::string_view value);
 // `epoch_seconds` (with its fraction) in UTC as 2026-01-31T09:15:02.123456+00:00,

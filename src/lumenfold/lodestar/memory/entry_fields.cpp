@@ -26,9 +26,4 @@ const Json* first_truthy(const Json& entry, std::initializer_list<std::string_vi
   return nullptr;
 }
 
-std::string_view file_part(std::string_view ref) {
-  size_t sep = ref.find("::");
-  return sep == std::string_view::npos ? ref : ref.substr(0, sep);
-}
-
 }  // namespace lumenfold::lodestar

@@ -24,8 +24,4 @@ int64_t field_integer(const common::Json& entry, std::string_view key);
 // The first truthy of the members named in `keys`, or nullptr.
 const common::Json* first_truthy(const common::Json& entry, std::initializer_list<std::string_view> keys);
 
-// The part of `ref` before the first "::" (the file of a symbol id), or all
-// of `ref`.
-std::string_view file_part(std::string_view ref);
-
 }  // namespace lumenfold::lodestar

@@ -38,9 +38,8 @@ struct ReadRequest {
 ReadRequest derive_request(const GraphReadArgs& args, const ServerState& state) {
   const int64_t requested = std::max(args.max_chars, kMinRequestedChars);
   const int64_t hard_max = state.turn.explore_hard_max_chars.value_or(state.settings.hard_max_read_chars);
-  const size_t sep = args.file.find("::");
   return ReadRequest{args, requested, std::min(requested, hard_max), query_terms(args.query),
-                     sep == std::string::npos ? args.file : args.file.substr(0, sep)};
+                     std::string(file_part(args.file))};
 }
 
 int64_t length_of(std::string_view text) { return static_cast<int64_t>(common::code_point_count(text)); }

@@ -161,13 +161,6 @@ Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_t
   return out;
 }
 
-int64_t stored_mtime_ns(const fs::path& project_root, const std::string& ref) {
-  size_t sep = ref.find("::");
-  std::error_code ec;
-  fs::path resolved = fs::weakly_canonical(fs::absolute(project_root / ref.substr(0, sep), ec), ec);
-  return ec ? -1 : file_mtime_ns(resolved);
-}
-
 int64_t created_epoch(const Json& entry) { return integer_member(entry, "created_epoch"); }
 
 // Keeps the newest entries by creation time, ordered by that time (equal
@@ -189,7 +182,7 @@ void store_in_cache(const std::string& key, const Json& out, ServerState& state)
   Json cache = retrieval_cache.load(state.now_seconds());
   std::vector<std::string> files = ranked_file_ids(out, kEveryRankedFile);
   Json mtimes = Json::object();
-  for (const std::string& ref : files) mtimes[ref] = stored_mtime_ns(state.settings.project_root, ref);
+  for (const std::string& ref : files) mtimes[ref] = reference_mtime_ns(state.settings.project_root, ref);
   Json& entries = cache["entries"];
   if (!entries.is_object()) entries = Json::object();
   // A key stored before keeps its place; only its entry changes.
