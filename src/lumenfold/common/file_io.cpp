@@ -1,6 +1,8 @@
 #include "lumenfold/common/file_io.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,11 @@ class UniqueFd {
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
   int get() const { return fd_; }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
   bool valid() const { return fd_ >= 0; }
   // Closes now and reports whether close succeeded (it can report a
   // delayed write error).
@@ -97,6 +104,34 @@ std::optional<std::string> write_file_atomically(const fs::path& target, std::st
   }
   if (error) ::unlink(tmp.c_str());
   return error;
+}
+
+Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std::string_view bytes) {
+  // A retry follows only a lost race with another writer of the same spare.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    struct stat target_st {};
+    if (::lstat(target.c_str(), &target_st) != 0 || !S_ISREG(target_st.st_mode)) return -1;
+    UniqueFd fd(::open(spare.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kDocumentMode));
+    if (!fd.valid()) return -1;
+    if (::flock(fd.get(), LOCK_EX) != 0) return -1;
+    // The writer who held the lock before us may have exchanged the file we
+    // opened into the target's place: writing it now would write the target.
+    struct stat held {
+    }, named{};
+    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return -1;
+    if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) continue;
+    // A spare linked elsewhere too would be written through that name.
+    if (held.st_nlink != 1) return -1;
+    if (::ftruncate(fd.get(), 0) != 0) return Error{errno_text("cannot truncate", spare)};
+    if (::fchmod(fd.get(), kDocumentMode) != 0) return Error{errno_text("cannot set permissions of", spare)};
+    if (!write_all(fd.get(), bytes)) return Error{errno_text("cannot write", spare)};
+    if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) return fd.release();
+    if (errno == ENOENT) continue;  // the target went away meanwhile
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return Error{errno_text("cannot exchange", target)};
+    ::unlink(spare.c_str());  // this file system cannot exchange names
+    return -1;
+  }
+  return -1;
 }
 
 int remove_stale_temporary_files(const fs::path& dir, std::chrono::seconds min_age) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "lumenfold/common/result.h"
+
 namespace lumenfold::common {
 
 // The file's bytes, or nullopt when it cannot be opened or read.
@@ -19,6 +21,17 @@ std::optional<std::string> read_file(const std::filesystem::path& path);
 // file is untouched and the error text is returned.
 std::optional<std::string> write_file_atomically(const std::filesystem::path& target,
                                                  std::string_view bytes);
+
+// Writes `bytes` into `spare` (created when missing) and exchanges the
+// names of `spare` and `target` atomically, without syncing: `target` then
+// holds the new bytes and `spare` the previous version. Writers of the same
+// spare, in this process or another, are serialised by a lock on it.
+// Returns a descriptor of the written file (now `target`) for the caller to
+// sync and close; -1 when nothing was written because `target` is not an
+// existing regular file, `spare` is not a plain file of its own, or the file
+// system cannot exchange names; or the error text.
+Result<int> write_by_exchange(const std::filesystem::path& target, const std::filesystem::path& spare,
+                              std::string_view bytes);
 
 // Removes from `dir` the temporary files of write_file_atomically
 // ("<name>.tmp-XXXXXX") not modified for `min_age`: what a writer killed

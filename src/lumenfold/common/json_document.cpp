@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "lumenfold/common/file_io.h"
+#include "lumenfold/common/state_file.h"
 
 namespace lumenfold::common {
 
@@ -12,7 +12,7 @@ void save_json_document(const fs::path& file, const Json& doc) {
   std::error_code ec;
   if (file.has_parent_path()) fs::create_directories(file.parent_path(), ec);
   if (ec) throw std::runtime_error("cannot create " + file.parent_path().string() + ": " + ec.message());
-  if (std::optional<std::string> error = write_file_atomically(file, dump_indented(doc))) {
+  if (std::optional<std::string> error = write_state_file(file, dump_indented(doc))) {
     throw std::runtime_error("cannot write " + file.string() + ": " + *error);
   }
 }

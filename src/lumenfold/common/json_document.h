@@ -10,7 +10,8 @@ namespace lumenfold::common {
 
 // Creates the file's directory when missing and writes `doc` indented by
 // two spaces, ASCII only, replacing the file atomically (a crash leaves the
-// old or the new document). Throws std::runtime_error naming the file when
+// old or the new document; see state_file.h for the spare file kept beside
+// it and when the new version reaches the disk). Throws std::runtime_error naming the file when
 // the directory or the file cannot be written.
 void save_json_document(const std::filesystem::path& file, const Json& doc);
 

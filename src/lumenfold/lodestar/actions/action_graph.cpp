@@ -9,6 +9,7 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
+#include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/actions/slim_payload.h"
 
 namespace lumenfold::lodestar {
@@ -83,9 +84,7 @@ Json empty_action_graph() {
 }
 
 Json load_action_graph(const fs::path& file) {
-  std::optional<std::string> text = common::read_file(file);
-  if (!text) return empty_action_graph();
-  std::optional<Json> doc = common::parse_json(*text);
+  std::optional<Json> doc = common::read_state_file(file);
   if (!doc || !doc->is_object()) return empty_action_graph();
   repair_member_types(*doc);
   return std::move(*doc);

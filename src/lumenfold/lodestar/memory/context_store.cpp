@@ -10,6 +10,7 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
+#include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_prune.h"
 
@@ -65,9 +66,7 @@ ContextStore::~ContextStore() = default;
 std::optional<common::FileStamp> ContextStore::stamp() const { return common::file_stamp(file_); }
 
 std::optional<Json> ContextStore::read_array() const {
-  std::optional<std::string> text = common::read_file(file_);
-  if (!text) return std::nullopt;
-  std::optional<Json> doc = common::parse_json(*text);
+  std::optional<Json> doc = common::read_state_file(file_);
   if (!doc || !doc->is_array()) return std::nullopt;
   return doc;
 }
@@ -99,7 +98,14 @@ std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLook
     last_load_ = StoreLoad::kCached;
     return cached_;
   }
-  std::optional<Json> items = read_array();
+  // The document this store wrote last needs no second parse.
+  std::optional<Json> items;
+  if (written_ && version && version == written_stamp_) {
+    items = std::move(*written_);
+  } else {
+    items = read_array();
+  }
+  written_.reset();
   if (items && items->size() > kMaxContextEntries) {
     sound_stamp_ = version;  // an array: nothing to set aside
     save(object_items(*items), now_epoch);
@@ -139,6 +145,7 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
 void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   cached_.reset();
   cached_stamp_.reset();
+  written_.reset();
   std::error_code ec;
   if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
   if (ec) throw std::runtime_error("cannot create " + file_.parent_path().string() + ": " + ec.message());
@@ -150,6 +157,8 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   }
   common::save_json_document(file_, doc);
   sound_stamp_ = stamp();
+  written_ = std::make_unique<Json>(std::move(doc));
+  written_stamp_ = sound_stamp_;
 }
 
 }  // namespace lumenfold::lodestar

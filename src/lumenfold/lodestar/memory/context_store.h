@@ -84,6 +84,10 @@ class ContextStore {
   // The version of the file last known to hold a readable array (read by us
   // or written by us): a save over it needs no further check.
   std::optional<common::FileStamp> sound_stamp_;
+  // The array this store wrote last, with the stamp the file got, kept
+  // until the next load takes it instead of reading the file again.
+  std::unique_ptr<common::Json> written_;
+  std::optional<common::FileStamp> written_stamp_;
   StoreLoad last_load_ = StoreLoad::kMissing;
 };
 

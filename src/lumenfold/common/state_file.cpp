@@ -1,0 +1,163 @@
+#include "lumenfold/common/state_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "lumenfold/common/file_io.h"
+
+namespace lumenfold::common {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kSpareSuffix = ".swap";
+
+// Syncs written state files on its own thread, one at a time, oldest
+// first. Lives as long as the process; its destructor (at exit) syncs what
+// is still pending.
+class BackgroundSync {
+ public:
+  BackgroundSync() : owner_(::getpid()), worker_(new std::thread([this] { run(); })) {}
+  ~BackgroundSync() {
+    // A forked child has no worker to stop (and must not destroy the
+    // parent's thread object, which would end the child).
+    if (!usable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      stopping_ = true;
+    }
+    work_.notify_one();
+    worker_->join();
+    delete worker_;
+  }
+
+  // False in a child forked from the process that started the thread: the
+  // child has no such thread, and the lock may have been held at the fork.
+  bool usable() const { return ::getpid() == owner_; }
+
+  // Waits until the version of `target` written last is on disk, and
+  // returns the error of its sync if that failed.
+  std::optional<std::string> settle(const std::string& target) {
+    std::unique_lock<std::mutex> lock(mu_);
+    done_.wait(lock, [&] { return pending_.count(target) == 0; });
+    auto failed = errors_.find(target);
+    if (failed == errors_.end()) return std::nullopt;
+    std::string error = std::move(failed->second);
+    errors_.erase(failed);
+    return error;
+  }
+
+  // Takes `fd`, a descriptor of the version of `target` just written, to
+  // sync and close.
+  void add(const std::string& target, int fd) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      pending_.insert(target);
+      queue_.push_back({target, fd});
+    }
+    work_.notify_one();
+  }
+
+  std::optional<std::string> settle_all() {
+    std::unique_lock<std::mutex> lock(mu_);
+    done_.wait(lock, [&] { return pending_.empty(); });
+    if (errors_.empty()) return std::nullopt;
+    std::string text;
+    for (const auto& [target, error] : errors_) text += (text.empty() ? "" : "\n") + error;
+    errors_.clear();
+    return text;
+  }
+
+ private:
+  struct Job {
+    std::string target;
+    int fd;
+  };
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty()) return;  // stopping, nothing left
+      Job job = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      std::optional<std::string> error;
+      if (::fsync(job.fd) != 0) error = "cannot sync " + job.target + ": " + std::strerror(errno);
+      if (::close(job.fd) != 0 && !error) error = "cannot close " + job.target + ": " + std::strerror(errno);
+      lock.lock();
+      if (error) errors_[job.target] = *error;
+      // A later write of the same target may be queued behind this one.
+      bool again = false;
+      for (const Job& queued : queue_) again = again || queued.target == job.target;
+      if (!again) pending_.erase(job.target);
+      done_.notify_all();
+    }
+  }
+
+  std::mutex mu_;
+  std::condition_variable work_;
+  std::condition_variable done_;
+  std::deque<Job> queue_;
+  std::set<std::string> pending_;
+  std::map<std::string, std::string> errors_;
+  bool stopping_ = false;
+  const pid_t owner_;
+  std::thread* worker_;
+};
+
+BackgroundSync& background_sync() {
+  static BackgroundSync sync;
+  return sync;
+}
+
+}  // namespace
+
+fs::path spare_file_of(const fs::path& target) { return fs::path(target.string() + std::string(kSpareSuffix)); }
+
+std::optional<std::string> write_state_file(const fs::path& target, std::string_view bytes) {
+  const std::string name = target.string();
+  BackgroundSync& sync = background_sync();
+  const bool in_background = sync.usable();
+  // The current version becomes the only intact copy while the new one is
+  // not on disk yet: it must be on disk before the spare is reused.
+  if (in_background) {
+    if (std::optional<std::string> error = sync.settle(name)) return error;
+  }
+  Result<int> written = write_by_exchange(target, spare_file_of(target), bytes);
+  if (!written) return written.error();
+  if (*written < 0) return write_file_atomically(target, bytes);
+  if (in_background) {
+    sync.add(name, *written);
+    return std::nullopt;
+  }
+  std::optional<std::string> error;
+  if (::fsync(*written) != 0) error = "cannot sync " + name + ": " + std::strerror(errno);
+  ::close(*written);
+  return error;
+}
+
+std::optional<std::string> sync_state_files() {
+  BackgroundSync& sync = background_sync();
+  // A forked child's writes were synced as they were made.
+  return sync.usable() ? sync.settle_all() : std::nullopt;
+}
+
+std::optional<Json> read_state_file(const fs::path& path) {
+  std::optional<std::string> text = read_file(path);
+  if (!text) return std::nullopt;
+  if (std::optional<Json> doc = parse_json(*text)) return doc;
+  if (std::optional<std::string> spare = read_file(spare_file_of(path))) return parse_json(*spare);
+  return std::nullopt;
+}
+
+}  // namespace lumenfold::common

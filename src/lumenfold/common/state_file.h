@@ -1,0 +1,50 @@
+#pragma once
+// The server's state files (action graph, context store, retrieval cache):
+// small documents rewritten whole on almost every tool call.
+//
+// A write must not leave a torn document behind and must not make the
+// caller wait for the disk. So the new bytes go to a spare file kept beside
+// the target ("<name>.swap"), the two names are exchanged atomically, and a
+// background thread then syncs the new version to disk. Until that sync is
+// done the previous version, now in the spare, is already on disk: before a
+// write reuses the spare it waits for the pending sync of the current
+// version. After a power loss the target is the new version, or a torn
+// file next to the intact previous version, which read_state_file returns.
+//
+// Writers of the same target in other processes are serialised by a lock
+// on the spare. Where the file system cannot exchange names, or the target
+// does not exist yet, the write falls back to write_file_atomically (a new
+// temporary file, synced, renamed over the target) and is on disk when the
+// call returns.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::common {
+
+// The spare file of `target`.
+std::filesystem::path spare_file_of(const std::filesystem::path& target);
+
+// Replaces `target` with `bytes`. The new content is visible to every reader
+// when the call returns; it reaches the disk shortly after. Returns the error
+// text, or nullopt on success. An earlier background sync of `target` that
+// failed is reported by this call (and the write is not made).
+std::optional<std::string> write_state_file(const std::filesystem::path& target, std::string_view bytes);
+
+// Blocks until every state file written so far is on disk. Returns the
+// errors of background syncs not reported yet, one per line, or nullopt.
+std::optional<std::string> sync_state_files();
+
+// The document in `path` parsed, or nullopt when `path` is missing or
+// unreadable. A target that exists but does not parse (a write torn by a
+// power loss) gives the previous version from its spare file when that one
+// parses. A target that is gone is gone: its spare is not read.
+std::optional<Json> read_state_file(const std::filesystem::path& path);
+
+}  // namespace lumenfold::common

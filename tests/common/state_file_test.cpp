@@ -1,0 +1,153 @@
+#include "lumenfold/common/state_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "lumenfold/common/file_io.h"
+#include "test_support/temp_dir.h"
+
+namespace lumenfold::common {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+ino_t inode_of(const fs::path& p) {
+  struct stat st {};
+  EXPECT_EQ(::stat(p.c_str(), &st), 0) << p;
+  return st.st_ino;
+}
+
+TEST(StateFileTest, EachWriteIsSeenAtOnceAndTheSpareHoldsThePreviousVersion) {
+  TempDir dir;
+  const fs::path target = dir.path() / "graph.json";
+  const fs::path spare = spare_file_of(target);
+  EXPECT_EQ(spare.filename(), "graph.json.swap");
+
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}").has_value());
+  EXPECT_EQ(read_file(target), "{\"v\": 1}");
+  EXPECT_FALSE(fs::exists(spare));  // the first version is written directly
+
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 2}").has_value());
+  EXPECT_EQ(read_file(target), "{\"v\": 2}");
+  EXPECT_EQ(read_file(spare), "{\"v\": 1}");
+
+  // From here on the same two files take turns: no file is created.
+  const std::set<ino_t> pair = {inode_of(target), inode_of(spare)};
+  for (int v = 3; v <= 6; ++v) {
+    const std::string text = "{\"v\": " + std::to_string(v) + "}";
+    ASSERT_FALSE(write_state_file(target, text).has_value());
+    EXPECT_EQ(read_file(target), text);
+    EXPECT_EQ(read_file(spare), "{\"v\": " + std::to_string(v - 1) + "}");
+    EXPECT_EQ((std::set<ino_t>{inode_of(target), inode_of(spare)}), pair);
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  EXPECT_FALSE(sync_state_files().has_value());
+}
+
+TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
+  TempDir dir;
+  const fs::path target = dir.path() / "store.json";
+  ASSERT_FALSE(write_state_file(target, "[1]").has_value());
+  ASSERT_FALSE(write_state_file(target, "[1, 2]").has_value());
+  EXPECT_EQ(read_state_file(target), Json::parse("[1, 2]"));
+
+  // What a power loss before the background sync can leave behind.
+  for (const std::string& torn : {std::string("[1, 2"), std::string(), std::string(4, '\0')}) {
+    dir.write("store.json", torn);
+    EXPECT_EQ(read_state_file(target), Json::parse("[1]")) << "torn: " << torn;
+  }
+  // Both damaged: nothing to read.
+  dir.write("store.json.swap", "[1");
+  EXPECT_FALSE(read_state_file(target).has_value());
+
+  // A user who deletes the file means it: the spare is not brought back.
+  dir.write("store.json.swap", "[1]");
+  fs::remove(target);
+  EXPECT_FALSE(read_state_file(target).has_value());
+  // A readable target wins over its spare.
+  dir.write("store.json", "{\"a\": 1}");
+  EXPECT_EQ(read_state_file(target), Json::parse("{\"a\": 1}"));
+}
+
+TEST(StateFileTest, ASpareThatIsALinkOrSharedIsNeverWrittenThrough) {
+  TempDir dir;
+  const fs::path target = dir.path() / "doc.json";
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}").has_value());
+
+  // A symbolic link in the spare's place: the file it points at stays.
+  const fs::path elsewhere = dir.write("elsewhere.txt", "keep me");
+  fs::create_symlink(elsewhere, spare_file_of(target));
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 2}").has_value());
+  EXPECT_EQ(read_file(target), "{\"v\": 2}");
+  EXPECT_EQ(read_file(elsewhere), "keep me");
+
+  // A spare with a second name: that name keeps its bytes.
+  fs::remove(spare_file_of(target));
+  const fs::path other = dir.write("other.txt", "mine");
+  fs::create_hard_link(other, spare_file_of(target));
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 3}").has_value());
+  EXPECT_EQ(read_file(target), "{\"v\": 3}");
+  EXPECT_EQ(read_file(other), "mine");
+}
+
+TEST(StateFileTest, ConcurrentWritersNeverMixTheirDocuments) {
+  TempDir dir;
+  const fs::path target = dir.path() / "shared.json";
+  ASSERT_FALSE(write_state_file(target, "{}").has_value());
+  constexpr int kWriters = 4;
+  constexpr int kWrites = 40;
+  // Documents of different lengths, so a mix of two would not parse or
+  // would not be one of them.
+  auto document = [](int writer, int n) {
+    return "{\"writer\": " + std::to_string(writer) + ", \"n\": " + std::to_string(n) + ", \"pad\": \"" +
+           std::string(static_cast<size_t>(100 + writer * 997 + n), 'x') + "\"}";
+  };
+  std::vector<std::thread> threads;
+  std::vector<std::string> errors(kWriters);
+  for (int w = 0; w < kWriters; ++w) {
+    threads.emplace_back([&, w] {
+      for (int n = 0; n < kWrites; ++n) {
+        if (auto error = write_state_file(target, document(w, n))) errors[w] = *error;
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  for (const std::string& error : errors) EXPECT_EQ(error, "");
+  EXPECT_FALSE(sync_state_files().has_value());
+
+  for (const fs::path& file : {target, spare_file_of(target)}) {
+    std::optional<std::string> text = read_file(file);
+    ASSERT_TRUE(text.has_value());
+    std::optional<Json> doc = parse_json(*text);
+    ASSERT_TRUE(doc.has_value()) << file;
+    EXPECT_EQ(*text, document((*doc)["writer"].get<int>(), (*doc)["n"].get<int>())) << file;
+  }
+  // The last version written by each writer is its 40th; one of them is the target.
+  Json last = *read_state_file(target);
+  EXPECT_EQ(last["n"], kWrites - 1);
+}
+
+TEST(StateFileTest, WriteFailuresAreReported) {
+  TempDir dir;
+  std::optional<std::string> error = write_state_file(dir.path() / "missing" / "doc.json", "{}");
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->find("missing"), std::string::npos);
+  // A directory in the target's place is not replaced.
+  fs::create_directories(dir.path() / "taken");
+  EXPECT_TRUE(write_state_file(dir.path() / "taken", "{}").has_value());
+  EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
+}
+
+}  // namespace
+}  // namespace lumenfold::common
