@@ -6,6 +6,8 @@
 //   RetrieveCached    graph_retrieve answered from the retrieval cache
 //   ReadFile          graph_read of a whole file
 //   ReadSymbol        graph_read of "file::symbol"
+//   ReadFileWithQuery graph_read of the file for a new query each time (a
+//                     memory of the query is stored too)
 // References, measured in the same run:
 //   RankOnly          the retrieval module's ranking alone
 //   ActionGraphSave   one atomic write of the action graph (each tool call
@@ -140,14 +142,18 @@ void BM_RetrieveCached(benchmark::State& st) {
   state.settings.enforce_single_retrieve = true;
 }
 
-void read_loop(benchmark::State& st, const std::string& file, const char* name) {
+// `with_query`: each read names a new query, so it also stores a memory
+// of what the query found (the context store is rewritten every call).
+void read_loop(benchmark::State& st, const std::string& file, const char* name, bool with_query = false) {
   ServerState& state = Fixture::get().state();
   std::vector<double>& sink = Fixture::get().latencies(name);
+  int i = 0;
   for (auto _ : st) {
     // A fresh turn, so neither the repeat check nor the budget answers.
     state.turn.reset();
+    const std::string query = with_query ? "q" + std::to_string(i++) : "";
     timed(sink, [&] {
-      Json out = graph_read({file, 20000, "", ""}, state);
+      Json out = graph_read({file, 20000, query, ""}, state);
       if (!out["ok"].get<bool>()) st.SkipWithError("read refused");
       benchmark::DoNotOptimize(out);
     });
@@ -156,6 +162,7 @@ void read_loop(benchmark::State& st, const std::string& file, const char* name) 
 
 void BM_ReadFile(benchmark::State& st) { read_loop(st, kReadFile, "ReadFile"); }
 void BM_ReadSymbol(benchmark::State& st) { read_loop(st, Fixture::get().symbol(), "ReadSymbol"); }
+void BM_ReadFileWithQuery(benchmark::State& st) { read_loop(st, kReadFile, "ReadFileWithQuery", true); }
 
 void BM_RankOnly(benchmark::State& st) {
   Fixture& fx = Fixture::get();
@@ -194,6 +201,7 @@ BENCHMARK(BM_RetrieveFresh)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RetrieveCached)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadFile)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadSymbol)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadFileWithQuery)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RankOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ActionGraphSave)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadBytes)->Unit(benchmark::kMicrosecond);

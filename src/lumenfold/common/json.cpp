@@ -165,6 +165,9 @@ std::string write(const Json& doc, Layout layout, bool ascii_only) {
 }  // namespace
 
 std::string dump_indented(const Json& doc) { return write(doc, Layout::kIndented, true); }
+void append_indented(std::string& out, const Json& value, int depth) {
+  write_value(out, value, Layout::kIndented, true, depth);
+}
 std::string dump_spaced(const Json& doc) { return write(doc, Layout::kSpaced, true); }
 std::string dump_compact(const Json& doc) { return write(doc, Layout::kCompact, true); }
 std::string dump_utf8(const Json& doc, bool indent) {

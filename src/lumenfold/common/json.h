@@ -18,6 +18,11 @@ using Json = nlohmann::ordered_json;
 // U+FFFF), so the text is pure ASCII. No trailing line break.
 std::string dump_indented(const Json& doc);
 
+// Appends `value` laid out as dump_indented lays out a value nested `depth`
+// levels deep (its inner lines indented by 2 * (depth + 1) spaces), for
+// writers that assemble a document from parts.
+void append_indented(std::string& out, const Json& value, int depth);
+
 // One line, ", " between items and ": " between key and value; ASCII-only
 // like dump_indented.
 std::string dump_spaced(const Json& doc);

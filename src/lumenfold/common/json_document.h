@@ -3,6 +3,7 @@
 // data directory is written.
 
 #include <filesystem>
+#include <string_view>
 
 #include "lumenfold/common/json.h"
 
@@ -14,5 +15,8 @@ namespace lumenfold::common {
 // it and when the new version reaches the disk). Throws std::runtime_error naming the file when
 // the directory or the file cannot be written.
 void save_json_document(const std::filesystem::path& file, const Json& doc);
+
+// The same for a document already laid out as text.
+void save_json_text(const std::filesystem::path& file, std::string_view text);
 
 }  // namespace lumenfold::common

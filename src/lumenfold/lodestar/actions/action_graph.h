@@ -10,6 +10,10 @@
 // {"ts", "kind", "payload"}, newest 300); edit registration adds
 // "decisions" and "decisions_archive". Readers take an absent member as
 // empty.
+//
+// The elements of "nodes", "edges" and "actions" are never changed once
+// appended; those lists only grow at the end and lose their oldest
+// elements. The server's writer relies on it (action_graph_text.h).
 
 #include <cstdint>
 #include <filesystem>

@@ -3,6 +3,7 @@
 #include <cassert>
 #include <utility>
 
+#include "lumenfold/common/json_document.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 
 namespace lumenfold::lodestar {
@@ -15,6 +16,7 @@ const Json& ActionGraphStore::load(const fs::path& file) { return edit(file); }
 Json& ActionGraphStore::edit(const fs::path& file) {
   std::optional<common::FileStamp> stamp = common::file_stamp(file);
   if (!loaded_ || file != file_ || stamp != stamp_) {
+    text_.clear();
     graph_ = load_action_graph(file);
     file_ = file;
     stamp_ = stamp;
@@ -26,9 +28,9 @@ Json& ActionGraphStore::edit(const fs::path& file) {
 void ActionGraphStore::save() {
   assert(loaded_);
   try {
-    save_action_graph(file_, graph_);
+    common::save_json_text(file_, text_.render(graph_));
   } catch (...) {
-    loaded_ = false;
+    discard();
     throw;
   }
   stamp_ = common::file_stamp(file_);
@@ -36,6 +38,7 @@ void ActionGraphStore::save() {
 
 void ActionGraphStore::save(const fs::path& file, Json graph) {
   file_ = file;
+  text_.clear();
   graph_ = std::move(graph);
   loaded_ = true;
   save();

@@ -17,6 +17,7 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/actions/action_graph_text.h"
 
 namespace lumenfold::lodestar {
 
@@ -42,7 +43,10 @@ class ActionGraphStore {
 
   // Forgets changes made through edit() and not saved: the next load
   // reads the file again.
-  void discard() { loaded_ = false; }
+  void discard() {
+    loaded_ = false;
+    text_.clear();
+  }
 
   // Replaces the document at `file` with `graph` and saves it.
   void save(const std::filesystem::path& file, common::Json graph);
@@ -58,6 +62,8 @@ class ActionGraphStore {
   // that did not exist.
   std::optional<common::FileStamp> stamp_;
   common::Json graph_;
+  // Lays out graph_ for saving, reusing the text of unchanged elements.
+  ActionGraphText text_;
 };
 
 }  // namespace lumenfold::lodestar

@@ -1,0 +1,41 @@
+#pragma once
+// The text of the action graph document, remade cheaply after each tool
+// call. A call appends a node, an edge and an action or two to lists of
+// hundreds; laying out the whole document again would cost more than the
+// rest of the call. So the text of each element of "nodes", "edges" and
+// "actions" is kept and reused while that element is in the document.
+//
+// Elements are told apart by the address of their JSON object. That holds
+// because the elements of those three lists are never changed once
+// appended (action_graph.h), and because clear() is called whenever the
+// document is replaced or read again from disk, before an address can be
+// reused by a different element in the same place.
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lumenfold/common/json.h"
+
+namespace lumenfold::lodestar {
+
+class ActionGraphText {
+ public:
+  // `graph` laid out exactly as common::dump_indented lays it out.
+  std::string render(const common::Json& graph);
+
+  // Forgets every kept text.
+  void clear() { lists_.clear(); }
+
+ private:
+  struct Fragment {
+    const void* identity;
+    std::string text;
+  };
+  void append_list(std::string& out, const std::string& name, const common::Json& list);
+
+  // Per list name, the texts of its elements as last rendered, in order.
+  std::map<std::string, std::vector<Fragment>, std::less<>> lists_;
+};
+
+}  // namespace lumenfold::lodestar
