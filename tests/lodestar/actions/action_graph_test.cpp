@@ -35,6 +35,20 @@ TEST(ActionGraphTest, UnusableFilesLoadAsEmptyGraphAndStayUntouched) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing.json"));
 }
 
+TEST(ActionGraphTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
+  TempDir dir;
+  const std::filesystem::path file = dir.path() / "g.json";
+  Json first = empty_action_graph();
+  append_action(first, "read", Json{{"file", "a.py"}}, 1);
+  save_action_graph(file, first);
+  Json second = first;
+  append_action(second, "read", Json{{"file", "b.py"}}, 2);
+  save_action_graph(file, second);
+  EXPECT_EQ(load_action_graph(file), second);
+  dir.write("g.json", "{\n  \"nodes\": [");
+  EXPECT_EQ(load_action_graph(file), first);
+}
+
 TEST(ActionGraphTest, LoadAcceptsByteOrderMarkAndKeepsForeignMembers) {
   TempDir dir;
   dir.write("g.json", "\xEF\xBB\xBF{\"files\": {\"a.py\": {\"last_action\": \"read\"}}, \"extra\": 1}");

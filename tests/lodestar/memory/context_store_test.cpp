@@ -116,6 +116,23 @@ TEST_F(ContextStoreTest, SaveForgetsTheCache) {
   EXPECT_EQ(store_.last_load(), StoreLoad::kCached);
 }
 
+TEST_F(ContextStoreTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
+  write_store("[" + fact_text(1, 100) + "]");
+  std::vector<Json> one = store_.load(symbols_, kNow);
+  store_.save(one, kNow);
+  std::vector<Json> two = one;
+  two.push_back(store_.load(symbols_, kNow)[0]);
+  two.back()["id"] = "m2";
+  two.back()["content"] = "note 2";
+  store_.save(two, kNow);
+  EXPECT_EQ(store_.load(symbols_, kNow).size(), 2u);
+  write_store(std::string(64, '\0'));
+  std::vector<Json> loaded = store_.load(symbols_, kNow);
+  ASSERT_EQ(loaded.size(), 1u);
+  EXPECT_EQ(loaded[0]["content"], "note 1");
+  EXPECT_EQ(store_.last_load(), StoreLoad::kLoaded);
+}
+
 TEST_F(ContextStoreTest, SavedFileIsExactlyTheIndentedAsciiArray) {
   Json entry = Json::parse(R"({"id": "m1", "kind": "fact", "content": "caf\u00e9 \ud83d\ude00", "tags": [],
       "evidence": {"n": 1}})");
