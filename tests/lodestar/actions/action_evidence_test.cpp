@@ -126,6 +126,19 @@ TEST_F(ActionEvidenceTest, ReadContextOfAFileCountsItsSymbolsAndThreeOtherFiles)
             R"("queries":["file read","symbol read"]})");
 }
 
+TEST_F(ActionEvidenceTest, ReadContextTakesOtherValuesAsTextAndTrimsWhatItLists) {
+  write_graph({
+      action(50, "read", {{"kind", "read"}, {"file", "src/a.py"}, {"query", 42}}),
+      action(40, "read", {{"kind", "read"}, {"file", "  src/b.py "}, {"query", "x"}}),
+      action(35, "read", {{"kind", "read"}, {"file", "src/b.py"}}),
+      action(30, "read", {{"kind", "read"}, {"file", "src/a.py"}, {"query", false}}),
+      action(20, "read", {{"kind", "read"}, {"file", 7}}),
+      action(10, "read", {{"kind", "read"}, {"file", "src/a.py"}, {"query", "   "}}),
+  });
+  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+            R"({"read_count":3,"co_visited":["7","src/b.py"],"queries":["42"]})");
+}
+
 TEST_F(ActionEvidenceTest, ReadContextLooksTenMinutesBack) {
   EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
             R"({"read_count":0,"co_visited":[],"queries":[]})");

@@ -11,7 +11,6 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
-#include "lumenfold/lodestar/memory/memory_merge.h"
 
 namespace lumenfold::lodestar {
 
@@ -54,6 +53,35 @@ std::string truthy_text(const Json& object, std::string_view key) {
 std::string trimmed_text(const Json& object, std::string_view key) {
   return std::string(common::trim(truthy_text(object, key)));
 }
+
+// `v` as text without a copy when it is a string ("" when falsy); other
+// values are made text in `scratch`.
+std::string_view truthy_text_view(const Json& v, std::string& scratch) {
+  if (!common::is_truthy(v)) return {};
+  if (v.is_string()) return v.get_ref<const std::string&>();
+  scratch = common::made_text(v);
+  return scratch;
+}
+
+// The first `limit` distinct texts offered, trimmed, empty ones skipped:
+// what merge_unique_strings (memory_merge.h) keeps of the whole list,
+// without building it.
+class FirstDistinct {
+ public:
+  explicit FirstDistinct(int64_t limit) : limit_(static_cast<size_t>(std::max<int64_t>(limit, 0))) {}
+  bool full() const { return items_.size() >= limit_; }
+  void offer(std::string_view text) {
+    if (full()) return;
+    std::string_view trimmed = common::trim(text);
+    if (trimmed.empty() || std::find(items_.begin(), items_.end(), trimmed) != items_.end()) return;
+    items_.emplace_back(trimmed);
+  }
+  Json items() const { return Json(items_); }
+
+ private:
+  size_t limit_;
+  std::vector<std::string> items_;
+};
 
 bool is_recent(const Json& action, int64_t now_seconds, int64_t window_sec) {
   int64_t ts = common::as_integer(common::member_or_null(action, "ts")).value_or(0);
@@ -186,26 +214,26 @@ Json recent_read_context(const Json& graph, std::string_view ref, int64_t now_se
   std::string_view ref_file = file_part(ref);
   bool is_symbol = ref.find("::") != std::string_view::npos;
   int64_t read_count = 0;
-  Json co_visited = Json::array();
-  Json queries = Json::array();
+  FirstDistinct co_visited(kMaxReadContextItems);
+  FirstDistinct queries(kMaxReadContextItems);
+  std::string file_scratch, query_scratch;
+  // Runs on every read over the whole action log: only read_count needs
+  // every action, the lists only their first few distinct texts.
   const Json& actions = actions_of(graph);
   for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
     if (!it->is_object() || !is_recent(*it, now_seconds, window_sec) || !is_read_kind(*it)) continue;
     const Json& payload = payload_of(*it);
-    std::string file = truthy_text(payload, "file");
+    std::string_view file = truthy_text_view(common::member_or_null(payload, "file"), file_scratch);
     std::string_view base = file_part(file);
     bool matches = is_symbol ? file == ref : base == ref_file;
     if (matches) {
       ++read_count;
-      std::string query = trimmed_text(payload, "query");
-      if (!query.empty()) queries.push_back(std::move(query));
+      if (!queries.full()) queries.offer(truthy_text_view(common::member_or_null(payload, "query"), query_scratch));
     } else if (!file.empty() && (!is_symbol || base == ref_file)) {
-      co_visited.push_back(std::move(file));
+      co_visited.offer(file);
     }
   }
-  return Json{{"read_count", read_count},
-              {"co_visited", merge_unique_strings(co_visited, kMaxReadContextItems)},
-              {"queries", merge_unique_strings(queries, kMaxReadContextItems)}};
+  return Json{{"read_count", read_count}, {"co_visited", co_visited.items()}, {"queries", queries.items()}};
 }
 
 Json search_action_history(const Json& graph, std::string_view query, int64_t limit) {
