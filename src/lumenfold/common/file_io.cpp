@@ -116,8 +116,8 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     if (::flock(fd.get(), LOCK_EX) != 0) return -1;
     // The writer who held the lock before us may have exchanged the file we
     // opened into the target's place: writing it now would write the target.
-    struct stat held {
-    }, named{};
+    struct stat held {};
+    struct stat named {};
     if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return -1;
     if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) continue;
     // A spare linked elsewhere too would be written through that name.

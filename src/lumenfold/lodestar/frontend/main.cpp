@@ -15,6 +15,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/frontend/mcp_http.h"
 #include "lumenfold/lodestar/frontend/port_probe.h"
 #include "lumenfold/lodestar/frontend/routes.h"
@@ -95,6 +96,11 @@ int run() {
   sigwait(&stop_signals, &signal_number);
   server.stop();
   listener.join();
+  // The last calls' memory reaches the disk before we exit; a failure to
+  // get it there is said, not swallowed.
+  if (std::optional<std::string> error = lumenfold::common::sync_state_files()) {
+    return fail("memory files may not be on disk: " + *error);
+  }
   return 0;
 }
 
