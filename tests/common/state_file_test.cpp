@@ -65,7 +65,9 @@ TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
   // What a power loss before the background sync can leave behind.
   for (const std::string& torn : {std::string("[1, 2"), std::string(), std::string(4, '\0')}) {
     dir.write("store.json", torn);
-    EXPECT_EQ(read_state_file(target), Json::parse("[1]")) << "torn: " << torn;
+    bool from_spare = false;
+    EXPECT_EQ(read_state_file(target, &from_spare), Json::parse("[1]")) << "torn: " << torn;
+    EXPECT_TRUE(from_spare);
   }
   // Both damaged: nothing to read.
   dir.write("store.json.swap", "[1");
@@ -77,7 +79,9 @@ TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
   EXPECT_FALSE(read_state_file(target).has_value());
   // A readable target wins over its spare.
   dir.write("store.json", "{\"a\": 1}");
-  EXPECT_EQ(read_state_file(target), Json::parse("{\"a\": 1}"));
+  bool from_spare = true;
+  EXPECT_EQ(read_state_file(target, &from_spare), Json::parse("{\"a\": 1}"));
+  EXPECT_FALSE(from_spare);
 }
 
 TEST(StateFileTest, ASpareThatIsALinkOrSharedIsNeverWrittenThrough) {

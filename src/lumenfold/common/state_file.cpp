@@ -152,12 +152,15 @@ std::optional<std::string> sync_state_files() {
   return sync.usable() ? sync.settle_all() : std::nullopt;
 }
 
-std::optional<Json> read_state_file(const fs::path& path) {
+std::optional<Json> read_state_file(const fs::path& path, bool* from_spare) {
+  if (from_spare != nullptr) *from_spare = false;
   std::optional<std::string> text = read_file(path);
   if (!text) return std::nullopt;
   if (std::optional<Json> doc = parse_json(*text)) return doc;
-  if (std::optional<std::string> spare = read_file(spare_file_of(path))) return parse_json(*spare);
-  return std::nullopt;
+  std::optional<std::string> spare = read_file(spare_file_of(path));
+  std::optional<Json> doc = spare ? parse_json(*spare) : std::nullopt;
+  if (doc && from_spare != nullptr) *from_spare = true;
+  return doc;
 }
 
 }  // namespace lumenfold::common

@@ -44,7 +44,8 @@ std::optional<std::string> sync_state_files();
 // The document in `path` parsed, or nullopt when `path` is missing or
 // unreadable. A target that exists but does not parse (a write torn by a
 // power loss) gives the previous version from its spare file when that one
-// parses. A target that is gone is gone: its spare is not read.
-std::optional<Json> read_state_file(const std::filesystem::path& path);
+// parses; `from_spare`, when given, tells whether that happened. A target
+// that is gone is gone: its spare is not read.
+std::optional<Json> read_state_file(const std::filesystem::path& path, bool* from_spare = nullptr);
 
 }  // namespace lumenfold::common

@@ -126,11 +126,17 @@ TEST_F(ContextStoreTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
   two.back()["content"] = "note 2";
   store_.save(two, kNow);
   EXPECT_EQ(store_.load(symbols_, kNow).size(), 2u);
-  write_store(std::string(64, '\0'));
+  const std::string torn(64, '\0');
+  write_store(torn);
   std::vector<Json> loaded = store_.load(symbols_, kNow);
   ASSERT_EQ(loaded.size(), 1u);
   EXPECT_EQ(loaded[0]["content"], "note 1");
   EXPECT_EQ(store_.last_load(), StoreLoad::kLoaded);
+  // The torn file is still kept aside, not overwritten, at the next save.
+  store_.save(loaded, kNow);
+  ASSERT_EQ(corrupt_copies().size(), 1u);
+  EXPECT_EQ(common::read_file(corrupt_copies()[0]), torn);
+  EXPECT_EQ(store_.load(symbols_, kNow).size(), 1u);
 }
 
 TEST_F(ContextStoreTest, SavedFileIsExactlyTheIndentedAsciiArray) {

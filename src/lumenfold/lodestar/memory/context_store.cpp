@@ -65,8 +65,8 @@ ContextStore::~ContextStore() = default;
 
 std::optional<common::FileStamp> ContextStore::stamp() const { return common::file_stamp(file_); }
 
-std::optional<Json> ContextStore::read_array() const {
-  std::optional<Json> doc = common::read_state_file(file_);
+std::optional<Json> ContextStore::read_array(bool* from_spare) const {
+  std::optional<Json> doc = common::read_state_file(file_, from_spare);
   if (!doc || !doc->is_array()) return std::nullopt;
   return doc;
 }
@@ -100,14 +100,17 @@ std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLook
   }
   // The document this store wrote last needs no second parse.
   std::optional<Json> items;
+  // A file torn by a power loss reads as the previous version; the torn
+  // file itself is still set aside at the next save.
+  bool from_spare = false;
   if (written_ && version && version == written_stamp_) {
     items = std::move(*written_);
   } else {
-    items = read_array();
+    items = read_array(&from_spare);
   }
   written_.reset();
   if (items && items->size() > kMaxContextEntries) {
-    sound_stamp_ = version;  // an array: nothing to set aside
+    if (!from_spare) sound_stamp_ = version;  // an array: nothing to set aside
     save(object_items(*items), now_epoch);
     version = stamp();
     items = read_array();
@@ -117,7 +120,7 @@ std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLook
     return std::make_shared<const std::vector<Json>>();
   }
   std::shared_ptr<const std::vector<Json>> entries = normalize_all(*items, symbols, now_epoch);
-  sound_stamp_ = version;
+  if (!from_spare) sound_stamp_ = version;
   // Without a stamp there is nothing to validate a cached copy against.
   if (version) {
     cached_ = entries;
@@ -132,7 +135,8 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
   if (!fs::exists(file_, ec)) return;
   std::optional<common::FileStamp> version = stamp();
   if (version && version == sound_stamp_) return;
-  if (read_array()) return;
+  bool from_spare = false;
+  if (read_array(&from_spare) && !from_spare) return;
   fs::path aside = corrupt_copy_name(file_, whole_seconds(now_epoch));
   fs::rename(file_, aside, ec);
   if (ec) {

@@ -11,7 +11,8 @@
 // runs one tool call at a time.
 //
 // A file that exists but cannot be read, is not JSON or is not an array
-// loads as an empty store. It is never overwritten: the next save first
+// loads as an empty store, or, when it is not JSON, as the previous version
+// kept in its spare file if that one is sound (state_file.h). It is never overwritten: the next save first
 // renames it to "context-store.json.corrupt-<unix seconds>" so the user's
 // memories can be recovered by hand.
 
@@ -71,8 +72,9 @@ class ContextStore {
   // most such versions apart.
   // nullopt when the file cannot be examined.
   std::optional<common::FileStamp> stamp() const;
-  // The file's entries parsed as a JSON array, or nullopt.
-  std::optional<common::Json> read_array() const;
+  // The file's entries parsed as a JSON array, or nullopt. A torn file
+  // gives the previous version's (see state_file.h) and sets *from_spare.
+  std::optional<common::Json> read_array(bool* from_spare = nullptr) const;
   std::shared_ptr<const std::vector<common::Json>> normalize_all(const common::Json& items,
                                                                  const SymbolLookup& symbols,
                                                                  double now_epoch) const;
