@@ -7,9 +7,13 @@
 //
 // Elements are told apart by the address of their JSON object. That holds
 // because the elements of those three lists are never changed once
-// appended (action_graph.h), and because clear() is called whenever the
-// document is replaced or read again from disk, before an address can be
-// reused by a different element in the same place.
+// appended (action_graph.h); because clear() is called whenever the
+// document is replaced or read again from disk; and because the server
+// renders after every tool call, which appends a handful of elements, far
+// fewer than a list keeps: an element still in the list since the last
+// render is alive, so no new element can have taken its address. (Were a
+// whole list replaced by new elements between two renders, clear() would
+// be needed too.)
 
 #include <map>
 #include <string>
