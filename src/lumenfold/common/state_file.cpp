@@ -8,7 +8,6 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <set>
 #include <thread>
 
 #include "lumenfold/common/file_io.h"
@@ -20,6 +19,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSpareSuffix = ".swap";
+
+// Syncs and closes `fd`, the written version of `target`; the error text
+// when either fails.
+std::optional<std::string> sync_and_close(int fd, const std::string& target) {
+  std::optional<std::string> error;
+  if (::fsync(fd) != 0) error = "cannot sync " + target + ": " + std::strerror(errno);
+  if (::close(fd) != 0 && !error) error = "cannot close " + target + ": " + std::strerror(errno);
+  return error;
+}
 
 // Syncs written state files on its own thread, one at a time, oldest
 // first. Lives as long as the process; its destructor (at exit) syncs what
@@ -61,7 +69,7 @@ class BackgroundSync {
   void add(const std::string& target, int fd) {
     {
       std::lock_guard<std::mutex> lock(mu_);
-      pending_.insert(target);
+      ++pending_[target];
       queue_.push_back({target, fd});
     }
     work_.notify_one();
@@ -91,15 +99,10 @@ class BackgroundSync {
       Job job = std::move(queue_.front());
       queue_.pop_front();
       lock.unlock();
-      std::optional<std::string> error;
-      if (::fsync(job.fd) != 0) error = "cannot sync " + job.target + ": " + std::strerror(errno);
-      if (::close(job.fd) != 0 && !error) error = "cannot close " + job.target + ": " + std::strerror(errno);
+      std::optional<std::string> error = sync_and_close(job.fd, job.target);
       lock.lock();
       if (error) errors_[job.target] = *error;
-      // A later write of the same target may be queued behind this one.
-      bool again = false;
-      for (const Job& queued : queue_) again = again || queued.target == job.target;
-      if (!again) pending_.erase(job.target);
+      if (--pending_[job.target] == 0) pending_.erase(job.target);
       done_.notify_all();
     }
   }
@@ -108,7 +111,8 @@ class BackgroundSync {
   std::condition_variable work_;
   std::condition_variable done_;
   std::deque<Job> queue_;
-  std::set<std::string> pending_;
+  // Per target, how many of its versions wait in queue_ or are being synced.
+  std::map<std::string, int> pending_;
   std::map<std::string, std::string> errors_;
   bool stopping_ = false;
   const pid_t owner_;
@@ -140,10 +144,7 @@ std::optional<std::string> write_state_file(const fs::path& target, std::string_
     sync.add(name, *written);
     return std::nullopt;
   }
-  std::optional<std::string> error;
-  if (::fsync(*written) != 0) error = "cannot sync " + name + ": " + std::strerror(errno);
-  ::close(*written);
-  return error;
+  return sync_and_close(*written, name);
 }
 
 std::optional<std::string> sync_state_files() {

@@ -11,6 +11,7 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/memory_merge.h"
 
 namespace lumenfold::lodestar {
 
@@ -43,17 +44,6 @@ const Json& payload_of(const Json& action) {
   return payload.is_object() ? payload : empty_object();
 }
 
-// A member as text, "" when it is missing or falsy (a null query is no
-// query, not the text "None").
-std::string truthy_text(const Json& object, std::string_view key) {
-  const Json& v = common::member_or_null(object, key);
-  return common::is_truthy(v) ? common::made_text(v) : std::string();
-}
-
-std::string trimmed_text(const Json& object, std::string_view key) {
-  return std::string(common::trim(truthy_text(object, key)));
-}
-
 // `v` as text without a copy when it is a string ("" when falsy); other
 // values are made text in `scratch`.
 std::string_view truthy_text_view(const Json& v, std::string& scratch) {
@@ -63,25 +53,16 @@ std::string_view truthy_text_view(const Json& v, std::string& scratch) {
   return scratch;
 }
 
-// The first `limit` distinct texts offered, trimmed, empty ones skipped:
-// what merge_unique_strings (memory_merge.h) keeps of the whole list,
-// without building it.
-class FirstDistinct {
- public:
-  explicit FirstDistinct(int64_t limit) : limit_(static_cast<size_t>(std::max<int64_t>(limit, 0))) {}
-  bool full() const { return items_.size() >= limit_; }
-  void offer(std::string_view text) {
-    if (full()) return;
-    std::string_view trimmed = common::trim(text);
-    if (trimmed.empty() || std::find(items_.begin(), items_.end(), trimmed) != items_.end()) return;
-    items_.emplace_back(trimmed);
-  }
-  Json items() const { return Json(items_); }
+// A member as text, "" when it is missing or falsy (a null query is no
+// query, not the text "None").
+std::string truthy_text(const Json& object, std::string_view key) {
+  std::string scratch;
+  return std::string(truthy_text_view(common::member_or_null(object, key), scratch));
+}
 
- private:
-  size_t limit_;
-  std::vector<std::string> items_;
-};
+std::string trimmed_text(const Json& object, std::string_view key) {
+  return std::string(common::trim(truthy_text(object, key)));
+}
 
 bool is_recent(const Json& action, int64_t now_seconds, int64_t window_sec) {
   int64_t ts = common::as_integer(common::member_or_null(action, "ts")).value_or(0);
@@ -214,8 +195,8 @@ Json recent_read_context(const Json& graph, std::string_view ref, int64_t now_se
   std::string_view ref_file = file_part(ref);
   bool is_symbol = ref.find("::") != std::string_view::npos;
   int64_t read_count = 0;
-  FirstDistinct co_visited(kMaxReadContextItems);
-  FirstDistinct queries(kMaxReadContextItems);
+  FirstDistinctTexts co_visited(kMaxReadContextItems);
+  FirstDistinctTexts queries(kMaxReadContextItems);
   std::string file_scratch, query_scratch;
   // Runs on every read over the whole action log: only read_count needs
   // every action, the lists only their first few distinct texts.

@@ -1,7 +1,7 @@
 #include "lumenfold/lodestar/memory/memory_merge.h"
 
+#include <algorithm>
 #include <string>
-#include <unordered_set>
 
 #include <nlohmann/json.hpp>
 
@@ -81,17 +81,25 @@ Json merged_evidence(const Json& existing, const Json& incoming) {
 
 }  // namespace
 
+FirstDistinctTexts::FirstDistinctTexts(int64_t limit) : limit_(static_cast<size_t>(std::max<int64_t>(limit, 0))) {}
+
+void FirstDistinctTexts::offer(std::string_view text) {
+  if (full()) return;
+  std::string_view trimmed = common::trim(text);
+  if (trimmed.empty() || std::find(items_.begin(), items_.end(), trimmed) != items_.end()) return;
+  items_.emplace_back(trimmed);
+}
+
+Json FirstDistinctTexts::items() const { return Json(items_); }
+
 Json merge_unique_strings(const Json& values, int64_t limit) {
-  Json out = Json::array();
-  if (!values.is_array() || limit <= 0) return out;
-  std::unordered_set<std::string> taken;
+  FirstDistinctTexts texts(limit);
+  if (!values.is_array()) return texts.items();
   for (const Json& item : values) {
-    std::string text = common::is_truthy(item) ? std::string(common::trim(common::made_text(item))) : "";
-    if (text.empty() || !taken.insert(text).second) continue;
-    out.push_back(std::move(text));
-    if (static_cast<int64_t>(out.size()) >= limit) break;
+    if (texts.full()) break;
+    texts.offer(common::is_truthy(item) ? common::made_text(item) : std::string());
   }
-  return out;
+  return texts.items();
 }
 
 Json merge_memory_entries(const Json& existing, const Json& incoming, double now_epoch) {

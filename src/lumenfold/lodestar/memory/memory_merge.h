@@ -2,10 +2,29 @@
 // Folding a new observation of a memory into the stored one.
 
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 
 namespace lumenfold::lodestar {
+
+// The first `limit` distinct non-blank texts offered, each trimmed, in the
+// order offered: what merge_unique_strings keeps, for callers that can stop
+// looking once it is full.
+class FirstDistinctTexts {
+ public:
+  explicit FirstDistinctTexts(int64_t limit);
+  bool full() const { return items_.size() >= limit_; }
+  void offer(std::string_view text);
+  // The texts kept, as a JSON list.
+  common::Json items() const;
+
+ private:
+  size_t limit_;
+  std::vector<std::string> items_;
+};
 
 // The distinct non-blank texts among `values` (a list; anything else counts
 // as empty), in order of first appearance, at most `limit` of them. Falsy
