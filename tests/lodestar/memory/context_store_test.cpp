@@ -116,6 +116,41 @@ TEST_F(ContextStoreTest, SaveForgetsTheCache) {
   EXPECT_EQ(store_.last_load(), StoreLoad::kCached);
 }
 
+TEST_F(ContextStoreTest, SavedNormalisedEntriesAreWhatTheNextLoadGives) {
+  write_store("[" + fact_text(1, 100) + "," + fact_text(2, 200) + "]");
+  std::vector<Json> entries = store_.take(symbols_, kNow);
+  ASSERT_EQ(entries.size(), 2u);
+  entries[1]["content"] = "note 2, changed";
+  store_.save(std::move(entries), kNow, ContextStore::Entries::kNormalized);
+  std::vector<Json> cached = store_.load(symbols_, kNow);
+  EXPECT_EQ(store_.last_load(), StoreLoad::kCached);
+  ContextStore reader(file());
+  EXPECT_EQ(reader.load(symbols_, kNow), cached);
+  EXPECT_EQ(cached[1]["content"], "note 2, changed");
+
+  // An anchor the next normalisation would still trim is read back instead.
+  std::vector<Json> padded = store_.take(symbols_, kNow);
+  padded[0]["symbol_id"] = " f1.py::g";
+  store_.save(std::move(padded), kNow, ContextStore::Entries::kNormalized);
+  EXPECT_EQ(store_.load(symbols_, kNow)[0]["symbol_id"], "f1.py::g");
+  EXPECT_EQ(store_.last_load(), StoreLoad::kLoaded);
+}
+
+TEST_F(ContextStoreTest, TakeLeavesHeldSnapshotsAlone) {
+  write_store("[" + fact_text(1, 100) + "]");
+  auto held = store_.snapshot(symbols_, kNow);
+  std::vector<Json> taken = store_.take(symbols_, kNow);
+  taken[0]["content"] = "changed";
+  EXPECT_EQ((*held)[0]["content"], "note 1");
+  EXPECT_EQ(store_.load(symbols_, kNow)[0]["content"], "note 1");
+  held.reset();
+  // Nobody else holds the cached list now: it is handed over, and the next
+  // load reads the file again.
+  EXPECT_EQ(store_.take(symbols_, kNow)[0]["content"], "note 1");
+  store_.load(symbols_, kNow);
+  EXPECT_EQ(store_.last_load(), StoreLoad::kLoaded);
+}
+
 TEST_F(ContextStoreTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
   write_store("[" + fact_text(1, 100) + "]");
   std::vector<Json> one = store_.load(symbols_, kNow);

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include <nlohmann/json.hpp>
+
+#include "lumenfold/lodestar/memory/memory_identity.h"
+#include "lumenfold/lodestar/memory/memory_merge.h"
 
 namespace lumenfold::lodestar {
 namespace {
@@ -140,6 +146,73 @@ TEST_F(MemoryEntryTest, KindPrefersKindThenTypeAndIsNotTrimmed) {
   EXPECT_EQ(normalize(R"({"content": "x", "kind": " Decision", "type": "task"})")["kind"], " Decision");
   EXPECT_EQ(normalize(R"({"content": "x", "kind": "", "type": "task"})")["kind"], "task");
   EXPECT_EQ(normalize(R"({"content": "x", "tags": ["b", 2, "b", " c "]})")["tags"].dump(), R"(["b","b"," c "])");
+}
+
+// The context store keeps the entries it saved instead of reading them back
+// when normalising them again would change nothing; a wrong "true" here would
+// serve entries that differ from what a read of the file gives.
+TEST_F(MemoryEntryTest, NormalizesToItselfOnlyWhenANewNormalisationChangesNothing) {
+  Json padded = normalize(R"({"content": "x", "files": [" src/a.py::load"]})");
+  EXPECT_EQ(padded["symbol_id"], " src/a.py::load");
+  EXPECT_FALSE(normalizes_to_itself(padded));
+  Json symbol_as_path = normalize(R"({"content": "x", "file_path": "src/b.py::g"})");
+  EXPECT_EQ(symbol_as_path["symbol_id"], "");
+  EXPECT_FALSE(normalizes_to_itself(symbol_as_path));
+  EXPECT_TRUE(normalizes_to_itself(normalize(R"({"content": "x", "files": ["src/a.py::load"]})")));
+  EXPECT_TRUE(normalizes_to_itself(normalize(R"({"content": "x", "files": ["src/b.py", "c.py::f"]})")));
+  EXPECT_TRUE(normalizes_to_itself(normalize(R"({"content": "x"})")));
+
+  // Random entries of hostile shapes, and merges of those sharing an identity.
+  std::vector<Json> pool = Json::parse(R"([null, true, false, 0, 7, -3, 2.5, "", " ", "x", " x ", "src/a.py::load",
+      " src/a.py::load", "src/c.py::bare", "src/b.py", " src/b.py ", "a::b::c", "2026-01-01T00:00:00Z",
+      "1969-12-31T23:59:59+00:00", "bad date", "1700000000", "interaction_pattern", "edit_observation",
+      [], ["src/a.py::load"], [" src/a.py::load", "x"], ["", " ", "src/b.py"], [1, "t"], {}, {"k": [1, "x"]}])")
+                               .get<std::vector<Json>>();
+  const char* keys[] = {"id",
+                        "kind",
+                        "type",
+                        "content",
+                        "summary",
+                        "tags",
+                        "files",
+                        "file_path",
+                        "symbol_id",
+                        "symbol_hash",
+                        "created_at",
+                        "updated_at",
+                        "created_epoch",
+                        "stale",
+                        "stale_reason",
+                        "observed_queries",
+                        "evidence"};
+  std::mt19937 rng(7);
+  std::vector<Json> normalized;
+  int fixed = 0;
+  while (normalized.size() < 1500) {
+    Json raw = Json::object();
+    for (const char* key : keys) {
+      if (rng() % 3 == 0) raw[key] = pool[rng() % pool.size()];
+    }
+    std::optional<Json> once = normalize_memory_entry(raw, symbols_, kNow);
+    if (!once) continue;
+    normalized.push_back(*once);
+    if (!normalizes_to_itself(*once)) continue;
+    ++fixed;
+    ASSERT_EQ(normalize_memory_entry(*once, symbols_, kNow + 1), once) << raw.dump();
+  }
+  int merges = 0;
+  for (size_t i = 0; i < normalized.size(); ++i) {
+    for (size_t j = i + 1; j < normalized.size(); ++j) {
+      if (memory_identity(normalized[i]) != memory_identity(normalized[j])) continue;
+      Json merged = merge_memory_entries(normalized[i], normalized[j], kNow + 2);
+      if (!normalizes_to_itself(merged)) continue;
+      ++merges;
+      ASSERT_EQ(normalize_memory_entry(merged, symbols_, kNow + 3), merged) << merged.dump();
+    }
+  }
+  // Most entries qualify, or the check would be worthless to the store.
+  EXPECT_GT(fixed, 1200);
+  EXPECT_GT(merges, 500);
 }
 
 TEST(MemoryIdTest, IsTheTimeInWholeMilliseconds) {

@@ -1,5 +1,6 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <stdexcept>
@@ -19,9 +20,11 @@
 // The cache holds the normalised entries of the last read together with the
 // file's stamp (nanosecond modification time, size, inode) at that read; any
 // write, ours or
-// another process's, changes the time and forces a new read. A save always
-// forgets the cache, so entries that the next read completes (an id made
-// for an entry that has none) come from the file as written.
+// another process's, changes the time and forces a new read. A save of
+// entries that are all normalised keeps them as the cache of the version it
+// wrote; any other save forgets the cache, so entries that the next read
+// completes (an id made for an entry that has none) come from the file as
+// written.
 //
 // A damaged file is the one case where a plain "read as empty, write the
 // new state" would silently destroy a user's memories. So a save checks what
@@ -71,8 +74,8 @@ std::optional<Json> ContextStore::read_array(bool* from_spare) const {
   return doc;
 }
 
-std::shared_ptr<const std::vector<Json>> ContextStore::normalize_all(const Json& items, const SymbolLookup& symbols,
-                                                                     double now_epoch) const {
+std::shared_ptr<std::vector<Json>> ContextStore::normalize_all(const Json& items, const SymbolLookup& symbols,
+                                                               double now_epoch) const {
   auto entries = std::make_shared<std::vector<Json>>();
   entries->reserve(items.size());
   for (const Json& item : items) {
@@ -85,6 +88,21 @@ std::shared_ptr<const std::vector<Json>> ContextStore::normalize_all(const Json&
 
 std::vector<Json> ContextStore::load(const SymbolLookup& symbols, double now_epoch) {
   return *snapshot(symbols, now_epoch);
+}
+
+std::vector<Json> ContextStore::take(const SymbolLookup& symbols, double now_epoch) {
+  std::shared_ptr<const std::vector<Json>> entries = snapshot(symbols, now_epoch);
+  // Held by the cache and by `entries` alone: no snapshot is out.
+  if (entries != cached_ || cached_.use_count() != 2) return *entries;
+  entries.reset();
+  std::vector<Json> out = std::move(*cached_);
+  forget_cache();
+  return out;
+}
+
+void ContextStore::forget_cache() {
+  cached_.reset();
+  cached_stamp_.reset();
 }
 
 std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLookup& symbols, double now_epoch) {
@@ -119,7 +137,7 @@ std::shared_ptr<const std::vector<Json>> ContextStore::snapshot(const SymbolLook
     last_load_ = StoreLoad::kCorrupt;
     return std::make_shared<const std::vector<Json>>();
   }
-  std::shared_ptr<const std::vector<Json>> entries = normalize_all(*items, symbols, now_epoch);
+  std::shared_ptr<std::vector<Json>> entries = normalize_all(*items, symbols, now_epoch);
   if (!from_spare) sound_stamp_ = version;
   // Without a stamp there is nothing to validate a cached copy against.
   if (version) {
@@ -146,9 +164,8 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
   std::fprintf(stderr, "context store %s could not be read; kept as %s\n", file_.c_str(), aside.c_str());
 }
 
-void ContextStore::save(std::vector<Json> entries, double now_epoch) {
-  cached_.reset();
-  cached_stamp_.reset();
+void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
+  forget_cache();
   written_.reset();
   std::error_code ec;
   if (file_.has_parent_path()) fs::create_directories(file_.parent_path(), ec);
@@ -156,13 +173,20 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch) {
   set_aside_if_damaged(now_epoch);
 
   Json doc = Json::array();
-  for (Json& entry : prune_context_entries(std::move(entries), whole_seconds(now_epoch))) {
-    doc.push_back(std::move(entry));
-  }
+  Json::array_t& items = doc.get_ref<Json::array_t&>();
+  items = prune_context_entries(std::move(entries), whole_seconds(now_epoch));
   common::save_json_document(file_, doc);
   sound_stamp_ = stamp();
-  written_ = std::make_unique<Json>(std::move(doc));
-  written_stamp_ = sound_stamp_;
+  if (!sound_stamp_) return;  // nothing to tell this version from the next
+  // Normalised entries are what a read of the file would give, save the few
+  // that the next normalisation still completes.
+  if (form == Entries::kNormalized && std::all_of(items.begin(), items.end(), normalizes_to_itself)) {
+    cached_ = std::make_shared<std::vector<Json>>(std::move(items));
+    cached_stamp_ = sound_stamp_;
+  } else {
+    written_ = std::make_unique<Json>(std::move(doc));
+    written_stamp_ = sound_stamp_;
+  }
 }
 
 }  // namespace lumenfold::lodestar

@@ -54,12 +54,24 @@ class ContextStore {
   // stays valid (and unchanged) for as long as the caller holds it.
   std::shared_ptr<const std::vector<common::Json>> snapshot(const SymbolLookup& symbols, double now_epoch);
 
+  // The same entries as load, for a caller that is about to change and save
+  // them: the cached list is handed over rather than copied when nobody
+  // else holds it, so a load before the next save reads the file again.
+  std::vector<common::Json> take(const SymbolLookup& symbols, double now_epoch);
+
+  // What the entries handed to save are.
+  enum class Entries {
+    kAsGiven,     // anything: normalised when the file is next read
+    kNormalized,  // each one normalised (or merged from normalised ones)
+  };
+
   // Prunes `entries` (memory_prune.h) and writes them, replacing the file
-  // atomically and creating its directory. Forgets the cached entries. A
-  // file on disk that does not hold a JSON array is first moved aside.
-  // Throws std::runtime_error when the directory or the file cannot be
-  // written, or a damaged file cannot be moved aside.
-  void save(std::vector<common::Json> entries, double now_epoch);
+  // atomically and creating its directory. Normalised entries become the
+  // cached ones when a read of the file would give them back unchanged
+  // (memory_entry.h: normalizes_to_itself); otherwise the cache is forgotten. A file on disk that does not hold a JSON
+  // array is first moved aside. Throws std::runtime_error when the directory or the file cannot be written, or a
+  // damaged file cannot be moved aside.
+  void save(std::vector<common::Json> entries, double now_epoch, Entries form = Entries::kAsGiven);
 
   const std::filesystem::path& file() const { return file_; }
   // What the last load met.
@@ -75,19 +87,21 @@ class ContextStore {
   // The file's entries parsed as a JSON array, or nullopt. A torn file
   // gives the previous version's (see state_file.h) and sets *from_spare.
   std::optional<common::Json> read_array(bool* from_spare = nullptr) const;
-  std::shared_ptr<const std::vector<common::Json>> normalize_all(const common::Json& items,
-                                                                 const SymbolLookup& symbols,
-                                                                 double now_epoch) const;
+  std::shared_ptr<std::vector<common::Json>> normalize_all(const common::Json& items, const SymbolLookup& symbols,
+                                                           double now_epoch) const;
   void set_aside_if_damaged(double now_epoch);
 
   std::filesystem::path file_;
-  std::shared_ptr<const std::vector<common::Json>> cached_;
+  void forget_cache();
+
+  std::shared_ptr<std::vector<common::Json>> cached_;
   std::optional<common::FileStamp> cached_stamp_;
   // The version of the file last known to hold a readable array (read by us
   // or written by us): a save over it needs no further check.
   std::optional<common::FileStamp> sound_stamp_;
-  // The array this store wrote last, with the stamp the file got, kept
-  // until the next load takes it instead of reading the file again.
+  // The array this store wrote last (when its entries were not known to be
+  // normalised), with the stamp the file got, kept until the next load takes
+  // it instead of reading the file again.
   std::unique_ptr<common::Json> written_;
   std::optional<common::FileStamp> written_stamp_;
   StoreLoad last_load_ = StoreLoad::kMissing;

@@ -158,4 +158,22 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
   return out;
 }
 
+bool normalizes_to_itself(const Json& entry) {
+  auto text_of = [&](std::string_view key) -> std::string_view {
+    const Json& v = common::member_or_null(entry, key);
+    return v.is_string() ? std::string_view(v.get_ref<const std::string&>()) : std::string_view();
+  };
+  std::string_view symbol_id = text_of("symbol_id");
+  std::string_view file_path = text_of("file_path");
+  for (std::string_view anchor : {symbol_id, file_path, text_of("symbol_hash")}) {
+    if (common::trim(anchor).size() != anchor.size()) return false;
+  }
+  if (!symbol_id.empty()) return true;
+  // Without a symbol the anchor is completed from the first listed file.
+  const Json& files = common::member_or_null(entry, "files");
+  if (!files.is_array() || files.empty()) return file_path.empty();
+  const Json& first = files[0];
+  return first.is_string() && first.get_ref<const std::string&>().find("::") == std::string::npos && !file_path.empty();
+}
+
 }  // namespace lumenfold::lodestar

@@ -47,4 +47,11 @@ MemoryAnchor memory_anchor_for_ref(std::string_view ref, const SymbolLookup& sym
 std::optional<common::Json> normalize_memory_entry(const common::Json& entry, const SymbolLookup& symbols,
                                                    double now_epoch);
 
+// Whether normalising `entry` again would give it back unchanged, for an
+// entry made by normalize_memory_entry or merged (memory_merge.h) from two
+// such entries of one identity, against the same symbol index. True for all
+// but an anchor padded with white space and a symbol reference that stands
+// only in "files" or "file_path", which the next normalisation completes.
+bool normalizes_to_itself(const common::Json& entry);
+
 }  // namespace lumenfold::lodestar

@@ -43,12 +43,12 @@ Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
              {"date", local_date(state.now_seconds())},
              {"created_epoch", state.now_seconds()}};
   SymbolLookup symbols = state.symbols();
-  std::vector<Json> entries = state.context_store.load(symbols, now);
+  std::vector<Json> entries = state.context_store.take(symbols, now);
   // An entry without content is no memory: normalising refuses it, and the
   // store would drop it at the next load anyway.
   if (std::optional<Json> normalized = normalize_memory_entry(entry, symbols, now)) {
     entries.push_back(std::move(*normalized));
-    state.context_store.save(std::move(entries), now);
+    state.context_store.save(std::move(entries), now, ContextStore::Entries::kNormalized);
   }
   size_t total = state.context_store.load(symbols, now).size();
   return Json{{"ok", true}, {"total", total}};
