@@ -122,13 +122,12 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) continue;
     // A spare linked elsewhere too would be written through that name.
     if (held.st_nlink != 1) return -1;
+    // Emptied first, not written over: after a power loss the file then
+    // holds a prefix of the new bytes, never old bytes mixed with new ones
+    // (a mix could still parse, and would be read as a sound version).
+    if (::ftruncate(fd.get(), 0) != 0) return Error{errno_text("cannot truncate", spare)};
     if (::fchmod(fd.get(), kDocumentMode) != 0) return Error{errno_text("cannot set permissions of", spare)};
-    // Written over from the start and cut to length afterwards: emptying the
-    // file first would free its blocks only to allocate them again.
     if (!write_all(fd.get(), bytes)) return Error{errno_text("cannot write", spare)};
-    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
-      return Error{errno_text("cannot truncate", spare)};
-    }
     if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) return fd.release();
     if (errno == ENOENT) continue;  // the target went away meanwhile
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return Error{errno_text("cannot exchange", target)};
