@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/file_io.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {
@@ -80,6 +84,48 @@ TEST_F(UpsertTest, ReturnedEntryMayBePrunedAway) {
   std::vector<Json> entries = stored();
   ASSERT_EQ(entries.size(), 3u);
   EXPECT_EQ(entries[0]["content"], "d0");
+}
+
+// Several memories stored in one write end as they would after one call
+// each: same file, same returned entries. Random batches over a nearly full
+// store, with merges, group caps, equal creation times (which pruning
+// reorders), anchors a read still completes, and non-memories.
+TEST_F(UpsertTest, ABatchEndsAsOneCallPerMemoryWould) {
+  std::mt19937 rng(11);
+  const char* kinds[] = {"query_association", "interaction_pattern", "decision", "fact", "edit_observation"};
+  const char* files[] = {"a.py::f", " a.py::f", "b.py", "c.py", "d.py::g"};
+  auto random_memory = [&](int i) -> Json {
+    if (rng() % 12 == 0) return Json{{"kind", "fact"}};  // no content: not a memory
+    Json files_list = Json::array({files[rng() % 5]});
+    return Json{{"kind", kinds[rng() % 5]},
+                {"content", "note " + std::to_string(rng() % 6)},
+                {"files", files_list},
+                {"created_epoch", kNow - 100 * static_cast<double>(rng() % 4)},
+                {"evidence", {{"n", i}}}};
+  };
+  TempDir other;
+  ContextStore one_by_one{other.path() / "context-store.json"};
+  std::vector<Json> seed;
+  for (int i = 0; i < 195; ++i) {
+    seed.push_back(Json{{"id", "s" + std::to_string(i)},
+                        {"content", "seed " + std::to_string(i)},
+                        {"file_path", "s" + std::to_string(i % 40) + ".py"},
+                        {"created_epoch", kNow - 500 + i % 3}});
+  }
+  store_.save(seed, kNow);
+  one_by_one.save(seed, kNow);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Json> batch;
+    for (int n = 1 + static_cast<int>(rng() % 4); n > 0; --n) batch.push_back(random_memory(round));
+    double now = kNow + round;
+    std::vector<std::optional<Json>> together = upsert_context_memories(store_, batch, symbols_, now);
+    ASSERT_EQ(together.size(), batch.size());
+    for (size_t i = 0; i < batch.size(); ++i) {
+      EXPECT_EQ(upsert_context_memory(one_by_one, batch[i], symbols_, now), together[i]) << round << " " << i;
+    }
+    ASSERT_EQ(common::read_file(store_.file()), common::read_file(one_by_one.file())) << "round " << round;
+  }
+  EXPECT_EQ(stored().size(), 200u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -60,29 +61,29 @@ void capture_read_memory(const MemoryScope& scope, const Json& action_graph, std
   MemoryAnchor anchor = memory_anchor_for_ref(ref, scope.symbols);
   if (anchor.path.empty()) anchor.path = std::string(file_base);
 
+  // Both memories go to the store in one write.
+  std::vector<Json> memories;
   std::string q(common::trim(query));
   if (!q.empty()) {
     Json evidence = {{"source", kReadSource},
                      {"anchor_mode", anchor.symbol_id.empty() ? "file" : "symbol"},
                      {"session_epoch", scope.session_start_epoch}};
-    upsert_context_memory(scope.store,
-                          read_memory("query_association", "Queried during: " + q, ref, anchor, qterms,
-                                      Json::array({q}), std::move(evidence), scope.now_epoch),
-                          scope.symbols, scope.now_epoch);
+    memories.push_back(read_memory("query_association", "Queried during: " + q, ref, anchor, qterms, Json::array({q}),
+                                   std::move(evidence), scope.now_epoch));
   }
 
   int64_t now_seconds = static_cast<int64_t>(std::floor(scope.now_epoch));
   Json context = recent_read_context(action_graph, ref, now_seconds);
   int64_t read_count = field_integer(context, "read_count");
-  if (read_count < kPatternMinReads) return;
-  Json co = list_member(context, "co_visited");
-  std::string content = co.empty() ? std::string("Repeatedly visited during recent work")
-                                   : "Frequently read with: " + joined(co, ", ");
-  Json evidence = {{"source", kReadSource}, {"read_count", read_count}, {"co_visited", co}};
-  upsert_context_memory(scope.store,
-                        read_memory("interaction_pattern", std::move(content), ref, anchor, qterms,
-                                    list_member(context, "queries"), std::move(evidence), scope.now_epoch),
-                        scope.symbols, scope.now_epoch);
+  if (read_count >= kPatternMinReads) {
+    Json co = list_member(context, "co_visited");
+    std::string content =
+        co.empty() ? std::string("Repeatedly visited during recent work") : "Frequently read with: " + joined(co, ", ");
+    Json evidence = {{"source", kReadSource}, {"read_count", read_count}, {"co_visited", co}};
+    memories.push_back(read_memory("interaction_pattern", std::move(content), ref, anchor, qterms,
+                                   list_member(context, "queries"), std::move(evidence), scope.now_epoch));
+  }
+  upsert_context_memories(scope.store, memories, scope.symbols, scope.now_epoch);
 }
 
 }  // namespace lumenfold::lodestar

@@ -113,7 +113,7 @@ std::shared_ptr<const std::vector<Json>> reconcile_context_snapshot(ContextStore
   }
   if (updated.empty()) return entries;
   store.save(updated, now_epoch);
-  for (const Json& marker : markers) upsert_context_memory(store, marker, symbols, now_epoch);
+  upsert_context_memories(store, markers, symbols, now_epoch);
   return std::make_shared<const std::vector<Json>>(std::move(updated));
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// Storing one memory: merged into the stored memory with the same identity,
-// or appended.
+// Storing memories: each merged into the stored memory with the same
+// identity, or appended.
 
 #include <optional>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/memory/context_store.h"
@@ -18,5 +19,13 @@ namespace lumenfold::lodestar {
 // group). Throws as ContextStore::save.
 std::optional<common::Json> upsert_context_memory(ContextStore& store, const common::Json& entry,
                                                   const SymbolLookup& symbols, double now_epoch);
+
+// Upserts `entries` in turn with the outcome of as many upsert_context_memory
+// calls, each seeing the store as the one before left it (pruned, and read
+// back), but writes the store once, at the end. Returns what each call
+// would return.
+std::vector<std::optional<common::Json>> upsert_context_memories(ContextStore& store,
+                                                                 const std::vector<common::Json>& entries,
+                                                                 const SymbolLookup& symbols, double now_epoch);
 
 }  // namespace lumenfold::lodestar

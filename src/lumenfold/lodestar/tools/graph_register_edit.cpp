@@ -6,6 +6,7 @@
 // action graph: a failing action graph save leaves the memories in place.
 
 #include <optional>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -149,15 +150,14 @@ void store_edit_memories(const GraphRegisterEditArgs& args, const Json& action_g
   SymbolLookup symbols = state.symbols();
   MemoryAnchor first = args.files.empty() ? MemoryAnchor{} : file_anchor(args.files.front(), symbols);
   Json evidence = recent_action_evidence(action_graph, args.files, clock.seconds);
-  upsert_context_memory(state.context_store, decision_memory(args, first, std::move(evidence), clock), symbols,
-                        clock.now);
-
-  symbols = state.symbols();
+  // The decision, then one observation per file, in one write of the store.
+  std::vector<Json> memories;
+  memories.push_back(decision_memory(args, first, std::move(evidence), clock));
   for (const std::string& f : args.files) {
     Json ev = recent_action_evidence(action_graph, {f}, clock.seconds);
-    upsert_context_memory(state.context_store, edit_observation(f, args.summary, file_anchor(f, symbols), ev, clock),
-                          symbols, clock.now);
+    memories.push_back(edit_observation(f, args.summary, file_anchor(f, symbols), ev, clock));
   }
+  upsert_context_memories(state.context_store, memories, symbols, clock.now);
 }
 
 }  // namespace
