@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "lumenfold/common/text_hash.h"
 #include "lumenfold/tsl/corpus.h"
 #include "lumenfold/tsl/def_index.h"
 #include "lumenfold/tsl/path_index.h"
@@ -78,11 +79,7 @@ class ProjectIndex {
   std::vector<ResolvedEdge> edges_;
   std::vector<std::vector<uint32_t>> edges_of_;
   std::vector<std::vector<uint32_t>> imports_;
-  struct WordHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  std::unordered_map<std::string, std::vector<uint32_t>, WordHash, std::equal_to<>> word_ids_;
+  std::unordered_map<std::string, std::vector<uint32_t>, common::TextHash, std::equal_to<>> word_ids_;
 };
 
 }  // namespace lumenfold::tsl

@@ -13,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "lumenfold/common/text_hash.h"
+
 namespace lumenfold::tsl {
 
 enum Field : int { kPathField = 0, kDefField = 1, kTextField = 2, kFieldCount = 3 };
@@ -47,11 +49,7 @@ class TermDictionary {
   size_t size() const { return ids_.size(); }
 
  private:
-  struct StringHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
-  std::unordered_map<std::string, uint32_t, StringHash, std::equal_to<>> ids_;
+  std::unordered_map<std::string, uint32_t, common::TextHash, std::equal_to<>> ids_;
 };
 
 class TermIndex {

@@ -57,6 +57,35 @@ TEST_F(ActionGraphStoreTest, EditsAreSavedTogether) {
   EXPECT_EQ(on_disk["nodes"][0]["id"], "a.py");
 }
 
+TEST_F(ActionGraphStoreTest, NodesAreFoundInTheDocumentAsItIsNow) {
+  store_.edit(file_);
+  store_.ensure_node("query:a", "query", Json{{"text", "a"}});
+  store_.ensure_node("query:a", "query");
+  store_.save();
+  EXPECT_EQ(load_action_graph(file_)["nodes"].size(), 1u);
+  // Another process starts the graph over (as a scan does): the node must
+  // be added again, not taken for known.
+  save_action_graph(file_, Json{{"nodes", {Json{{"id", "x"}}, Json{{"id", "y"}}}}});
+  store_.edit(file_);
+  store_.ensure_node("query:a", "query");
+  store_.ensure_node("x", "file");
+  store_.save();
+  EXPECT_EQ(load_action_graph(file_)["nodes"].dump(), R"([{"id":"x"},{"id":"y"},{"id":"query:a","type":"query"}])");
+  // The same after unsaved changes are dropped, and after a replacement.
+  store_.edit(file_);
+  store_.ensure_node("query:b", "query");
+  store_.discard();
+  store_.edit(file_);
+  store_.ensure_node("query:b", "query");
+  store_.save();
+  EXPECT_EQ(load_action_graph(file_)["nodes"].back()["id"], "query:b");
+  store_.save(file_, empty_action_graph());
+  store_.edit(file_);
+  store_.ensure_node("query:b", "query");
+  store_.save();
+  EXPECT_EQ(load_action_graph(file_)["nodes"].size(), 1u);
+}
+
 TEST_F(ActionGraphStoreTest, FailedSaveForgetsTheUnsavedCopy) {
   store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
   // A data directory that became a file: nothing can be written below it.

@@ -82,6 +82,27 @@ TEST(ActionGraphTest, EnsureNodeSkipsDamagedNodesAndReplacesANonListMember) {
   EXPECT_EQ(h.dump(), R"({"nodes":[{"id":"x","type":"file"}]})");
 }
 
+TEST(ActionGraphTest, EnsureNodeThroughAnIndexAddsWhatTheWalkWould) {
+  Json walked = parse(R"({"nodes": [7, {"id": "a"}, {"id": 3}, {"type": "file"}]})");
+  Json indexed = walked;
+  NodeIds ids;
+  const char* order[] = {"a", "b", "3", "a", "c", "b", "", "d", "c"};
+  for (const char* id : order) {
+    ensure_node(walked, id, "file", Json());
+    ensure_node(indexed, id, "file", Json(), ids);
+    ASSERT_EQ(indexed, walked) << id;
+  }
+  // Nodes appended without the index are found too.
+  ensure_node(indexed, "e", "file");
+  ensure_node(indexed, "e", "query", Json(), ids);
+  EXPECT_EQ(indexed["nodes"].size(), walked["nodes"].size() + 1);
+  // A shorter list is another document: the index starts over.
+  Json other = parse(R"({"nodes": [{"id": "z"}]})");
+  ensure_node(other, "a", "file", Json(), ids);
+  ensure_node(other, "z", "file", Json(), ids);
+  EXPECT_EQ(other.dump(), R"({"nodes":[{"id":"z"},{"id":"a","type":"file"}]})");
+}
+
 TEST(ActionGraphTest, AddEdgeAppendsWithoutDeduplicating) {
   Json g = Json::object();
   add_edge(g, "query:a", "src/a.py", "retrieved", kNow);

@@ -1,6 +1,7 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 
 #include <array>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -63,13 +64,27 @@ void keep_newest(Json& list, size_t limit) {
 
 bool is_non_empty_object(const Json& v) { return v.is_object() && !v.empty(); }
 
+// The text id of a node; nullopt for an element that is no node or has none.
+std::optional<std::string_view> node_id_of(const Json& node) {
+  if (!node.is_object()) return std::nullopt;
+  auto id = node.find("id");
+  if (id == node.end() || !id->is_string()) return std::nullopt;
+  return std::string_view(id->get_ref<const std::string&>());
+}
+
 bool has_node(const Json& nodes, std::string_view node_id) {
   for (const Json& node : nodes) {
-    if (!node.is_object()) continue;
-    auto id = node.find("id");
-    if (id != node.end() && id->is_string() && id->get_ref<const std::string&>() == node_id) return true;
+    if (node_id_of(node) == node_id) return true;
   }
   return false;
+}
+
+void append_node(Json& nodes, std::string_view node_id, std::string_view node_type, const Json& meta) {
+  Json node = Json::object();
+  node["id"] = std::string(node_id);
+  node["type"] = std::string(node_type);
+  if (is_non_empty_object(meta)) node["meta"] = meta;
+  nodes.push_back(std::move(node));
 }
 
 }  // namespace
@@ -100,12 +115,27 @@ void ensure_node(Json& graph, std::string_view node_id, std::string_view node_ty
 
 void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type, const Json& meta) {
   Json& nodes = list_member(graph, "nodes");
-  if (has_node(nodes, node_id)) return;
-  Json node = Json::object();
-  node["id"] = std::string(node_id);
-  node["type"] = std::string(node_type);
-  if (is_non_empty_object(meta)) node["meta"] = meta;
-  nodes.push_back(std::move(node));
+  if (!has_node(nodes, node_id)) append_node(nodes, node_id, node_type, meta);
+}
+
+void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type, const Json& meta, NodeIds& ids) {
+  Json& nodes = list_member(graph, "nodes");
+  if (!ids.contains(nodes, node_id)) append_node(nodes, node_id, node_type, meta);
+}
+
+bool NodeIds::contains(const Json& nodes, std::string_view node_id) {
+  // Fewer nodes than indexed: not the document this index was made for.
+  if (nodes.size() < indexed_) clear();
+  for (; indexed_ < nodes.size(); ++indexed_) {
+    const Json& node = nodes[indexed_];
+    if (std::optional<std::string_view> id = node_id_of(node)) ids_.emplace(*id);
+  }
+  return ids_.find(node_id) != ids_.end();
+}
+
+void NodeIds::clear() {
+  ids_.clear();
+  indexed_ = 0;
 }
 
 void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel,

@@ -12,14 +12,19 @@
 // empty.
 //
 // The elements of "nodes", "edges" and "actions" are never changed once
-// appended; those lists only grow at the end and lose their oldest
-// elements. The server's writer relies on it (action_graph_text.h).
+// appended; those lists only grow at the end, and "edges" and "actions"
+// lose their oldest elements ("nodes" none). The server's writer relies on
+// it (action_graph_text.h, NodeIds below).
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/common/text_hash.h"
 
 namespace lumenfold::lodestar {
 
@@ -47,6 +52,26 @@ void save_action_graph(const std::filesystem::path& file, const common::Json& gr
 void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type);
 void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type,
                  const common::Json& meta);
+
+// The ids of one document's nodes, so that finding a node need not walk
+// the whole list, which grows by a node per new query until the next scan.
+// Nodes are only ever appended, so the index catches up with those added
+// since it last looked. It belongs to one document: clear() it whenever the
+// document is replaced or read again.
+class NodeIds {
+ public:
+  // Whether `nodes` (the document's "nodes" list) holds a node with that id.
+  bool contains(const common::Json& nodes, std::string_view node_id);
+  void clear();
+
+ private:
+  std::unordered_set<std::string, common::TextHash, std::equal_to<>> ids_;
+  size_t indexed_ = 0;
+};
+
+// ensure_node, with the existing nodes looked up in `ids`.
+void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type, const common::Json& meta,
+                 NodeIds& ids);
 
 // Appends the edge {"from", "to", "rel", "ts": now_seconds} to
 // graph["edges"] (no de-duplication), "meta" only when a non-empty object,

@@ -16,7 +16,7 @@ const Json& ActionGraphStore::load(const fs::path& file) { return edit(file); }
 Json& ActionGraphStore::edit(const fs::path& file) {
   std::optional<common::FileStamp> stamp = common::file_stamp(file);
   if (!loaded_ || file != file_ || stamp != stamp_) {
-    text_.clear();
+    forget_derived();
     graph_ = load_action_graph(file);
     file_ = file;
     stamp_ = stamp;
@@ -38,10 +38,15 @@ void ActionGraphStore::save() {
 
 void ActionGraphStore::save(const fs::path& file, Json graph) {
   file_ = file;
-  text_.clear();
+  forget_derived();
   graph_ = std::move(graph);
   loaded_ = true;
   save();
+}
+
+void ActionGraphStore::ensure_node(std::string_view node_id, std::string_view node_type, const Json& meta) {
+  assert(loaded_);
+  lodestar::ensure_node(graph_, node_id, node_type, meta, node_ids_);
 }
 
 void ActionGraphStore::record_action(const fs::path& file, std::string_view kind, const Json& payload,

@@ -17,6 +17,7 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/action_graph_text.h"
 
 namespace lumenfold::lodestar {
@@ -41,11 +42,16 @@ class ActionGraphStore {
   // thrown. REQUIRES: load() or edit() was called.
   void save();
 
+  // ensure_node (action_graph.h) on the document last edited, finding the
+  // existing nodes through an index of their ids. REQUIRES: edit() was
+  // called.
+  void ensure_node(std::string_view node_id, std::string_view node_type, const common::Json& meta = common::Json());
+
   // Forgets changes made through edit() and not saved: the next load
   // reads the file again.
   void discard() {
     loaded_ = false;
-    text_.clear();
+    forget_derived();
   }
 
   // Replaces the document at `file` with `graph` and saves it.
@@ -62,8 +68,15 @@ class ActionGraphStore {
   // that did not exist.
   std::optional<common::FileStamp> stamp_;
   common::Json graph_;
+  // What is kept about graph_ between calls, dropped whenever graph_ is
+  // replaced or read again.
+  void forget_derived() {
+    text_.clear();
+    node_ids_.clear();
+  }
   // Lays out graph_ for saving, reusing the text of unchanged elements.
   ActionGraphText text_;
+  NodeIds node_ids_;
 };
 
 }  // namespace lumenfold::lodestar

@@ -30,7 +30,9 @@ const void* identity_of(const Json& element) {
 std::string ActionGraphText::render(const Json& graph) {
   if (!graph.is_object() || graph.empty()) return common::dump_indented(graph);
   std::string out;
-  out.reserve(256 * 1024);
+  // Room for the last text and what a call adds, so the text is never
+  // copied to a larger buffer while it is put together.
+  out.reserve(last_size_ + last_size_ / 8 + 4096);
   out += '{';
   bool first = true;
   for (const auto& [key, value] : graph.get_ref<const Json::object_t&>()) {
@@ -45,6 +47,7 @@ std::string ActionGraphText::render(const Json& graph) {
     }
   }
   out += "\n}";
+  last_size_ = out.size();
   // Lists that left the document take their texts with them.
   for (auto it = lists_.begin(); it != lists_.end();) {
     auto member = graph.find(it->first);

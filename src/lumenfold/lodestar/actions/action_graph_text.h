@@ -40,6 +40,7 @@ class ActionGraphText {
 
   // Per list name, the texts of its elements as last rendered, in order.
   std::map<std::string, std::vector<Fragment>, std::less<>> lists_;
+  size_t last_size_ = 0;
 };
 
 }  // namespace lumenfold::lodestar

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "lumenfold/common/text_hash.h"
 #include "lumenfold/common/json.h"
 
 namespace lumenfold::lodestar {
@@ -29,14 +30,10 @@ class EdgeIndex {
                                         std::string_view file);
 
  private:
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-  };
   void build(const common::Json& edges);
 
   std::weak_ptr<const common::Json> graph_;
-  std::unordered_map<std::string, std::vector<uint32_t>, TextHash, std::equal_to<>> by_file_;
+  std::unordered_map<std::string, std::vector<uint32_t>, common::TextHash, std::equal_to<>> by_file_;
 };
 
 }  // namespace lumenfold::lodestar

@@ -233,8 +233,8 @@ void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json
   Json& graph = state.action_graph.edit(state.settings.action_graph_file());
   append_action(graph, "read", payload, state.now_seconds());
   const std::string qid = "query:" + (r.args.query.empty() ? std::string("(empty)") : query_key(r.args.query));
-  ensure_node(graph, qid, "query", Json{{"text", r.args.query}});
-  ensure_node(graph, file, "file");
+  state.action_graph.ensure_node(qid, "query", Json{{"text", r.args.query}});
+  state.action_graph.ensure_node(file, "file");
   add_edge(graph, qid, file, "read", state.now_seconds(), Json{{"mode", cut.mode}});
   Json& files = graph["files"];
   if (!files.is_object()) files = Json::object();

@@ -52,11 +52,11 @@ MemoryAnchor file_anchor(std::string_view ref, const SymbolLookup& symbols) {
   return anchor;
 }
 
-void mark_files_edited(Json& graph, const std::string& action_id, const std::vector<std::string>& files,
-                       const EditClock& clock) {
+void mark_files_edited(ActionGraphStore& store, Json& graph, const std::string& action_id,
+                       const std::vector<std::string>& files, const EditClock& clock) {
   if (!graph["files"].is_object()) graph["files"] = Json::object();
   for (const std::string& f : files) {
-    ensure_node(graph, f, "file");
+    store.ensure_node(f, "file");
     add_edge(graph, action_id, f, "edited", clock.seconds);
     // Looked up after the edge: adding a member to the graph moves the
     // others, so no reference into it survives ensure_node or add_edge.
@@ -175,8 +175,8 @@ Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) 
 
   Json& graph = state.action_graph.edit(settings.action_graph_file());
   std::string action_id = "action:edit:" + std::to_string(clock.seconds);
-  ensure_node(graph, action_id, "action", Json{{"summary", args.summary}});
-  mark_files_edited(graph, action_id, args.files, clock);
+  state.action_graph.ensure_node(action_id, "action", Json{{"summary", args.summary}});
+  mark_files_edited(state.action_graph, graph, action_id, args.files, clock);
   append_decision(graph, args, clock);
 
   try {

@@ -98,12 +98,12 @@ Json ranked_result(const GraphRetrieveArgs& args, ServerState& state) {
 // become the read allowlist.
 void record_retrieval(const GraphRetrieveArgs& args, const Json& out, ServerState& state, Json& graph) {
   const std::string qid = "query:" + query_key(args.query);
-  ensure_node(graph, qid, "query", Json{{"text", args.query}});
+  state.action_graph.ensure_node(qid, "query", Json{{"text", args.query}});
   // Even a top_files of 0 or less keeps the best file.
   const size_t n = args.top_files > 1 ? static_cast<size_t>(args.top_files) : 1;
   std::vector<std::string> ids = ranked_file_ids(out, n);
   for (const std::string& fid : ids) {
-    ensure_node(graph, fid, "file");
+    state.action_graph.ensure_node(fid, "file");
     add_edge(graph, qid, fid, "retrieved", state.now_seconds());
   }
   state.turn.retrieved_files = std::move(ids);
