@@ -188,6 +188,13 @@ int main(int argc, char** argv) {
   print_row("graph_register_edit", edit, ping);
   print_row("graph_continue", cont, ping);
   std::printf("server resident memory with the graph loaded: %ld MiB\n", rss / 1024);
+  // Reads and edits rewrite these whole, so their size sets the cost of a
+  // call; the action graph gains a node per new query until the next scan.
+  for (const char* name : {"chat_action_graph.json", "context-store.json"}) {
+    std::error_code ec;
+    std::printf("%s at the end: %ju KiB\n", name,
+                static_cast<uintmax_t>(fs::file_size(work / "data" / name, ec) / 1024));
+  }
 
   kill(pid, SIGTERM);
   int status = 0;
