@@ -201,6 +201,8 @@ double now_epoch() {
   return static_cast<double>(now_micros()) / static_cast<double>(kMicrosPerSecond);
 }
 
+int64_t whole_seconds(double epoch_seconds) { return static_cast<int64_t>(std::floor(epoch_seconds)); }
+
 void log_tool(const std::filesystem::path& log_file, std::string_view name,
               const common::Json& payload) {
   if (log_file.has_parent_path()) std::filesystem::create_directories(log_file.parent_path());

@@ -38,6 +38,9 @@ std::string iso_time(double epoch_seconds);
 std::string now_iso();
 // The current Unix time in seconds, with its fraction.
 double now_epoch();
+// `epoch_seconds` in whole seconds (rounded down), as "ts" and
+// "created_epoch" members hold times.
+int64_t whole_seconds(double epoch_seconds);
 // Appends {"timestamp", "tool", "payload"} as one line to `log_file`,
 // creating its directory. Throws std::runtime_error when it cannot write.
 void log_tool(const std::filesystem::path& log_file, std::string_view name, const common::Json& payload);

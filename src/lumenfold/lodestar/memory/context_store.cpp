@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -12,6 +11,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
+#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_prune.h"
 
@@ -40,8 +40,6 @@ using common::Json;
 namespace {
 
 constexpr std::string_view kCorruptSuffix = ".corrupt-";
-
-int64_t whole_seconds(double epoch) { return static_cast<int64_t>(std::floor(epoch)); }
 
 std::vector<Json> object_items(const Json& items) {
   std::vector<Json> out;

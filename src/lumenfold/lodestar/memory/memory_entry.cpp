@@ -97,7 +97,7 @@ int64_t creation_epoch(const Json& entry, const std::string& created_at, double 
     }
   }
   std::optional<int64_t> parsed = parse_iso_datetime(zulu_free);
-  return parsed ? *parsed : static_cast<int64_t>(std::floor(now_epoch));
+  return parsed ? *parsed : whole_seconds(now_epoch);
 }
 
 }  // namespace
@@ -159,13 +159,9 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
 }
 
 bool normalizes_to_itself(const Json& entry) {
-  auto text_of = [&](std::string_view key) -> std::string_view {
-    const Json& v = common::member_or_null(entry, key);
-    return v.is_string() ? std::string_view(v.get_ref<const std::string&>()) : std::string_view();
-  };
-  std::string_view symbol_id = text_of("symbol_id");
-  std::string_view file_path = text_of("file_path");
-  for (std::string_view anchor : {symbol_id, file_path, text_of("symbol_hash")}) {
+  std::string_view symbol_id = common::text_view(entry, "symbol_id");
+  std::string_view file_path = common::text_view(entry, "file_path");
+  for (std::string_view anchor : {symbol_id, file_path, common::text_view(entry, "symbol_hash")}) {
     if (common::trim(anchor).size() != anchor.size()) return false;
   }
   if (!symbol_id.empty()) return true;

@@ -1,6 +1,5 @@
 #include "lumenfold/lodestar/memory/new_memory.h"
 
-#include <cmath>
 #include <cstdint>
 #include <utility>
 
@@ -21,7 +20,7 @@ Json new_memory_entry(NewMemory memory, const MemoryAnchor& anchor, double now_e
   entry["symbol_id"] = anchor.symbol_id;
   entry["symbol_hash"] = anchor.body_hash;
   entry["created_at"] = iso_time(now_epoch);
-  entry["created_epoch"] = static_cast<int64_t>(std::floor(now_epoch));
+  entry["created_epoch"] = whole_seconds(now_epoch);
   entry["updated_at"] = iso_time(now_epoch);
   entry["stale"] = false;
   entry["stale_reason"] = "";

@@ -1,6 +1,5 @@
 #include "lumenfold/lodestar/memory/read_capture.h"
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -72,7 +71,7 @@ void capture_read_memory(const MemoryScope& scope, const Json& action_graph, std
                                    std::move(evidence), scope.now_epoch));
   }
 
-  int64_t now_seconds = static_cast<int64_t>(std::floor(scope.now_epoch));
+  int64_t now_seconds = whole_seconds(scope.now_epoch);
   Json context = recent_read_context(action_graph, ref, now_seconds);
   int64_t read_count = field_integer(context, "read_count");
   if (read_count >= kPatternMinReads) {

@@ -1,6 +1,5 @@
 #include "lumenfold/lodestar/memory/reconcile.h"
 
-#include <cmath>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -37,7 +36,7 @@ Json stale_marker(const Json& entry, const std::string& symbol_id, const Stalene
   marker["symbol_id"] = symbol_id;
   marker["symbol_hash"] = field_text(entry, "symbol_hash");
   marker["created_at"] = iso_time(now_epoch);
-  marker["created_epoch"] = static_cast<int64_t>(std::floor(now_epoch));
+  marker["created_epoch"] = whole_seconds(now_epoch);
   marker["updated_at"] = iso_time(now_epoch);
   marker["stale"] = true;
   marker["stale_reason"] = std::string(why.reason);

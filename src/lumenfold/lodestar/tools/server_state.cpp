@@ -1,7 +1,5 @@
 #include "lumenfold/lodestar/tools/server_state.h"
 
-#include <cmath>
-
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/httplib_transport.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
@@ -31,7 +29,7 @@ RetrievalCache ServerState::retrieval_cache() {
   return RetrievalCache(settings.retrieval_cache_file(), settings.retrieve_cache_ttl_sec, &retrieval_cache_file_);
 }
 
-int64_t ServerState::now_seconds() const { return static_cast<int64_t>(std::floor(now())); }
+int64_t ServerState::now_seconds() const { return whole_seconds(now()); }
 
 SymbolLookup ServerState::symbols() { return lazy_index_lookup(graphs.symbol_index, settings.symbol_index_file()); }
 
