@@ -162,6 +162,16 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
   std::fprintf(stderr, "context store %s could not be read; kept as %s\n", file_.c_str(), aside.c_str());
 }
 
+std::vector<Json> ContextStore::saved_and_loaded(std::vector<Json> entries, const SymbolLookup& symbols,
+                                                 double now_epoch) {
+  std::vector<Json> out = prune_context_entries(std::move(entries), whole_seconds(now_epoch));
+  for (Json& entry : out) {
+    if (normalizes_to_itself(entry)) continue;
+    if (std::optional<Json> again = normalize_memory_entry(entry, symbols, now_epoch)) entry = std::move(*again);
+  }
+  return out;
+}
+
 void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
   forget_cache();
   written_.reset();

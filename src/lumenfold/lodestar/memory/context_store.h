@@ -73,6 +73,13 @@ class ContextStore {
   // damaged file cannot be moved aside.
   void save(std::vector<common::Json> entries, double now_epoch, Entries form = Entries::kAsGiven);
 
+  // What a save of normalised `entries` followed by a load would give,
+  // without writing anything: pruned, and each entry that a read would
+  // still complete normalised again. For callers that make several changes
+  // in one write.
+  static std::vector<common::Json> saved_and_loaded(std::vector<common::Json> entries, const SymbolLookup& symbols,
+                                                    double now_epoch);
+
   const std::filesystem::path& file() const { return file_; }
   // What the last load met.
   StoreLoad last_load() const { return last_load_; }

@@ -1,7 +1,5 @@
 #include "lumenfold/lodestar/memory/upsert.h"
 
-#include <cmath>
-#include <cstdint>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -9,7 +7,6 @@
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_identity.h"
 #include "lumenfold/lodestar/memory/memory_merge.h"
-#include "lumenfold/lodestar/memory/memory_prune.h"
 
 namespace lumenfold::lodestar {
 
@@ -28,17 +25,6 @@ Json upsert_into(std::vector<Json>& entries, Json normalized, double now_epoch) 
   }
   entries.push_back(normalized);
   return normalized;
-}
-
-// What a save of `entries` followed by a load gives: pruned, and each entry
-// that a read would still complete normalised again.
-std::vector<Json> saved_and_read_back(std::vector<Json> entries, const SymbolLookup& symbols, double now_epoch) {
-  std::vector<Json> out = prune_context_entries(std::move(entries), static_cast<int64_t>(std::floor(now_epoch)));
-  for (Json& entry : out) {
-    if (normalizes_to_itself(entry)) continue;
-    if (std::optional<Json> again = normalize_memory_entry(entry, symbols, now_epoch)) entry = std::move(*again);
-  }
-  return out;
 }
 
 }  // namespace
@@ -60,7 +46,8 @@ std::vector<std::optional<Json>> upsert_context_memories(ContextStore& store, co
       continue;
     }
     // Where a separate call would save and load the store again.
-    current = changed ? saved_and_read_back(std::move(current), symbols, now_epoch) : store.take(symbols, now_epoch);
+    current = changed ? ContextStore::saved_and_loaded(std::move(current), symbols, now_epoch)
+                      : store.take(symbols, now_epoch);
     stored.push_back(upsert_into(current, std::move(*normalized), now_epoch));
     changed = true;
   }
