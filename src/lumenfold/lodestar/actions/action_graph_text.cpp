@@ -57,35 +57,50 @@ std::string ActionGraphText::render(const Json& graph) {
 }
 
 void ActionGraphText::append_list(std::string& out, const std::string& name, const Json& list) {
-  std::vector<Fragment>& kept = lists_[name];
+  static constexpr std::string_view kSeparator = ",\n    ";
+  KeptList& kept = lists_[name];
   // Old elements leave from the front: find where the kept texts line up.
-  size_t offset = kept.size();
   const void* front = identity_of(list.front());
-  for (size_t i = 0; front != nullptr && i < kept.size(); ++i) {
-    if (kept[i].identity == front) {
+  size_t offset = kept.elements.size();
+  for (size_t i = kept.first; front != nullptr && i < kept.elements.size(); ++i) {
+    if (kept.elements[i].identity == front) {
       offset = i;
       break;
     }
   }
-  std::vector<Fragment> now;
-  now.reserve(list.size());
-  out += '[';
-  for (size_t i = 0; i < list.size(); ++i) {
-    out += i == 0 ? "\n    " : ",\n    ";
-    const Json& element = list[i];
-    const void* identity = identity_of(element);
-    size_t at = offset + i;
-    if (identity != nullptr && at < kept.size() && kept[at].identity == identity) {
-      now.push_back(std::move(kept[at]));
-    } else {
-      std::string text;
-      common::append_indented(text, element, 2);
-      now.push_back({identity, std::move(text)});
-    }
-    out += now.back().text;
+  if (offset == kept.elements.size()) {
+    kept = KeptList{};
+    offset = 0;
   }
+  kept.first = offset;
+  // Keep the texts of the elements that are still there, in the same
+  // places; lay out the rest anew.
+  size_t same = 0;
+  while (offset + same < kept.elements.size() && same < list.size()) {
+    const void* identity = identity_of(list[same]);
+    if (identity == nullptr || kept.elements[offset + same].identity != identity) break;
+    ++same;
+  }
+  if (offset + same < kept.elements.size()) {
+    kept.text.resize(kept.elements[offset + same].start);
+    kept.elements.resize(offset + same);
+  }
+  for (size_t i = same; i < list.size(); ++i) {
+    kept.elements.push_back({identity_of(list[i]), kept.text.size()});
+    kept.text += kSeparator;
+    common::append_indented(kept.text, list[i], 2);
+  }
+  // The first element goes without the separator's comma.
+  const size_t begin = kept.elements[kept.first].start;
+  out += '[';
+  out.append(kept.text, begin + 1);
   out += "\n  ]";
-  kept = std::move(now);
+  if (begin > kept.text.size() - begin) {
+    kept.text.erase(0, begin);
+    kept.elements.erase(kept.elements.begin(), kept.elements.begin() + static_cast<std::ptrdiff_t>(kept.first));
+    for (KeptList::Element& element : kept.elements) element.start -= begin;
+    kept.first = 0;
+  }
 }
 
 }  // namespace lumenfold::lodestar

@@ -32,14 +32,24 @@ class ActionGraphText {
   void clear() { lists_.clear(); }
 
  private:
-  struct Fragment {
-    const void* identity;
+  // The kept text of one list: its elements, each laid out after the
+  // separator ",\n    ", back to back in one block, so that a render
+  // copies a few large blocks rather than hundreds of small ones.
+  struct KeptList {
+    struct Element {
+      const void* identity;
+      size_t start;  // where its separator begins in `text`
+    };
     std::string text;
+    std::vector<Element> elements;
+    // Elements before `first` left the list; their text is dropped in bulk
+    // once it outweighs the rest.
+    size_t first = 0;
   };
   void append_list(std::string& out, const std::string& name, const common::Json& list);
 
-  // Per list name, the texts of its elements as last rendered, in order.
-  std::map<std::string, std::vector<Fragment>, std::less<>> lists_;
+  // Per list name, the texts of its elements as last rendered.
+  std::map<std::string, KeptList, std::less<>> lists_;
   size_t last_size_ = 0;
 };
 
