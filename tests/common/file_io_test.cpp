@@ -1,7 +1,14 @@
 #include "lumenfold/common/file_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "test_support/temp_dir.h"
 
@@ -30,6 +37,57 @@ TEST(FileIoTest, AtomicWriteFailureKeepsOldFileAndReportsError) {
   auto error = write_file_atomically(dir.path() / "missing-dir" / "doc.json", "x");
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find("missing-dir"), std::string::npos);
+}
+
+TEST(FileIoTest, ASupersededSpareIsEmptiedOnlyWhenItIsStillTheVersionBeforeTheTarget) {
+  // Each case sets up target (synced version, open as `current`) and spare
+  // ("previous"), then disturbs them as a concurrent writer or a user could.
+  struct Case {
+    const char* name;
+    std::function<void(TempDir&, const fs::path& target, const fs::path& spare)> disturb;
+    bool emptied;
+  };
+  const std::vector<Case> cases = {
+      {"undisturbed", [](TempDir&, const fs::path&, const fs::path&) {}, true},
+      {"target replaced since",
+       [](TempDir& dir, const fs::path& target, const fs::path&) { fs::rename(dir.write("newer", "newer"), target); },
+       false},
+      {"spare with a second name",
+       [](TempDir& dir, const fs::path&, const fs::path& spare) { fs::create_hard_link(spare, dir.path() / "mine"); },
+       false},
+      {"spare is a link",
+       [](TempDir& dir, const fs::path&, const fs::path& spare) {
+         fs::rename(spare, dir.path() / "linked");
+         fs::create_symlink(dir.path() / "linked", spare);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const fs::path target = dir.write("doc.json", "current");
+    const fs::path spare = dir.write("doc.json.swap", "previous");
+    const int current = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(current, 0);
+    c.disturb(dir, target, spare);
+    empty_superseded_spare(target, spare, current);
+    ::close(current);
+    EXPECT_EQ(read_file(spare), c.emptied ? "" : "previous") << c.name;
+    EXPECT_NE(read_file(target), "") << c.name;  // never the target
+  }
+
+  // A spare whose lock another writer holds is that writer's to empty.
+  TempDir dir;
+  const fs::path target = dir.write("doc.json", "current");
+  const fs::path spare = dir.write("doc.json.swap", "previous");
+  const int current = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+  const int writer = ::open(spare.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(writer, LOCK_EX), 0);
+  empty_superseded_spare(target, spare, current);
+  EXPECT_EQ(read_file(spare), "previous");
+  ::close(writer);
+  empty_superseded_spare(target, spare, current);
+  EXPECT_EQ(read_file(spare), "");
+  ::close(current);
 }
 
 TEST(FileIoTest, AppendLineAddsOneLinePerCall) {

@@ -125,7 +125,8 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     // Emptied first, not written over: after a power loss the file then
     // holds a prefix of the new bytes, never old bytes mixed with new ones
     // (a mix could still parse, and would be read as a sound version).
-    if (::ftruncate(fd.get(), 0) != 0) return Error{errno_text("cannot truncate", spare)};
+    // (Usually done already, off the caller's path: empty_superseded_spare.)
+    if (held.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return Error{errno_text("cannot truncate", spare)};
     if (::fchmod(fd.get(), kDocumentMode) != 0) return Error{errno_text("cannot set permissions of", spare)};
     if (!write_all(fd.get(), bytes)) return Error{errno_text("cannot write", spare)};
     if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) return fd.release();
@@ -135,6 +136,26 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     return -1;
   }
   return -1;
+}
+
+void empty_superseded_spare(const fs::path& target, const fs::path& spare, int current_fd) {
+  UniqueFd fd(::open(spare.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+  // Never wait for the lock: its holder may be a written version waiting
+  // in the same queue as us, and a writer that holds it empties the spare
+  // itself.
+  if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return;
+  // Under the spare's lock no writer can exchange it: check that it is
+  // still the spare, has no other name, and is the version before the
+  // target we synced.
+  struct stat held {};
+  struct stat named {};
+  struct stat current {};
+  struct stat target_st {};
+  if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode) || held.st_nlink != 1 || held.st_size == 0) return;
+  if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) return;
+  if (::fstat(current_fd, &current) != 0 || ::lstat(target.c_str(), &target_st) != 0) return;
+  if (target_st.st_ino != current.st_ino || target_st.st_dev != current.st_dev) return;
+  ::ftruncate(fd.get(), 0);  // a failure leaves the writer to empty it
 }
 
 int remove_stale_temporary_files(const fs::path& dir, std::chrono::seconds min_age) {

@@ -33,6 +33,13 @@ std::optional<std::string> write_file_atomically(const std::filesystem::path& ta
 Result<int> write_by_exchange(const std::filesystem::path& target, const std::filesystem::path& spare,
                               std::string_view bytes);
 
+// Empties `spare` once `current_fd`, the version of `target` written last,
+// is on disk: the previous version in the spare is then no longer needed
+// to stand in for a torn target, and the next write need not free its
+// blocks. Does nothing when another writer has exchanged the two files
+// since, when the spare has another name, or when another writer holds its lock.
+void empty_superseded_spare(const std::filesystem::path& target, const std::filesystem::path& spare, int current_fd);
+
 // Removes from `dir` the temporary files of write_file_atomically
 // ("<name>.tmp-XXXXXX") not modified for `min_age`: what a writer killed
 // between creating and renaming its file left behind. Younger ones may

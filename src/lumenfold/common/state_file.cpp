@@ -21,10 +21,15 @@ namespace {
 constexpr std::string_view kSpareSuffix = ".swap";
 
 // Syncs and closes `fd`, the written version of `target`; the error text
-// when either fails.
-std::optional<std::string> sync_and_close(int fd, const std::string& target) {
+// when either fails. With `empty_spare`, a version that reached the disk
+// lets the previous version in the spare go.
+std::optional<std::string> sync_and_close(int fd, const std::string& target, bool empty_spare) {
   std::optional<std::string> error;
-  if (::fsync(fd) != 0) error = "cannot sync " + target + ": " + std::strerror(errno);
+  if (::fsync(fd) != 0) {
+    error = "cannot sync " + target + ": " + std::strerror(errno);
+  } else if (empty_spare) {
+    empty_superseded_spare(target, spare_file_of(target), fd);
+  }
   if (::close(fd) != 0 && !error) error = "cannot close " + target + ": " + std::strerror(errno);
   return error;
 }
@@ -75,6 +80,14 @@ class BackgroundSync {
     work_.notify_one();
   }
 
+  void hold(bool held) {
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      held_ = held;
+    }
+    work_.notify_one();
+  }
+
   std::optional<std::string> settle_all() {
     std::unique_lock<std::mutex> lock(mu_);
     done_.wait(lock, [&] { return pending_.empty(); });
@@ -94,12 +107,12 @@ class BackgroundSync {
   void run() {
     std::unique_lock<std::mutex> lock(mu_);
     for (;;) {
-      work_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+      work_.wait(lock, [&] { return stopping_ || (!held_ && !queue_.empty()); });
       if (queue_.empty()) return;  // stopping, nothing left
       Job job = std::move(queue_.front());
       queue_.pop_front();
       lock.unlock();
-      std::optional<std::string> error = sync_and_close(job.fd, job.target);
+      std::optional<std::string> error = sync_and_close(job.fd, job.target, /*empty_spare=*/true);
       lock.lock();
       if (error) errors_[job.target] = *error;
       if (--pending_[job.target] == 0) pending_.erase(job.target);
@@ -115,6 +128,7 @@ class BackgroundSync {
   std::map<std::string, int> pending_;
   std::map<std::string, std::string> errors_;
   bool stopping_ = false;
+  bool held_ = false;  // tests: versions wait unsynced, as at a power loss
   const pid_t owner_;
   std::thread* worker_;
 };
@@ -144,13 +158,18 @@ std::optional<std::string> write_state_file(const fs::path& target, std::string_
     sync.add(name, *written);
     return std::nullopt;
   }
-  return sync_and_close(*written, name);
+  return sync_and_close(*written, name, /*empty_spare=*/false);
 }
 
 std::optional<std::string> sync_state_files() {
   BackgroundSync& sync = background_sync();
   // A forked child's writes were synced as they were made.
   return sync.usable() ? sync.settle_all() : std::nullopt;
+}
+
+void TEST_hold_state_file_syncs(bool hold) {
+  if (hold) sync_state_files();  // only versions written from now on wait
+  background_sync().hold(hold);
 }
 
 std::optional<Json> read_state_file(const fs::path& path, bool* from_spare) {

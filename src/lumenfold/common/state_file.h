@@ -8,8 +8,11 @@
 // background thread then syncs the new version to disk. Until that sync is
 // done the previous version, now in the spare, is already on disk: before a
 // write reuses the spare it waits for the pending sync of the current
-// version. After a power loss the target is the new version, or a torn
-// file next to the intact previous version, which read_state_file returns.
+// version, and once that sync is done the previous version in the spare
+// is emptied in the background (it is no longer needed, and freeing its
+// blocks would otherwise slow the next write). After a power loss the
+// target is the new version, or a torn file next to the intact previous
+// version, which read_state_file returns.
 //
 // Writers of the same target in other processes are serialised by a lock
 // on the spare. Where the file system cannot exchange names, or the target
@@ -40,6 +43,11 @@ std::optional<std::string> write_state_file(const std::filesystem::path& target,
 // Blocks until every state file written so far is on disk. Returns the
 // errors of background syncs not reported yet, one per line, or nullopt.
 std::optional<std::string> sync_state_files();
+
+// Tests only: while held, versions written from then on are left unsynced
+// (so their previous versions stay in the spares, as at a power loss); a
+// second write of such a target blocks until the hold is lifted.
+void TEST_hold_state_file_syncs(bool hold);
 
 // The document in `path` parsed, or nullopt when `path` is missing or
 // unreadable. A target that exists but does not parse (a write torn by a

@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "test_support/held_syncs.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {
@@ -159,11 +160,15 @@ TEST_F(ContextStoreTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
   two.push_back(store_.load(symbols_, kNow)[0]);
   two.back()["id"] = "m2";
   two.back()["content"] = "note 2";
-  store_.save(two, kNow);
-  EXPECT_EQ(store_.load(symbols_, kNow).size(), 2u);
+  std::vector<Json> loaded;
   const std::string torn(64, '\0');
-  write_store(torn);
-  std::vector<Json> loaded = store_.load(symbols_, kNow);
+  {
+    testing::HeldSyncs held;  // power is lost before the second save is on disk
+    store_.save(two, kNow);
+    EXPECT_EQ(store_.load(symbols_, kNow).size(), 2u);
+    write_store(torn);
+    loaded = store_.load(symbols_, kNow);
+  }
   ASSERT_EQ(loaded.size(), 1u);
   EXPECT_EQ(loaded[0]["content"], "note 1");
   EXPECT_EQ(store_.last_load(), StoreLoad::kLoaded);
