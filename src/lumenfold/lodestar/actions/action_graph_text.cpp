@@ -27,33 +27,32 @@ const void* identity_of(const Json& element) {
 
 }  // namespace
 
-std::string ActionGraphText::render(const Json& graph) {
-  if (!graph.is_object() || graph.empty()) return common::dump_indented(graph);
-  std::string out;
-  // Room for the last text and what a call adds, so the text is never
-  // copied to a larger buffer while it is put together.
-  out.reserve(last_size_ + last_size_ / 8 + 4096);
-  out += '{';
+std::string_view ActionGraphText::render(const Json& graph) {
+  out_.clear();
+  if (!graph.is_object() || graph.empty()) {
+    out_ = common::dump_indented(graph);
+    return out_;
+  }
+  out_ += '{';
   bool first = true;
   for (const auto& [key, value] : graph.get_ref<const Json::object_t&>()) {
-    out += first ? "\n  " : ",\n  ";
+    out_ += first ? "\n  " : ",\n  ";
     first = false;
-    common::append_indented(out, Json(key), 1);
-    out += ": ";
+    common::append_indented(out_, Json(key), 1);
+    out_ += ": ";
     if (value.is_array() && !value.empty() && is_append_only(key)) {
-      append_list(out, key, value);
+      append_list(out_, key, value);
     } else {
-      common::append_indented(out, value, 1);
+      common::append_indented(out_, value, 1);
     }
   }
-  out += "\n}";
-  last_size_ = out.size();
+  out_ += "\n}";
   // Lists that left the document take their texts with them.
   for (auto it = lists_.begin(); it != lists_.end();) {
     auto member = graph.find(it->first);
     it = member != graph.end() && member->is_array() && !member->empty() ? std::next(it) : lists_.erase(it);
   }
-  return out;
+  return out_;
 }
 
 void ActionGraphText::append_list(std::string& out, const std::string& name, const Json& list) {

@@ -17,6 +17,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lumenfold/common/json.h"
@@ -25,8 +26,9 @@ namespace lumenfold::lodestar {
 
 class ActionGraphText {
  public:
-  // `graph` laid out exactly as common::dump_indented lays it out.
-  std::string render(const common::Json& graph);
+  // `graph` laid out exactly as common::dump_indented lays it out; valid
+  // until the next call.
+  std::string_view render(const common::Json& graph);
 
   // Forgets every kept text.
   void clear() { lists_.clear(); }
@@ -50,7 +52,10 @@ class ActionGraphText {
 
   // Per list name, the texts of its elements as last rendered.
   std::map<std::string, KeptList, std::less<>> lists_;
-  size_t last_size_ = 0;
+  // The last text rendered. Kept, so the next render writes into memory
+  // already allocated and touched: a fresh buffer of this size costs more
+  // than filling it.
+  std::string out_;
 };
 
 }  // namespace lumenfold::lodestar
