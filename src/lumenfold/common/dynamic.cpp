@@ -173,6 +173,8 @@ std::string made_text(const Json& v) {
   }
 }
 
+std::string truthy_text(const Json& v) { return is_truthy(v) ? made_text(v) : std::string(); }
+
 const Json& member_or_null(const Json& obj, std::string_view key) {
   static const Json kNull;  // immutable, shared by every miss
   if (!obj.is_object()) return kNull;

@@ -27,6 +27,10 @@ std::optional<int64_t> parse_integer(std::string_view text);
 // "1.0"); arrays and objects in the ['a', 1] / {'k': 'v'} notation.
 std::string made_text(const Json& v);
 
+// made_text of a truthy value; "" for a falsy one (a null query is no
+// query, not the text "None").
+std::string truthy_text(const Json& v);
+
 // Member `key` of `obj`; a null value when it is absent or `obj` is not an
 // object (const operator[] must not be used on a missing key).
 const Json& member_or_null(const Json& obj, std::string_view key);

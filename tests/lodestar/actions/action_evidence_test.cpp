@@ -107,7 +107,7 @@ TEST_F(ActionEvidenceTest, ReadContextOfASymbolCountsOnlyThatSymbol) {
       action(20, "read_cache_hit", {{"kind", "read_cache_hit"}, {"file", "src/a.py::f"}, {"query", " again "}}),
       read_of(10, "src/a.py::f", "first look"),
   });
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py::f", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py::f", kNow).dump(),
             R"({"read_count":3,"co_visited":["src/a.py::g","src/a.py"],"queries":["first look","again"]})");
 }
 
@@ -121,7 +121,7 @@ TEST_F(ActionEvidenceTest, ReadContextOfAFileCountsItsSymbolsAndThreeOtherFiles)
       read_of(20, "src/c.py"),
       read_of(10, "src/a.py", "file read"),
   });
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow).dump(),
             R"({"read_count":2,"co_visited":["src/c.py","src/b.py","src/d.py"],)"
             R"("queries":["file read","symbol read"]})");
 }
@@ -135,17 +135,17 @@ TEST_F(ActionEvidenceTest, ReadContextTakesOtherValuesAsTextAndTrimsWhatItLists)
       action(20, "read", {{"kind", "read"}, {"file", 7}}),
       action(10, "read", {{"kind", "read"}, {"file", "src/a.py"}, {"query", "   "}}),
   });
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow).dump(),
             R"({"read_count":3,"co_visited":["7","src/b.py"],"queries":["42"]})");
 }
 
 TEST_F(ActionEvidenceTest, ReadContextLooksTenMinutesBack) {
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow).dump(),
             R"({"read_count":0,"co_visited":[],"queries":[]})");
   write_graph({read_of(601, "src/a.py", "too old"), read_of(600, "src/a.py", "edge")});
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow).dump(),
             R"({"read_count":1,"co_visited":[],"queries":["edge"]})");
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow, 5).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow, 5).dump(),
             R"({"read_count":0,"co_visited":[],"queries":[]})");
 }
 
@@ -217,7 +217,7 @@ TEST_F(ActionEvidenceTest, HostileActionsAndRecordsReadAsEmpty) {
             R"({"action_hits":[{"kind":null,"file":"src/login.py","overlap":0},{"kind":"read","file":"","overlap":0}],)"
             R"("file_hits":[{"file":"src/a.py","overlap":0,"edited_count":0},)"
             R"({"file":"src/b.py","overlap":0,"edited_count":0}]})");
-  EXPECT_EQ(recent_read_context(load_action_graph(file_), "src/a.py", kNow).dump(),
+  EXPECT_EQ(recent_read_context(logged_actions(load_action_graph(file_)), "src/a.py", kNow).dump(),
             R"({"read_count":0,"co_visited":[],"queries":[]})");
   EXPECT_EQ(recent_action_evidence(load_action_graph(file_), {"src/a.py"}, kNow).dump(),
             R"({"window_sec":120,"recent_action_kinds":["read"],"recent_queries":[]})");

@@ -31,7 +31,7 @@ class ReadCaptureTest : public ::testing::Test {
   void capture(std::string_view file, std::string_view base, std::string_view query,
                const std::vector<std::string>& qterms, int64_t now = kNow) {
     MemoryScope scope{store_, symbols_, static_cast<double>(now), kSession};
-    capture_read_memory(scope, load_action_graph(graph_file_), file, base, query, qterms);
+    capture_read_memory(scope, logged_actions(load_action_graph(graph_file_)), file, base, query, qterms);
   }
   std::vector<Json> stored() { return store_.load(symbols_, static_cast<double>(kNow)); }
 

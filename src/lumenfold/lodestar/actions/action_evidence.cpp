@@ -44,29 +44,19 @@ const Json& payload_of(const Json& action) {
   return payload.is_object() ? payload : empty_object();
 }
 
-// `v` as text without a copy when it is a string ("" when falsy); other
-// values are made text in `scratch`.
-std::string_view truthy_text_view(const Json& v, std::string& scratch) {
-  if (!common::is_truthy(v)) return {};
-  if (v.is_string()) return v.get_ref<const std::string&>();
-  scratch = common::made_text(v);
-  return scratch;
-}
-
-// A member as text, "" when it is missing or falsy (a null query is no
-// query, not the text "None").
+// A member as text, "" when it is missing or falsy.
 std::string truthy_text(const Json& object, std::string_view key) {
-  std::string scratch;
-  return std::string(truthy_text_view(common::member_or_null(object, key), scratch));
+  return common::truthy_text(common::member_or_null(object, key));
 }
 
 std::string trimmed_text(const Json& object, std::string_view key) {
   return std::string(common::trim(truthy_text(object, key)));
 }
 
+bool is_recent(int64_t ts, int64_t now_seconds, int64_t window_sec) { return ts > 0 && now_seconds - ts <= window_sec; }
+
 bool is_recent(const Json& action, int64_t now_seconds, int64_t window_sec) {
-  int64_t ts = common::as_integer(common::member_or_null(action, "ts")).value_or(0);
-  return ts > 0 && now_seconds - ts <= window_sec;
+  return is_recent(common::as_integer(common::member_or_null(action, "ts")).value_or(0), now_seconds, window_sec);
 }
 
 void append_once(std::vector<std::string>& list, std::string value) {
@@ -86,11 +76,6 @@ bool counts_for_edit(const std::string& file, const std::vector<std::string>& ta
   std::string base(file_part(file));
   return std::find(targets.begin(), targets.end(), base) != targets.end() ||
          std::find(files.begin(), files.end(), file) != files.end();
-}
-
-bool is_read_kind(const Json& action) {
-  std::string kind = common::made_text(common::member_or_null(action, "kind"));
-  return kind == "read" || kind == "read_cache_hit";
 }
 
 // The payload's values as one lower-case text, for substring matching.
@@ -191,25 +176,21 @@ Json recent_action_evidence(const Json& graph, const std::vector<std::string>& f
               {"recent_queries", first_of(queries, kMaxEvidenceQueries)}};
 }
 
-Json recent_read_context(const Json& graph, std::string_view ref, int64_t now_seconds, int64_t window_sec) {
+Json recent_read_context(std::span<const LoggedAction> actions, std::string_view ref, int64_t now_seconds,
+                         int64_t window_sec) {
   std::string_view ref_file = file_part(ref);
   bool is_symbol = ref.find("::") != std::string_view::npos;
   int64_t read_count = 0;
   FirstDistinctTexts co_visited(kMaxReadContextItems);
   FirstDistinctTexts queries(kMaxReadContextItems);
-  std::string file_scratch, query_scratch;
-  // Runs on every read over the whole action log: only read_count needs
-  // every action, the lists only their first few distinct texts.
-  const Json& actions = actions_of(graph);
   for (auto it = actions.rbegin(); it != actions.rend(); ++it) {
-    if (!it->is_object() || !is_recent(*it, now_seconds, window_sec) || !is_read_kind(*it)) continue;
-    const Json& payload = payload_of(*it);
-    std::string_view file = truthy_text_view(common::member_or_null(payload, "file"), file_scratch);
+    if (!it->is_read || !is_recent(it->ts, now_seconds, window_sec)) continue;
+    std::string_view file = it->file;
     std::string_view base = file_part(file);
     bool matches = is_symbol ? file == ref : base == ref_file;
     if (matches) {
       ++read_count;
-      if (!queries.full()) queries.offer(truthy_text_view(common::member_or_null(payload, "query"), query_scratch));
+      queries.offer(it->query);
     } else if (!file.empty() && (!is_symbol || base == ref_file)) {
       co_visited.offer(file);
     }

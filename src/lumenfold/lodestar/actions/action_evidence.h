@@ -4,8 +4,9 @@
 // edit, how often and why a file or symbol was read recently, and which
 // past actions and touched files match a new query.
 //
-// Each call takes the graph as load_action_graph returns it, walks
-// "actions" from the newest to the oldest and changes nothing. Hand-edited documents are read leniently:
+// Each call takes the graph as load_action_graph returns it (or its log),
+// walks "actions" from the newest to the oldest and changes nothing.
+// Hand-edited documents are read leniently:
 // an action that is not an object is skipped, and a payload or file record
 // that is not an object reads as empty.
 //
@@ -15,11 +16,13 @@
 // and `now_seconds` - "ts" <= `window_sec`.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/actions/action_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -39,14 +42,15 @@ common::Json recent_action_evidence(const common::Json& action_graph, const std:
                                     int64_t now_seconds, int64_t window_sec = kEditEvidenceWindowSec);
 
 // {"read_count": n, "co_visited": [...up to 3], "queries": [...up to 3]}
-// over the recent actions of kind "read" or "read_cache_hit". A symbol
+// over the recent actions of kind "read" or "read_cache_hit" among
+// `actions` (the log as action_log.h gives it, oldest first). A symbol
 // reference (holding "::") matches only reads of that very symbol, and
 // other reads of its file (the whole file or other symbols) are its
 // co-visits; a file reference matches reads of the file and of any of its
 // symbols, and reads of any other file are its co-visits. Each match counts
 // once and adds its trimmed query. Both lists hold distinct non-blank
 // texts, newest first.
-common::Json recent_read_context(const common::Json& action_graph, std::string_view ref, int64_t now_seconds,
+common::Json recent_read_context(std::span<const LoggedAction> actions, std::string_view ref, int64_t now_seconds,
                                  int64_t window_sec = kReadContextWindowSec);
 
 // {"action_hits": [...], "file_hits": [...at most limit]}.

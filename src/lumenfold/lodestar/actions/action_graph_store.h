@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
@@ -19,6 +20,7 @@
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/action_graph_text.h"
+#include "lumenfold/lodestar/actions/action_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -47,6 +49,11 @@ class ActionGraphStore {
   // called.
   void ensure_node(std::string_view node_id, std::string_view node_type, const common::Json& meta = common::Json());
 
+  // The log of the document last loaded or edited, as logged_actions()
+  // gives it; valid until the next call on this store. REQUIRES: load() or
+  // edit() was called.
+  std::span<const LoggedAction> logged_actions() { return action_log_.actions(graph_); }
+
   // Forgets changes made through edit() and not saved: the next load
   // reads the file again.
   void discard() {
@@ -73,10 +80,12 @@ class ActionGraphStore {
   void forget_derived() {
     text_.clear();
     node_ids_.clear();
+    action_log_.clear();
   }
   // Lays out graph_ for saving, reusing the text of unchanged elements.
   ActionGraphText text_;
   NodeIds node_ids_;
+  ActionLog action_log_;
 };
 
 }  // namespace lumenfold::lodestar

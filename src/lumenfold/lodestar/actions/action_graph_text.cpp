@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/lodestar/actions/kept_list.h"
+
 namespace lumenfold::lodestar {
 
 using common::Json;
@@ -19,10 +21,6 @@ bool is_append_only(std::string_view name) {
     if (list == name) return true;
   }
   return false;
-}
-
-const void* identity_of(const Json& element) {
-  return element.is_object() ? static_cast<const void*>(element.get_ptr<const Json::object_t*>()) : nullptr;
 }
 
 }  // namespace
@@ -58,34 +56,16 @@ std::string_view ActionGraphText::render(const Json& graph) {
 void ActionGraphText::append_list(std::string& out, const std::string& name, const Json& list) {
   static constexpr std::string_view kSeparator = ",\n    ";
   KeptList& kept = lists_[name];
-  // Old elements leave from the front: find where the kept texts line up.
-  const void* front = identity_of(list.front());
-  size_t offset = kept.elements.size();
-  for (size_t i = kept.first; front != nullptr && i < kept.elements.size(); ++i) {
-    if (kept.elements[i].identity == front) {
-      offset = i;
-      break;
-    }
-  }
-  if (offset == kept.elements.size()) {
-    kept = KeptList{};
-    offset = 0;
-  }
-  kept.first = offset;
   // Keep the texts of the elements that are still there, in the same
   // places; lay out the rest anew.
-  size_t same = 0;
-  while (offset + same < kept.elements.size() && same < list.size()) {
-    const void* identity = identity_of(list[same]);
-    if (identity == nullptr || kept.elements[offset + same].identity != identity) break;
-    ++same;
+  const LineUp at = line_up(kept.elements, kept.first, list);
+  kept.first = at.first;
+  if (at.first + at.same < kept.elements.size()) {
+    kept.text.resize(kept.elements[at.first + at.same].start);
+    kept.elements.resize(at.first + at.same);
   }
-  if (offset + same < kept.elements.size()) {
-    kept.text.resize(kept.elements[offset + same].start);
-    kept.elements.resize(offset + same);
-  }
-  for (size_t i = same; i < list.size(); ++i) {
-    kept.elements.push_back({identity_of(list[i]), kept.text.size()});
+  for (size_t i = at.same; i < list.size(); ++i) {
+    kept.elements.push_back({element_identity(list[i]), kept.text.size()});
     kept.text += kSeparator;
     common::append_indented(kept.text, list[i], 2);
   }

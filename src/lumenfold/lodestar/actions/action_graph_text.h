@@ -5,15 +5,9 @@
 // rest of the call. So the text of each element of "nodes", "edges" and
 // "actions" is kept and reused while that element is in the document.
 //
-// Elements are told apart by the address of their JSON object. That holds
-// because the elements of those three lists are never changed once
-// appended (action_graph.h); because clear() is called whenever the
-// document is replaced or read again from disk; and because the server
-// renders after every tool call, which appends a handful of elements, far
-// fewer than a list keeps: an element still in the list since the last
-// render is alive, so no new element can have taken its address. (Were a
-// whole list replaced by new elements between two renders, clear() would
-// be needed too.)
+// Elements are told apart by the address of their JSON object
+// (kept_list.h); clear() is called whenever the document is replaced or
+// read again from disk.
 
 #include <map>
 #include <string>

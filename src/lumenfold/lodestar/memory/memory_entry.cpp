@@ -24,14 +24,11 @@ constexpr std::string_view kDefaultKind = "fact";
 // A truthy member of a symbol index record, as text; "" otherwise.
 std::string record_text(const Json* record, std::string_view key) {
   if (record == nullptr) return "";
-  const Json& v = common::member_or_null(*record, key);
-  return common::is_truthy(v) ? common::made_text(v) : "";
+  return common::truthy_text(common::member_or_null(*record, key));
 }
 
 // The truthy value of `v` as trimmed text, "" when falsy.
-std::string trimmed_text(const Json& v) {
-  return common::is_truthy(v) ? std::string(common::trim(common::made_text(v))) : "";
-}
+std::string trimmed_text(const Json& v) { return std::string(common::trim(common::truthy_text(v))); }
 
 // The text items of `v` when it is a list, in order; [] otherwise.
 Json text_items(const Json& v) {

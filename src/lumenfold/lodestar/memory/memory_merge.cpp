@@ -97,7 +97,7 @@ Json merge_unique_strings(const Json& values, int64_t limit) {
   if (!values.is_array()) return texts.items();
   for (const Json& item : values) {
     if (texts.full()) break;
-    texts.offer(common::is_truthy(item) ? common::made_text(item) : std::string());
+    texts.offer(common::truthy_text(item));
   }
   return texts.items();
 }

@@ -54,7 +54,7 @@ Json list_member(const Json& object, std::string_view key) {
 
 }  // namespace
 
-void capture_read_memory(const MemoryScope& scope, const Json& action_graph, std::string_view file,
+void capture_read_memory(const MemoryScope& scope, std::span<const LoggedAction> actions, std::string_view file,
                          std::string_view file_base, std::string_view query, const std::vector<std::string>& qterms) {
   std::string ref(file.find("::") != std::string_view::npos ? file : file_base);
   MemoryAnchor anchor = memory_anchor_for_ref(ref, scope.symbols);
@@ -72,7 +72,7 @@ void capture_read_memory(const MemoryScope& scope, const Json& action_graph, std
   }
 
   int64_t now_seconds = whole_seconds(scope.now_epoch);
-  Json context = recent_read_context(action_graph, ref, now_seconds);
+  Json context = recent_read_context(actions, ref, now_seconds);
   int64_t read_count = field_integer(context, "read_count");
   if (read_count >= kPatternMinReads) {
     Json co = list_member(context, "co_visited");

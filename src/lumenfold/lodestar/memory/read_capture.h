@@ -2,17 +2,19 @@
 // Turning a served read into memories: which query led to a file or symbol,
 // and, for one read repeatedly, which other files travel with it.
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/actions/action_log.h"
 #include "lumenfold/lodestar/memory/memory_scope.h"
 
 namespace lumenfold::lodestar {
 
 // Records the memories of one read, after the read itself was recorded in
-// `action_graph` (the action graph as load_action_graph returns it). `file` is the reference the agent
+// the action log `actions` (action_log.h). `file` is the reference the agent
 // asked for (a path or "path::symbol"), `file_base` its file path, `query`
 // the read's query and `qterms` its query terms (stored as tags). The
 // memories are anchored to `file` when it names a symbol, else to
@@ -25,7 +27,7 @@ namespace lumenfold::lodestar {
 //     "Repeatedly visited during recent work" (a later read merges into it
 //     and keeps its first content).
 // Each upsert loads and saves the store. Throws as ContextStore::save.
-void capture_read_memory(const MemoryScope& scope, const common::Json& action_graph, std::string_view file,
+void capture_read_memory(const MemoryScope& scope, std::span<const LoggedAction> actions, std::string_view file,
                          std::string_view file_base, std::string_view query, const std::vector<std::string>& qterms);
 
 }  // namespace lumenfold::lodestar

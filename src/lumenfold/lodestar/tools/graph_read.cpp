@@ -104,8 +104,8 @@ void note_candidate_read(const ReadRequest& r, TurnState& turn) {
 void capture_memory(const ReadRequest& r, ServerState& state) {
   SymbolLookup symbols = state.symbols();
   MemoryScope scope{state.context_store, symbols, state.now(), state.settings.session_start_epoch};
-  capture_read_memory(scope, state.action_graph.load(state.settings.action_graph_file()), r.args.file, r.file_base,
-                      r.args.query, r.terms);
+  state.action_graph.load(state.settings.action_graph_file());
+  capture_read_memory(scope, state.action_graph.logged_actions(), r.args.file, r.file_base, r.args.query, r.terms);
 }
 
 // The action graph's record of the last read of this very reference.
