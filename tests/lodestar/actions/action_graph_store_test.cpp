@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "test_support/temp_dir.h"
@@ -84,6 +87,25 @@ TEST_F(ActionGraphStoreTest, NodesAreFoundInTheDocumentAsItIsNow) {
   store_.ensure_node("query:b", "query");
   store_.save();
   EXPECT_EQ(load_action_graph(file_)["nodes"].size(), 1u);
+}
+
+TEST_F(ActionGraphStoreTest, TheLogIsInStepAfterManyCallsThatDidNotAskForIt) {
+  // Reads ask for the log; other tools only append to it. Hundreds of
+  // those between two reads free actions whose addresses new ones reuse.
+  auto record = [&](int i) {
+    store_.record_action(file_, i % 2 ? "retrieve" : "read", Json{{"file", "f" + std::to_string(i) + ".py"}}, kNow + i);
+  };
+  for (int i = 0; i < 300; ++i) record(i);
+  ASSERT_EQ(store_.logged_actions().size(), 300u);
+  for (int i = 300; i < 610; ++i) record(i);
+  std::span<const LoggedAction> kept = store_.logged_actions();
+  std::vector<LoggedAction> fresh = logged_actions(load_action_graph(file_));
+  ASSERT_EQ(kept.size(), fresh.size());
+  for (size_t i = 0; i < fresh.size(); ++i) {
+    EXPECT_EQ(kept[i].file, fresh[i].file) << i;
+    EXPECT_EQ(kept[i].is_read, fresh[i].is_read) << i;
+    EXPECT_EQ(kept[i].ts, fresh[i].ts) << i;
+  }
 }
 
 TEST_F(ActionGraphStoreTest, FailedSaveForgetsTheUnsavedCopy) {

@@ -29,6 +29,9 @@ void ActionGraphStore::save() {
   assert(loaded_);
   try {
     common::save_json_text(file_, text_.render(graph_));
+    // Kept in step at every save, as the renderer is, so that no element
+    // freed since can be taken for a kept one (kept_list.h).
+    action_log_.actions(graph_);
   } catch (...) {
     discard();
     throw;

@@ -34,7 +34,8 @@ std::vector<LoggedAction> logged_actions(const common::Json& graph);
 
 // logged_actions() of one document, remade only for the actions appended
 // since the last call. Belongs to one document: clear() it whenever the
-// document is replaced or read again.
+// document is replaced or read again, and call actions() after every
+// change of the log, as the store's save does (kept_list.h says why).
 class ActionLog {
  public:
   // The actions of `graph`'s log, oldest first; valid until the next call.
