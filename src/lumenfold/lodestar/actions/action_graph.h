@@ -14,7 +14,7 @@
 // The elements of "nodes", "edges" and "actions" are never changed once
 // appended; those lists only grow at the end, and "edges" and "actions"
 // lose their oldest elements ("nodes" none). The server's writer relies on
-// it (action_graph_text.h, NodeIds below).
+// it (kept_list.h, NodeIds below).
 
 #include <cstdint>
 #include <filesystem>
