@@ -57,6 +57,13 @@ bool write_all(int fd, std::string_view bytes) {
   return true;
 }
 
+// Whether `path` (a link not followed) still names the file `file`
+// describes: another writer may have exchanged or replaced it since.
+bool names_file(const fs::path& path, const struct stat& file) {
+  struct stat named {};
+  return ::lstat(path.c_str(), &named) == 0 && named.st_ino == file.st_ino && named.st_dev == file.st_dev;
+}
+
 std::string errno_text(const char* what, const fs::path& path) {
   return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
 }
@@ -117,9 +124,8 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     // The writer who held the lock before us may have exchanged the file we
     // opened into the target's place: writing it now would write the target.
     struct stat held {};
-    struct stat named {};
     if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return -1;
-    if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) continue;
+    if (!names_file(spare, held)) continue;
     // A spare linked elsewhere too would be written through that name.
     if (held.st_nlink != 1) return -1;
     // Emptied first, not written over: after a power loss the file then
@@ -148,13 +154,10 @@ void empty_superseded_spare(const fs::path& target, const fs::path& spare, int c
   // still the spare, has no other name, and is the version before the
   // target we synced.
   struct stat held {};
-  struct stat named {};
   struct stat current {};
-  struct stat target_st {};
   if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode) || held.st_nlink != 1 || held.st_size == 0) return;
-  if (::lstat(spare.c_str(), &named) != 0 || named.st_ino != held.st_ino || named.st_dev != held.st_dev) return;
-  if (::fstat(current_fd, &current) != 0 || ::lstat(target.c_str(), &target_st) != 0) return;
-  if (target_st.st_ino != current.st_ino || target_st.st_dev != current.st_dev) return;
+  if (!names_file(spare, held)) return;
+  if (::fstat(current_fd, &current) != 0 || !names_file(target, current)) return;
   ::ftruncate(fd.get(), 0);  // a failure leaves the writer to empty it
 }
 

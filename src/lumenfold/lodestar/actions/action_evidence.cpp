@@ -31,14 +31,6 @@ const Json& empty_object() {
   return kEmpty;
 }
 
-// The actions list, newest last; the loader has already replaced a
-// non-list "actions" by [].
-const Json& actions_of(const Json& graph) {
-  static const Json kNone = Json::array();
-  auto it = graph.find("actions");
-  return it == graph.end() ? kNone : *it;
-}
-
 const Json& payload_of(const Json& action) {
   const Json& payload = common::member_or_null(action, "payload");
   return payload.is_object() ? payload : empty_object();

@@ -9,15 +9,11 @@ namespace lumenfold::lodestar {
 
 using common::Json;
 
-namespace {
-
 const Json& actions_of(const Json& graph) {
   static const Json kNone = Json::array();
   const Json& actions = common::member_or_null(graph, "actions");
   return actions.is_array() ? actions : kNone;
 }
-
-}  // namespace
 
 LoggedAction logged_action(const Json& action) {
   LoggedAction out;

@@ -24,6 +24,10 @@ struct LoggedAction {
   std::string query;               // the payload's "query" made text; "" when falsy
 };
 
+// The document's "actions" list, oldest first; [] when it has none or the
+// member is not a list.
+const common::Json& actions_of(const common::Json& graph);
+
 // `action` (an element of "actions") as a LoggedAction; an element that is
 // not an object is an action of no kind, and a payload that is not an
 // object has no members.
