@@ -29,5 +29,17 @@ TEST(JsonSimdTest, RejectsTextThatIsNotJson) {
   EXPECT_FALSE(parse_fast(parser, "\"bad \xFF utf8\"").has_value());
 }
 
+TEST(JsonSimdTest, RefusesNestingBeyondTheLimitWithAnyParser) {
+  std::string deepest = std::string(kMaxJsonDepth, '[') + std::string(kMaxJsonDepth, ']');
+  std::string deeper = "[" + deepest + "]";
+  simdjson::dom::parser fresh;
+  EXPECT_TRUE(parse_fast(fresh, deepest).has_value());
+  EXPECT_FALSE(parse_fast(fresh, deeper).has_value());
+  // A parser made for deeper documents is held to the same limit.
+  simdjson::dom::parser deep_parser;
+  ASSERT_EQ(deep_parser.allocate(1 << 16, 4096), simdjson::SUCCESS);
+  EXPECT_FALSE(parse_fast(deep_parser, deeper).has_value());
+}
+
 }  // namespace
 }  // namespace lumenfold::common

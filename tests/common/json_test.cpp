@@ -62,5 +62,27 @@ TEST(JsonParseTest, SkipsByteOrderMarkAndRejectsGarbage) {
   EXPECT_FALSE(parse_json("[1] trailing").has_value());
 }
 
+std::string nested(int depth, char open, char close) {
+  return std::string(static_cast<size_t>(depth), open) + std::string(static_cast<size_t>(depth), close);
+}
+
+TEST(JsonParseTest, RefusesNestingBeyondTheLimit) {
+  struct Case {
+    std::string text;
+    bool parses;
+  };
+  const Case cases[] = {
+      {nested(kMaxJsonDepth, '[', ']'), true},
+      {nested(kMaxJsonDepth + 1, '[', ']'), false},
+      {"{\"a\":" + nested(kMaxJsonDepth, '[', ']') + "}", false},
+      // Brackets inside strings, escaped quotes included, do not nest.
+      {"[\"\\\"" + std::string(100000, '[') + "\"]", true},
+      {nested(100000, '[', ']'), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(parse_json(c.text).has_value(), c.parses) << c.text.substr(0, 40);
+  }
+}
+
 }  // namespace
 }  // namespace lumenfold::common

@@ -181,8 +181,33 @@ void append_new_member(Json& obj, std::string key, Json value) {
   members.Container::emplace_back(std::move(key), std::move(value));
 }
 
+bool nests_within(std::string_view text, int limit) {
+  int depth = 0;
+  bool in_string = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return false;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return true;
+}
+
 std::optional<Json> parse_json(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  // nlohmann parses without recursion, but every copy of the result would
+  // recurse once per level.
+  if (!nests_within(text, kMaxJsonDepth)) return std::nullopt;
   Json doc = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (doc.is_discarded()) return std::nullopt;
   return doc;

@@ -40,8 +40,19 @@ std::string dump_utf8(const Json& doc, bool indent);
 // quadratic). REQUIRES: `obj` is an object that does not hold `key`.
 void append_new_member(Json& obj, std::string key, Json value);
 
+// The deepest nesting of arrays and objects any of our parsers accepts.
+// Copying, comparing and writing a value recurse once per level, so a body
+// of 100 000 brackets would overflow the stack; real documents nest a few
+// levels.
+inline constexpr int kMaxJsonDepth = 512;
+
+// Whether the arrays and objects of `text` nest at most `limit` levels
+// deep. Looks only at brackets outside strings: the text need not be JSON.
+bool nests_within(std::string_view text, int limit);
+
 // Parses `text` (a leading UTF-8 byte-order mark is skipped). Never throws:
-// returns nullopt for text that is not JSON.
+// returns nullopt for text that is not JSON or nests deeper than
+// kMaxJsonDepth.
 std::optional<Json> parse_json(std::string_view text);
 
 }  // namespace lumenfold::common

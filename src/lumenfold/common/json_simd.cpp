@@ -55,13 +55,54 @@ Json to_json(simdjson::dom::element element) {
   }
 }
 
+void append_indented(std::string& out, simdjson::dom::element element, int depth) {
+  simdjson::dom::array items;
+  if (element.get(items) != simdjson::SUCCESS || items.size() == 0) {
+    append_indented(out, to_json(element), depth);
+    return;
+  }
+  out += '[';
+  bool first = true;
+  for (simdjson::dom::element item : items) {
+    if (!first) out += ',';
+    first = false;
+    out += '\n';
+    out.append(static_cast<size_t>(depth + 1) * 2, ' ');
+    append_indented(out, item, depth + 1);
+  }
+  out += '\n';
+  out.append(static_cast<size_t>(depth) * 2, ' ');
+  out += ']';
+}
+
+namespace {
+
+// simdjson refuses deeper documents itself; to_json recurses once per
+// level. A larger capacity is kept, a smaller one grows at parse time.
+bool limit_depth(simdjson::dom::parser& parser) {
+  return parser.max_depth() == static_cast<size_t>(kMaxJsonDepth) ||
+         parser.allocate(parser.capacity(), kMaxJsonDepth) == simdjson::SUCCESS;
+}
+
+std::optional<simdjson::dom::element> root_of(simdjson::simdjson_result<simdjson::dom::element> parsed) {
+  simdjson::dom::element root;
+  if (parsed.get(root) != simdjson::SUCCESS) return std::nullopt;
+  return root;
+}
+
+}  // namespace
+
 std::optional<simdjson::dom::element> parse_fast(simdjson::dom::parser& parser, std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  simdjson::dom::element root;
-  if (parser.parse(text.data(), text.size(), /*realloc_if_needed=*/true).get(root) != simdjson::SUCCESS) {
-    return std::nullopt;
-  }
-  return root;
+  if (!limit_depth(parser)) return std::nullopt;
+  return root_of(parser.parse(text.data(), text.size(), /*realloc_if_needed=*/true));
+}
+
+std::optional<simdjson::dom::element> parse_fast_in_place(simdjson::dom::parser& parser, const std::string& text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") return parse_fast(parser, std::string_view(text));
+  if (!limit_depth(parser)) return std::nullopt;
+  // simdjson copies the text unless the string has room for its read-ahead.
+  return root_of(parser.parse(text));
 }
 
 }  // namespace lumenfold::common

@@ -16,9 +16,18 @@ namespace lumenfold::common {
 // The value of `element` as a Json (members in document order).
 Json to_json(simdjson::dom::element element);
 
+// Appends `element` laid out exactly as append_indented(out,
+// to_json(element), depth) would, converting the elements of arrays one at
+// a time: a document of large lists is never held twice in memory.
+void append_indented(std::string& out, simdjson::dom::element element, int depth);
+
 // Parses `text` (a leading UTF-8 byte-order mark is skipped) into `parser`'s
 // document; nullopt when it is not JSON. The element stays valid until the
 // parser parses again.
 std::optional<simdjson::dom::element> parse_fast(simdjson::dom::parser& parser, std::string_view text);
+
+// The same for a string whose spare capacity (SIMDJSON_PADDING bytes) lets
+// simdjson parse it in place instead of copying it first.
+std::optional<simdjson::dom::element> parse_fast_in_place(simdjson::dom::parser& parser, const std::string& text);
 
 }  // namespace lumenfold::common

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/surveyor/scan.h"
@@ -29,5 +30,9 @@ ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
 // failed write.
 std::optional<std::string> write_graph_documents(const common::Json& graph, const std::filesystem::path& graph_path,
                                                  const common::Json& index, const std::filesystem::path& index_path);
+
+// The same for a graph already laid out as dump_indented lays it out.
+std::optional<std::string> write_graph_text(std::string_view graph_text, const std::filesystem::path& graph_path,
+                                            const common::Json& index, const std::filesystem::path& index_path);
 
 }  // namespace lumenfold::surveyor

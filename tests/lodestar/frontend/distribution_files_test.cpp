@@ -33,5 +33,35 @@ TEST(DistributionFilesTest, InstallScriptDownloadsFromTheBaseAddress) {
   EXPECT_NE(script.find("[mcp_servers.tessel]"), std::string::npos);
 }
 
+TEST(DistributionFilesTest, DownloadBaseComesOnlyFromAPlainHostAndPort) {
+  struct Case {
+    std::optional<std::string_view> host;
+    std::optional<std::string> base;
+  };
+  const Case cases[] = {
+      {std::nullopt, "http://127.0.0.1:8080"},
+      {"127.0.0.1:9000", "http://127.0.0.1:9000"},
+      {"localhost", "http://localhost:8080"},
+      {"build-box.example.org:80", "http://build-box.example.org:80"},
+      {"[::1]:9001", "http://[::1]:9001"},
+      {"[::1]", "http://[::1]:8080"},
+      {"x\"; touch /tmp/p; echo \"", std::nullopt},
+      {"$(id)", std::nullopt},
+      {"host`id`", std::nullopt},
+      {"a b", std::nullopt},
+      {"", std::nullopt},
+      {"host:", std::nullopt},
+      {"host:99999", std::nullopt},
+      {"host:80:80", std::nullopt},
+      {"[::1", std::nullopt},
+      {"[]:80", std::nullopt},
+      {"[::1]x", std::nullopt},
+      {"[$(id)]", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(download_base(c.host, 8080), c.base) << c.host.value_or("(none)");
+  }
+}
+
 }  // namespace
 }  // namespace lumenfold::lodestar

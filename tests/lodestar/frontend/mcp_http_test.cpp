@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "lumenfold/common/unique_fd.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
 
 namespace lumenfold::lodestar {
@@ -57,6 +58,27 @@ std::string raw_exchange(int port, const std::string& bytes, Sending sending) {
   close(fd);
   return answer;
 }
+
+// Runs `server` on a loopback port until destroyed.
+class Serving {
+ public:
+  explicit Serving(httplib::Server& server) : server_(server), port_(server.bind_to_any_port("127.0.0.1")) {
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::yield();
+  }
+  ~Serving() {
+    server_.stop();
+    thread_.join();
+  }
+  int port() const { return port_; }
+
+ private:
+  httplib::Server& server_;
+  int port_;
+  std::thread thread_;
+};
+
+void answer_pong(const httplib::Request&, httplib::Response& response) { response.set_content("pong", "text/plain"); }
 
 constexpr char kTruncatedPost[] =
     "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nConnection: close\r\n"
@@ -219,6 +241,101 @@ TEST_F(McpHttpTest, AnswersMalformedJsonWith400) {
   EXPECT_EQ(result->body, R"({"jsonrpc":"2.0","id":null,"error":{"code":-32700,"message":"Parse error"}})");
 }
 
+// Nothing of a refused body is kept, and the connection stays usable.
+TEST_F(McpHttpTest, RefusesBeforeTheBodyAndStaysInStep) {
+  httplib::Client c = client();
+  std::string big = std::string(kPing) + std::string(size_t{3} << 20, ' ');
+  struct Case {
+    httplib::Headers headers;
+    int status;
+  };
+  const Case cases[] = {
+      {{{"Host", "attacker.example:80"}}, 403},
+      {{{"Origin", "http://evil.example"}}, 403},
+  };
+  for (const Case& refused : cases) {
+    auto result = c.Post("/mcp", refused.headers, big, "application/json");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, refused.status);
+    auto next = c.Post("/mcp", kPing, "application/json");
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->body, kPong);
+  }
+  auto unknown = c.Post("/nowhere", big, "application/json");
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 404);
+  auto other_method = c.Put("/whoami", big, "text/plain");
+  ASSERT_TRUE(other_method);
+  EXPECT_EQ(other_method->status, 405);
+  auto next = c.Get("/whoami");
+  ASSERT_TRUE(next);
+  EXPECT_EQ(next->status, 200);
+}
+
+TEST_F(McpHttpTest, RefusesBodiesNobodyReads) {
+  // cpp-httplib would keep a GET's body whole; a chunked body has no
+  // announced length and is counted as it comes.
+  std::string get_with_body =
+      "GET /whoami HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello";
+  std::string chunked =
+      "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+      "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+  std::string chunk(size_t{1} << 20, ' ');
+  for (int i = 0; i < 5; ++i) chunked += "100000\r\n" + chunk + "\r\n";
+  chunked += "0\r\n\r\n";
+  for (const std::string& request : {get_with_body, chunked}) {
+    std::string answer = raw_exchange(port_, request, Sending::kKeepOpen);
+    EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 413 Payload Too Large");
+  }
+}
+
+// Each connection holds a thread while a client dawdles over its request;
+// twenty such clients must not keep anyone else waiting for a thread.
+TEST(SerialRoutesTest, SlowClientsDoNotStarveOthers) {
+  httplib::Server server;
+  SerialRoutes routes(server);
+  routes.get("/ping", answer_pong);
+  Serving serving(server);
+  int port = serving.port();
+
+  std::vector<common::UniqueFd> slow;
+  for (int i = 0; i < 20; ++i) {
+    common::UniqueFd fd(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const char partial[] = "GET /ping HTTP/1.1\r\n";
+    ASSERT_EQ(send(fd.get(), partial, sizeof partial - 1, 0), static_cast<ssize_t>(sizeof partial - 1));
+    slow.push_back(std::move(fd));
+  }
+  httplib::Client c("127.0.0.1", port);
+  // Well under the server's read time-out, which is what a queued request
+  // would wait for.
+  c.set_read_timeout(kSocketTimeoutSeconds / 2, 0);
+  auto result = c.Get("/ping");
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->body, "pong");
+}
+
+TEST(SerialRoutesTest, ATokenLetsOtherHostsIn) {
+  httplib::Server server;
+  SerialRoutes routes({&server}, RequestGate("s3cret"));
+  routes.get("/ping", answer_pong);
+  Serving serving(server);
+
+  httplib::Client c("127.0.0.1", serving.port());
+  httplib::Headers remote_name = {{"Host", "build-box:8080"}};
+  auto refused = c.Get("/ping", remote_name);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 401);
+  remote_name.emplace("Authorization", "Bearer s3cret");
+  auto admitted = c.Get("/ping", remote_name);
+  ASSERT_TRUE(admitted);
+  EXPECT_EQ(admitted->body, "pong");
+}
+
 // Handlers registered through SerialRoutes never overlap, whatever the
 // number of clients.
 TEST(SerialRoutesTest, RunsOneHandlerAtATime) {
@@ -233,10 +350,8 @@ TEST(SerialRoutesTest, RunsOneHandlerAtATime) {
     --active;
     response.set_content("done", "text/plain");
   });
-  int port = server.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread serving([&] { server.listen_after_bind(); });
-  while (!server.is_running()) std::this_thread::yield();
+  Serving serving(server);
+  int port = serving.port();
 
   std::vector<std::thread> clients;
   std::atomic<int> done = 0;
@@ -254,8 +369,6 @@ TEST(SerialRoutesTest, RunsOneHandlerAtATime) {
     });
   }
   for (std::thread& t : clients) t.join();
-  server.stop();
-  serving.join();
 
   EXPECT_EQ(done, 40);
   EXPECT_EQ(most_active, 1);

@@ -28,5 +28,21 @@ TEST(LoopbackOriginTest, RefusesEverythingElse) {
   for (const char* origin : refused) EXPECT_FALSE(is_loopback_origin(origin)) << origin;
 }
 
+TEST(LoopbackOriginTest, HostHeadersAndPeerAddresses) {
+  for (const char* host : {"localhost", "LOCALHOST:80", "127.0.0.1", "127.9.9.9:8080", "[::1]", "[::1]:1"}) {
+    EXPECT_TRUE(is_loopback_host_header(host)) << host;
+  }
+  for (const char* host : {"", "evil.example", "localhost.", "localhost:x", "[::1]x", "0.0.0.0:80", "::1",
+                           "127.0.0.1@evil.example", "http://localhost"}) {
+    EXPECT_FALSE(is_loopback_host_header(host)) << host;
+  }
+  for (const char* address : {"127.0.0.1", "127.0.0.53", "::1", "::ffff:127.0.0.1"}) {
+    EXPECT_TRUE(is_loopback_address(address)) << address;
+  }
+  for (const char* address : {"", "10.0.0.1", "::", "0.0.0.0", "::ffff:10.0.0.1", "::2", "localhost"}) {
+    EXPECT_FALSE(is_loopback_address(address)) << address;
+  }
+}
+
 }  // namespace
 }  // namespace lumenfold::lodestar

@@ -115,6 +115,32 @@ TEST(SettingsTest, TokenIsTrimmedButBaseIsNot) {
   EXPECT_EQ(s.tsl_base, " http://h:1/ ");
 }
 
+TEST(SettingsTest, OtherMachinesGetInOnlyWithAToken) {
+  struct Case {
+    Env env;
+    bool ok;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{{"TSL_HOST", "127.0.0.1"}}, true},
+      {{{"TSL_HOST", "::1"}}, true},
+      {{{"TSL_HOST", "localhost"}}, true},
+      {{{"TSL_HOST", "0.0.0.0"}}, false},
+      {{{"TSL_HOST", "::"}}, false},
+      {{{"TSL_HOST", "192.168.1.5"}, {"TSL_AUTH_TOKEN", "  "}}, false},
+      {{{"TSL_HOST", " 0.0.0.0 "}, {"TSL_AUTH_TOKEN", " s3cret\n"}}, true},
+  };
+  for (const Case& c : cases) {
+    common::Result<Settings> s = read_settings(lookup_in(c.env), "/opt", 0);
+    EXPECT_EQ(s.ok(), c.ok) << (c.env.empty() ? "" : c.env.begin()->second);
+  }
+  Settings open = read_ok({{"TSL_HOST", " 0.0.0.0 "}, {"TSL_AUTH_TOKEN", " s3cret\n"}});
+  EXPECT_EQ(open.listen_host, "0.0.0.0");
+  EXPECT_EQ(open.auth_token, "s3cret");
+  EXPECT_EQ(read_settings(lookup_in({{"TSL_HOST", "0.0.0.0"}}), "/opt", 0).error(),
+            "TSL_HOST=0.0.0.0 lets other machines reach the server: set TSL_AUTH_TOKEN to a secret they must present");
+}
+
 TEST(SettingsTest, ProjectRootLocksAndResolvesLinks) {
   testing::TempDir dir;
   fs::create_directories(dir.path() / "real" / "proj");

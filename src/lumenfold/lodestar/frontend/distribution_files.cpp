@@ -10,6 +10,54 @@ RouteAnswer serve_distribution_file(const std::filesystem::path& program_dir, st
   return {200, "application/octet-stream", std::move(*bytes)};
 }
 
+namespace {
+
+bool is_in(char c, std::string_view allowed) { return allowed.find(c) != std::string_view::npos; }
+
+bool all_of(std::string_view text, std::string_view allowed) {
+  for (char c : text) {
+    bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum && !is_in(c, allowed)) return false;
+  }
+  return true;
+}
+
+bool is_port_text(std::string_view text) {
+  if (text.empty() || text.size() > 5) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  int port = std::stoi(std::string(text));
+  return port > 0 && port <= 65535;
+}
+
+}  // namespace
+
+std::optional<std::string> download_base(std::optional<std::string_view> host_header, int server_port) {
+  if (!host_header) return "http://127.0.0.1:" + std::to_string(server_port);
+  std::string_view text = *host_header;
+  std::string_view host = text;
+  std::string_view port;
+  if (text.starts_with('[')) {
+    size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    host = text.substr(0, close + 1);
+    if (!all_of(host.substr(1, host.size() - 2), ":.") || host.size() == 2) return std::nullopt;
+    std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && (rest.front() != ':' || !is_port_text(rest.substr(1)))) return std::nullopt;
+    if (!rest.empty()) port = rest.substr(1);
+  } else {
+    size_t colon = text.find(':');
+    host = text.substr(0, colon);
+    if (colon != std::string_view::npos) {
+      port = text.substr(colon + 1);
+      if (!is_port_text(port)) return std::nullopt;
+    }
+    if (host.empty() || !all_of(host, ".-")) return std::nullopt;
+  }
+  return "http://" + std::string(host) + ":" + (port.empty() ? std::to_string(server_port) : std::string(port));
+}
+
 std::string install_script(std::string_view base_url) {
   std::string base(base_url);
   while (!base.empty() && base.back() == '/') base.pop_back();

@@ -3,6 +3,7 @@
 // two launchers and an install script.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,14 @@ namespace lumenfold::lodestar {
 // server), byte for byte as application/octet-stream; 404 with a short
 // text when it is missing or unreadable.
 RouteAnswer serve_distribution_file(const std::filesystem::path& program_dir, std::string_view name);
+
+// The address the install script downloads from: "http://" + the host and
+// port a client reached us by (its Host header; `server_port` when the
+// header names no port; 127.0.0.1 when there is no header). nullopt when
+// the header is not a plain host name, IPv4 address or bracketed IPv6
+// address with an optional decimal port: its text is pasted into a shell
+// script, so nothing else may pass.
+std::optional<std::string> download_base(std::optional<std::string_view> host_header, int server_port);
 
 // A bash script that installs the four files from `base_url` (trailing
 // "/" removed) into $HOME/.tessel and tells how to register the server.

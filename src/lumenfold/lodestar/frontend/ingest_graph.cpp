@@ -1,12 +1,24 @@
 #include "lumenfold/lodestar/frontend/ingest_graph.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json_simd.h"
 #include "lumenfold/lodestar/tools/graph_documents_store.h"
 #include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/surveyor/graph_documents.h"
+
+// An uploaded graph carries the text of every file, so it is the largest
+// thing the server ever reads: a hundred megabytes for a large project. It
+// is parsed with simdjson, in place, and never converted whole into our
+// JSON document type (which takes several times the text's size): the
+// upload is laid out again one node at a time from the parsed form, and
+// only the symbol nodes are converted, for the symbol index. The body
+// itself is let go once parsed. Peak memory stays near twice the body.
 
 namespace lumenfold::lodestar {
 
@@ -14,47 +26,144 @@ using common::Json;
 
 namespace {
 
+constexpr char kMissingNodesEdges[] = "missing nodes/edges";
+
 RouteAnswer refuse(std::string error) {
   return {400, "application/json", common::dump_compact(Json{{"ok", false}, {"error", std::move(error)}})};
 }
 
-// The size member of `doc`, or the length of its list when absent.
-Json count_or_length(const Json& doc, const char* count_key, const char* list_key) {
-  auto it = doc.find(count_key);
-  if (it != doc.end()) return *it;
-  const Json& list = doc.at(list_key);
-  return list.is_array() || list.is_object() ? list.size() : 0;
-}
+// Records nothing; keeps the parser's message for text that is not JSON.
+class ErrorOnly : public nlohmann::json_sax<Json> {
+ public:
+  bool null() override { return true; }
+  bool boolean(bool) override { return true; }
+  bool number_integer(number_integer_t) override { return true; }
+  bool number_unsigned(number_unsigned_t) override { return true; }
+  bool number_float(number_float_t, const string_t&) override { return true; }
+  bool string(string_t&) override { return true; }
+  bool binary(binary_t&) override { return true; }
+  bool start_object(std::size_t) override { return true; }
+  bool key(string_t&) override { return true; }
+  bool end_object() override { return true; }
+  bool start_array(std::size_t) override { return true; }
+  bool end_array() override { return true; }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& e) override {
+    message = e.what();
+    return false;
+  }
+  std::string message = "invalid JSON";
+};
 
 // The parser's own message for text that is not JSON: it names the place.
 std::string parse_error_text(std::string_view body) {
-  try {
-    Json parsed = Json::parse(body);
-    (void)parsed;
-  } catch (const nlohmann::json::exception& e) {
-    return e.what();
+  if (!common::nests_within(body, common::kMaxJsonDepth)) {
+    return "JSON nests deeper than " + std::to_string(common::kMaxJsonDepth) + " levels";
   }
-  return "invalid JSON";
+  ErrorOnly sax;
+  Json::sax_parse(body, &sax);
+  return sax.message;
+}
+
+using Members = std::vector<std::pair<std::string_view, simdjson::dom::element>>;
+
+// The members of `object` as our document type keeps them: a repeated key
+// stays at its first position and takes the last value.
+Members members_of(simdjson::dom::object object) {
+  Members members;
+  for (simdjson::dom::key_value_pair member : object) {
+    auto same_key = [&member](const auto& kept) { return kept.first == member.key; };
+    auto it = std::find_if(members.begin(), members.end(), same_key);
+    if (it == members.end()) {
+      members.emplace_back(member.key, member.value);
+    } else {
+      it->second = member.value;
+    }
+  }
+  return members;
+}
+
+const simdjson::dom::element* member(const Members& members, std::string_view key) {
+  for (const auto& [name, value] : members) {
+    if (name == key) return &value;
+  }
+  return nullptr;
+}
+
+// The document laid out as dump_indented lays it out, with its "root"
+// (where it stands, or appended) replaced by `root`.
+std::string lay_out_graph(const Members& members, const Json& root) {
+  std::string out = "{";
+  bool root_written = false;
+  auto start_member = [&out](std::string_view key) {
+    if (out.size() > 1) out += ',';
+    out += "\n  ";
+    common::append_indented(out, Json(key), 0);
+    out += ": ";
+  };
+  for (const auto& [key, value] : members) {
+    start_member(key);
+    if (key == "root") {
+      common::append_indented(out, root, 1);
+      root_written = true;
+    } else {
+      common::append_indented(out, value, 1);
+    }
+  }
+  if (!root_written) {
+    start_member("root");
+    common::append_indented(out, root, 1);
+  }
+  out += "\n}";
+  return out;
+}
+
+// The symbol nodes of `nodes`, converted: what the symbol index is built
+// from. The file nodes, which carry the text, are not needed.
+Json symbol_nodes(simdjson::dom::array nodes) {
+  Json symbols = Json::array();
+  for (simdjson::dom::element node : nodes) {
+    std::string_view kind;
+    if (node.is_object() && node["kind"].get_string().get(kind) == simdjson::SUCCESS && kind == "symbol") {
+      symbols.push_back(common::to_json(node));
+    }
+  }
+  return symbols;
+}
+
+// The size member `count_key`, or the length of the list when absent.
+Json count_or_length(const Members& members, const char* count_key, simdjson::dom::array list) {
+  if (const simdjson::dom::element* count = member(members, count_key)) return common::to_json(*count);
+  return list.size();
 }
 
 }  // namespace
 
-RouteAnswer ingest_graph(std::string_view body, ServerState& state) {
-  // An uploaded graph carries the text of every file: simdjson parses it
-  // an order of magnitude faster than the general parser.
+RouteAnswer ingest_graph(std::string body, ServerState& state) {
   simdjson::dom::parser parser;
-  std::optional<simdjson::dom::element> root = common::parse_fast(parser, body);
+  std::optional<simdjson::dom::element> root = common::parse_fast_in_place(parser, body);
   if (!root) return refuse(parse_error_text(body));
-  Json doc = common::to_json(*root);
-  if (!doc.is_object() || !doc.contains("nodes") || !doc.contains("edges")) return refuse("missing nodes/edges");
+  // The parser keeps its own copy of every string.
+  std::string().swap(body);
 
-  doc["root"] = state.settings.project_root.string();
-  store_graph_documents(doc, state);
+  simdjson::dom::object object;
+  if (root->get(object) != simdjson::SUCCESS) return refuse(kMissingNodesEdges);
+  Members members = members_of(object);
+  const simdjson::dom::element* nodes_member = member(members, "nodes");
+  const simdjson::dom::element* edges_member = member(members, "edges");
+  if (!nodes_member || !edges_member) return refuse(kMissingNodesEdges);
+  simdjson::dom::array nodes;
+  simdjson::dom::array edges;
+  if (nodes_member->get(nodes) != simdjson::SUCCESS || edges_member->get(edges) != simdjson::SUCCESS) {
+    return refuse("nodes and edges must be lists");
+  }
+
+  store_graph_documents(lay_out_graph(members, Json(state.settings.project_root.string())),
+                        surveyor::build_symbol_index(symbol_nodes(nodes)), state);
   std::error_code ec;
   std::filesystem::remove(state.settings.retrieval_cache_file(), ec);
   Json answer{{"ok", true},
-              {"node_count", count_or_length(doc, "node_count", "nodes")},
-              {"edge_count", count_or_length(doc, "edge_count", "edges")}};
+              {"node_count", count_or_length(members, "node_count", nodes)},
+              {"edge_count", count_or_length(members, "edge_count", edges)}};
   return {200, "application/json", common::dump_compact(answer)};
 }
 

@@ -2,7 +2,7 @@
 // The graph upload route: a scanner run elsewhere posts a finished
 // information graph, which becomes the server's graph.
 
-#include <string_view>
+#include <string>
 
 #include "lumenfold/lodestar/frontend/token_log.h"
 
@@ -13,8 +13,10 @@ class ServerState;
 // Stores the graph document `body` (its "root" replaced by the project
 // root) and its symbol index, reconciles the context store and deletes the
 // retrieval cache. 400 with {"ok":false,"error":...} for a body that is not
-// JSON or lacks "nodes" or "edges"; 200 with {"ok":true,"node_count",
-// "edge_count"}. Throws when the files cannot be written.
-RouteAnswer ingest_graph(std::string_view body, ServerState& state);
+// JSON (the parser's message), not an object or lacking "nodes" or "edges"
+// ("missing nodes/edges"), or whose "nodes" or "edges" is not a list;
+// 200 with {"ok":true,"node_count","edge_count"}. Throws when the files
+// cannot be written. Takes the body to let it go once parsed.
+RouteAnswer ingest_graph(std::string body, ServerState& state);
 
 }  // namespace lumenfold::lodestar

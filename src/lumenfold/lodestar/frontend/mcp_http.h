@@ -14,17 +14,14 @@ namespace lumenfold::lodestar {
 // The MCP library's customary path, where agents are told to connect.
 inline constexpr std::string_view kMcpPath = "/mcp";
 
-// Serves `mcp` at kMcpPath on `routes`' server. POST bodies are read as
-// they arrive and refused with 413 past kMaxMcpBodyBytes (the rest is
-// drained, not kept); a body cut short by the client gets 400. Every other
-// method answers 405 with "Allow: POST". Each request is handled under
-// `routes`' lock. `mcp` must outlive the server's listening.
+// Serves `mcp` at kMcpPath on `routes`' servers. POST bodies are refused
+// with 413 past kMaxMcpBodyBytes and with 400 when the client cuts them
+// short (see SerialRoutes::post). Every other method answers 405 with
+// "Allow: POST". Each request is handled under `routes`' lock. `mcp` must
+// outlive the servers' listening.
 void serve_mcp(SerialRoutes& routes, const McpServer& mcp);
 
 // The parts of `request` the MCP endpoint reads, with `body` as its body.
 McpHttpRequest to_mcp_request(const httplib::Request& request, std::string body);
-
-// Copies status, headers and body of `from` into `to`.
-void apply_response(const McpHttpResponse& from, httplib::Response& to);
 
 }  // namespace lumenfold::lodestar

@@ -1,6 +1,8 @@
 #include "lumenfold/lodestar/frontend/routes.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "lumenfold/lodestar/frontend/distribution_files.h"
 #include "lumenfold/lodestar/frontend/ingest_graph.h"
@@ -20,11 +22,12 @@ void send(const RouteAnswer& answer, httplib::Response& res) {
   res.set_content(answer.body, answer.content_type.c_str());
 }
 
-// The address the client used to reach us, for links in the install script.
-std::string base_url(const httplib::Request& req) {
-  std::string host = req.get_header_value("Host");
-  return "http://" + (host.empty() ? std::string("127.0.0.1") : host);
-}
+// The largest bodies each route reads. A token-usage line is a few
+// hundred bytes. An uploaded information graph carries up to 24000
+// characters of every file, so its limit sits well above a large project's
+// graph while still keeping a runaway upload from exhausting memory.
+constexpr size_t kMaxTokenLogBodyBytes = size_t{64} << 10;
+constexpr size_t kMaxIngestBodyBytes = size_t{512} << 20;
 
 // Where each distribution route's file lives beside the server. The
 // routes keep their historical names; this build's programs are native.
@@ -41,14 +44,20 @@ void register_routes(SerialRoutes& routes, ServerState& state, const fs::path& p
   routes.get("/prime", [&state](const httplib::Request&, httplib::Response& res) {
     res.set_content(prime_text(state), "text/plain; charset=utf-8");
   });
-  routes.post("/log", [&state](const httplib::Request& req, httplib::Response& res) {
-    send(log_token_usage(req.body, state.settings.data_dir / kTokenLogFileName, state.now()), res);
-  });
-  routes.post("/ingest-graph", [&state](const httplib::Request& req, httplib::Response& res) {
-    send(ingest_graph(req.body, state), res);
-  });
+  routes.post("/log", kMaxTokenLogBodyBytes,
+              [&state](const httplib::Request&, std::string body, httplib::Response& res) {
+                send(log_token_usage(body, state.settings.data_dir / kTokenLogFileName, state.now()), res);
+              });
+  routes.post("/ingest-graph", kMaxIngestBodyBytes,
+              [&state](const httplib::Request&, std::string body, httplib::Response& res) {
+                send(ingest_graph(std::move(body), state), res);
+              });
   routes.get("/install.sh", [](const httplib::Request& req, httplib::Response& res) {
-    res.set_content(install_script(base_url(req)), "text/plain; charset=utf-8");
+    std::optional<std::string> host;
+    if (req.has_header("Host")) host = req.get_header_value("Host");
+    std::optional<std::string> base = download_base(host, req.local_port);
+    if (!base) return send({400, "text/plain", "the Host header is not a host name and port\n"}, res);
+    res.set_content(install_script(*base), "text/plain; charset=utf-8");
   });
   for (const FileRoute& route : kFileRoutes) {
     std::string file = route.file;

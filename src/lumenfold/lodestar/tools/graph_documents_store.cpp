@@ -16,11 +16,16 @@ namespace fs = std::filesystem;
 using common::Json;
 
 void store_graph_documents(const Json& graph, ServerState& state) {
+  auto nodes = graph.find("nodes");
+  store_graph_documents(common::dump_indented(graph),
+                        surveyor::build_symbol_index(nodes == graph.end() ? Json::array() : *nodes), state);
+}
+
+void store_graph_documents(std::string_view graph_text, const Json& symbol_index, ServerState& state) {
   const Settings& settings = state.settings;
   fs::create_directories(settings.data_dir);
-  auto nodes = graph.find("nodes");
-  SymbolIndex index(surveyor::build_symbol_index(nodes == graph.end() ? Json::array() : *nodes));
-  if (auto error = surveyor::write_graph_documents(graph, settings.info_graph_file(), index.doc(),
+  SymbolIndex index(symbol_index);
+  if (auto error = surveyor::write_graph_text(graph_text, settings.info_graph_file(), index.doc(),
                                                    settings.symbol_index_file())) {
     throw std::runtime_error(*error);
   }

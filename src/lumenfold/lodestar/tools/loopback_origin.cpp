@@ -37,6 +37,26 @@ bool is_loopback_host(std::string_view host) {
   return host == "localhost" || host == "[::1]" || is_loopback_ipv4(host);
 }
 
+// REQUIRES: `authority` is lower case. Whether "host[:port]" names a
+// loopback host with an optional decimal port.
+bool is_loopback_authority(std::string_view authority) {
+  if (authority.empty()) return false;
+  std::string_view host;
+  std::string_view port;  // ":digits" or empty
+  if (authority.front() == '[') {
+    size_t close = authority.find(']');
+    if (close == std::string_view::npos) return false;
+    host = authority.substr(0, close + 1);
+    port = authority.substr(close + 1);
+  } else {
+    size_t colon = authority.find(':');
+    host = authority.substr(0, colon);
+    if (colon != std::string_view::npos) port = authority.substr(colon);
+  }
+  if (!port.empty() && (port.front() != ':' || !is_digits(port.substr(1)))) return false;
+  return is_loopback_host(host);
+}
+
 }  // namespace
 
 bool is_loopback_origin(std::string_view origin) {
@@ -50,21 +70,17 @@ bool is_loopback_origin(std::string_view origin) {
 
   // An origin is only scheme, host and port: a path or user name is not
   // one, whatever host it names.
-  if (rest.empty() || rest.find_first_of("/@?#") != std::string_view::npos) return false;
-  std::string_view host;
-  std::string_view port;  // ":digits" or empty
-  if (rest.front() == '[') {
-    size_t close = rest.find(']');
-    if (close == std::string_view::npos) return false;
-    host = rest.substr(0, close + 1);
-    port = rest.substr(close + 1);
-  } else {
-    size_t colon = rest.find(':');
-    host = rest.substr(0, colon);
-    if (colon != std::string_view::npos) port = rest.substr(colon);
-  }
-  if (!port.empty() && (port.front() != ':' || !is_digits(port.substr(1)))) return false;
-  return is_loopback_host(host);
+  if (rest.find_first_of("/@?#") != std::string_view::npos) return false;
+  return is_loopback_authority(rest);
+}
+
+bool is_loopback_host_header(std::string_view host) { return is_loopback_authority(common::to_lower(host)); }
+
+bool is_loopback_address(std::string_view address) {
+  constexpr std::string_view kMappedPrefix = "::ffff:";
+  if (address == "::1") return true;
+  if (address.substr(0, kMappedPrefix.size()) == kMappedPrefix) address.remove_prefix(kMappedPrefix.size());
+  return is_loopback_ipv4(address);
 }
 
 }  // namespace lumenfold::lodestar

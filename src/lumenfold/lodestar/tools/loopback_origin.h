@@ -13,4 +13,14 @@ namespace lumenfold::lodestar {
 // Anything else, "null" and malformed values included, is refused.
 bool is_loopback_origin(std::string_view origin);
 
+// Whether `host` (a Host header's value, "host[:port]") names this machine
+// by a loopback name or address, as is_loopback_origin judges hosts. A page
+// whose own domain an attacker rebinds to 127.0.0.1 still sends that domain
+// here, so this is what keeps such pages out.
+bool is_loopback_host_header(std::string_view host);
+
+// Whether `address` (a peer's numeric address: "127.0.0.1", "::1",
+// "::ffff:127.0.0.1") is a loopback address.
+bool is_loopback_address(std::string_view address);
+
 }  // namespace lumenfold::lodestar

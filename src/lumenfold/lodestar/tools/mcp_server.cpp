@@ -271,6 +271,17 @@ McpHttpResponse forbidden_origin_response() {
   return transport_error(403, kTransportError, "Forbidden: Origin is not a loopback address");
 }
 
+McpHttpResponse forbidden_host_response() {
+  return transport_error(403, kTransportError, "Forbidden: Host is not a loopback address");
+}
+
+McpHttpResponse unauthorized_response() {
+  McpHttpResponse response =
+      transport_error(401, kTransportError, "Unauthorized: send the server's token as Authorization: Bearer <token>");
+  response.headers.emplace_back("WWW-Authenticate", "Bearer");
+  return response;
+}
+
 McpHttpResponse payload_too_large_response() {
   return transport_error(413, kTransportError, "Payload Too Large");
 }

@@ -98,6 +98,15 @@ class McpServer {
 // JSON-RPC error body and id null. Shared by every route of the server.
 McpHttpResponse forbidden_origin_response();
 
+// The answer to a request whose Host header names another machine (a page
+// that rebound its own name to this machine's address): 403 with a
+// JSON-RPC error body and id null.
+McpHttpResponse forbidden_host_response();
+
+// The answer to a request that a server opened with a token cannot let in
+// without it: 401 with "WWW-Authenticate: Bearer" and a JSON-RPC error body.
+McpHttpResponse unauthorized_response();
+
 // The answer to a body larger than a route accepts: 413 with a JSON-RPC
 // error body and id null.
 McpHttpResponse payload_too_large_response();

@@ -8,6 +8,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/lodestar/tools/loopback_origin.h"
 
 namespace lumenfold::lodestar {
 namespace fs = std::filesystem;
@@ -58,6 +59,11 @@ class EnvReader {
   std::optional<std::string> error_;
 };
 
+// Whether listening on `host` keeps the server to this machine.
+bool is_loopback_listen_host(const std::string& host) {
+  return host == "localhost" || is_loopback_address(host);
+}
+
 }  // namespace
 
 fs::path resolve_path(const std::string& text) {
@@ -101,8 +107,14 @@ common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& pro
   s.explore_max_read_chars = read.integer("TSL_EXPLORE_MAX_READ_CHARS", s.explore_max_read_chars);
   s.tsl_local_retrieval = read.flag("TSL_LOCAL_RETRIEVAL", s.tsl_local_retrieval);
   s.session_start_epoch = now_epoch;
+  s.listen_host = std::string(common::trim(read.text("TSL_HOST", "")));
+  s.auth_token = std::string(common::trim(read.text("TSL_AUTH_TOKEN", "")));
 
   if (read.error()) return common::Error{*read.error()};
+  if (!s.listen_host.empty() && s.auth_token.empty() && !is_loopback_listen_host(s.listen_host)) {
+    return common::Error{"TSL_HOST=" + s.listen_host +
+                         " lets other machines reach the server: set TSL_AUTH_TOKEN to a secret they must present"};
+  }
   return s;
 }
 

@@ -31,6 +31,12 @@ struct Settings {
   int64_t explore_max_read_chars = 6000;
   bool tsl_local_retrieval = true;  // bind the built-in retrieval module
   int64_t session_start_epoch = 0;  // process start, whole Unix seconds
+  // TSL_HOST: the one address to listen on; empty for the loopback
+  // addresses (127.0.0.1 and ::1).
+  std::string listen_host;
+  // TSL_AUTH_TOKEN, trimmed: requests that present it as a bearer token get
+  // in from anywhere. Required when listen_host is not a loopback address.
+  std::string auth_token;
 
   std::filesystem::path log_file() const { return data_dir / "mcp_tool_calls.jsonl"; }
   std::filesystem::path action_graph_file() const { return data_dir / "chat_action_graph.json"; }
@@ -46,7 +52,8 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 // Reads every setting through `env`. `program_dir` is the directory of the
 // server's executable (the default data directory is "data" inside it);
 // `now_epoch` becomes the session start. A bad integer is an error naming
-// the variable.
+// the variable. A TSL_HOST other than a loopback address without a
+// TSL_AUTH_TOKEN is an error: it would let other machines in unchecked.
 common::Result<Settings> read_settings(const EnvLookup& env, const std::filesystem::path& program_dir,
                                        int64_t now_epoch);
 

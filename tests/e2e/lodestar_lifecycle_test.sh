@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# The server as a process: who it lets in, one server per data directory,
+# the port it comes back on after a crash, and how fast SIGTERM stops it.
+#
+# usage: lodestar_lifecycle_test.sh LODESTAR
+#
+# Talks raw HTTP over bash's /dev/tcp, so it needs nothing installed.
+set -uo pipefail
+
+lodestar="$1"
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill -KILL "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+check() {  # check DESCRIPTION EXPECTED ACTUAL
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1"
+  else
+    echo "FAILED: $1: expected [$2], got [$3]"
+    failures=$((failures + 1))
+  fi
+}
+
+# A free port: bind one with bash is not possible, so ask the kernel's
+# ephemeral range and step past ports that answer.
+free_port() {
+  local port=$((20000 + RANDOM % 20000))
+  while (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do port=$((port + 1)); done
+  echo "$port"
+}
+
+# start DATA_DIR [ENV...]: starts a server in the background; sets $pid.
+start() {
+  local data="$1"
+  shift
+  mkdir -p "$data"
+  env TSL_DATA_DIR="$data" TESSEL_PROJECT_ROOT="$work" "$@" "$lodestar" >>"$data/server.log" 2>&1 &
+  pid=$!
+  pids+=("$pid")
+}
+
+# wait_ready DATA_DIR: waits until the server in DATA_DIR answers; prints its port.
+wait_ready() {
+  local deadline=$((SECONDS + 60))
+  while [ $SECONDS -lt $deadline ]; do
+    if [ -s "$1/mcp_port" ] && [ -s "$1/lodestar.lock" ]; then
+      local port
+      port="$(cat "$1/mcp_port")"
+      if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        echo "$port"
+        return 0
+      fi
+    fi
+    sleep 0.05
+  done
+  return 1
+}
+
+# status_of PORT REQUEST_HEAD: sends a request with no body, prints the
+# answer's status code.
+status_of() {
+  exec 3<>"/dev/tcp/127.0.0.1/$1" || return 1
+  printf '%b' "$2" >&3
+  local line
+  IFS= read -r line <&3
+  exec 3<&-
+  echo "$line" | cut -d' ' -f2
+}
+
+milliseconds() { date +%s%3N; }
+
+data="$work/one"
+PORT="$(free_port)" start "$data"
+first_pid=$pid
+port="$(wait_ready "$data")" || { cat "$data/server.log"; exit 1; }
+
+check "a local request gets in" 200 \
+  "$(status_of "$port" "GET /prime HTTP/1.1\r\nHost: 127.0.0.1:$port\r\nConnection: close\r\n\r\n")"
+check "a rebound domain is refused" 403 \
+  "$(status_of "$port" "GET /prime HTTP/1.1\r\nHost: attacker.example:$port\r\nConnection: close\r\n\r\n")"
+check "the install script is not built from a hostile Host" 403 \
+  "$(status_of "$port" "GET /install.sh HTTP/1.1\r\nHost: x\"; touch /tmp/p; echo \"\r\nConnection: close\r\n\r\n")"
+
+# A second server on the same data directory stops at once and says why.
+start "$data"
+second=$pid
+wait "$second"
+check "a second server on one data directory exits with status 1" 1 "$?"
+check "and names the first" "lodestar: another lodestar (pid $first_pid, port $port) is serving $data; stop it first, or use its port" \
+  "$(tail -n 1 "$data/server.log")"
+
+# A crashed server's successor comes back on the same port, even with
+# connections of the dead one lingering.
+for _ in 1 2 3; do status_of "$port" "GET /prime HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n" >/dev/null; done
+kill -KILL "$first_pid"
+wait "$first_pid" 2>/dev/null
+start "$data"
+restarted=$pid
+check "a restarted server keeps its port" "$port" "$(wait_ready "$data")"
+
+# SIGTERM with an idle keep-alive client: the server stops within a second.
+exec 4<>"/dev/tcp/127.0.0.1/$port"
+printf 'GET /prime HTTP/1.1\r\nHost: localhost\r\n\r\n' >&4
+sleep 0.2
+begin=$(milliseconds)
+kill -TERM "$restarted"
+wait "$restarted"
+code=$?
+elapsed=$(($(milliseconds) - begin))
+exec 4<&-
+check "SIGTERM ends the server with status 0" 0 "$code"
+check "SIGTERM with an idle client is served within a second" yes "$([ "$elapsed" -lt 1000 ] && echo yes || echo "no: ${elapsed} ms")"
+
+# Other interfaces only with a token.
+start "$work/open" TSL_HOST=0.0.0.0 PORT="$(free_port)"
+wait "$pid"
+check "TSL_HOST beyond loopback without a token is refused" 1 "$?"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
