@@ -40,6 +40,25 @@ TEST(IngestGraphTest, CountsComeFromTheDocumentOrItsLists) {
             "\"path\": \"a.py\"}}");
 }
 
+// The upload is laid out without ever being converted whole; the file must
+// still be what converting it whole and writing it would give.
+TEST(IngestGraphTest, WritesWhatTheWholeDocumentWouldBe) {
+  const char* bodies[] = {
+      R"({"nodes": [], "edges": []})",
+      R"({"edges": [[1, [2, []]], {}], "nodes": [{"id": "\u00e9.py", "x": 1.5e300, "k": [], "d": {"a": 1, "a": 2}}],)"
+      R"( "root": "/old", "nodes": [{"id": "b"}], "extra": {"z": null, "y": [true, false, -0.0, 18446744073709551615]}})",
+      "\xEF\xBB\xBF{\"nodes\": [\"\xF0\x9F\x98\x80\"], \"edges\": [], \"root\": null}",
+  };
+  for (const char* body : bodies) {
+    TempDir dir;
+    auto state = make_test_state(dir);
+    ASSERT_EQ(ingest_graph(body, *state).status, 200) << body;
+    Json whole = *common::parse_json(body);
+    whole["root"] = state->settings.project_root.string();
+    EXPECT_EQ(dir.read("data/info_graph.json"), common::dump_indented(whole)) << body;
+  }
+}
+
 TEST(IngestGraphTest, RefusesBadBodies) {
   TempDir dir;
   auto state = make_test_state(dir);
@@ -53,6 +72,12 @@ TEST(IngestGraphTest, RefusesBadBodies) {
   ASSERT_TRUE(body.has_value());
   EXPECT_EQ((*body)["ok"], false);
   EXPECT_NE((*body)["error"].get<std::string>().find("parse error"), std::string::npos);
+  const char* not_lists[] = {R"({"nodes": {}, "edges": []})", R"({"nodes": [], "edges": "x"})"};
+  for (const char* bad : not_lists) {
+    EXPECT_EQ(ingest_graph(bad, *state).body, "{\"ok\":false,\"error\":\"nodes and edges must be lists\"}");
+  }
+  std::string deep = "{\"nodes\": " + std::string(100000, '[') + std::string(100000, ']') + ", \"edges\": []}";
+  EXPECT_EQ(ingest_graph(deep, *state).body, "{\"ok\":false,\"error\":\"JSON nests deeper than 512 levels\"}");
   EXPECT_FALSE(fs::exists(dir.path() / "data/info_graph.json"));
 }
 
