@@ -63,6 +63,19 @@ TEST(GraphScanTest, SecondScanReusesUnchangedFiles) {
   EXPECT_NE(dir.read("data/info_graph.json").find("kept from before"), std::string::npos);
 }
 
+TEST(GraphScanTest, LeavesOutFileLinksThatResolveOutsideTheRoot) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  dir.write("proj/a.md", "# Local notes\n");
+  dir.write("secret/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  fs::create_symlink(dir.path() / "secret/passwd", dir.path() / "proj/passwd.md");
+  Json out = graph_scan({(dir.path() / "proj").string()}, *state);
+  EXPECT_EQ(out["file_count"], 1);
+  std::string graph = dir.read("data/info_graph.json");
+  EXPECT_EQ(graph.find("root:x:0:0"), std::string::npos);
+  EXPECT_EQ(graph.find("passwd"), std::string::npos);
+}
+
 TEST(GraphScanTest, RefusesWhatIsNotADirectory) {
   TempDir dir;
   auto state = make_test_state(dir);
