@@ -244,7 +244,7 @@ void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json
                      {"cached_tokens_est", est_tokens(cut.content)},
                      {"last_action", "read"},
                      {"last_ts", state.now_seconds()}};
-  state.action_graph.save();
+  state.action_graph.save(state.now_seconds());
 }
 
 Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,

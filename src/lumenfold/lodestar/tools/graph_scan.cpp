@@ -85,7 +85,7 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   settings.project_root = root;
   std::error_code ec;
   fs::remove(settings.retrieval_cache_file(), ec);
-  state.action_graph.save(settings.action_graph_file(), empty_action_graph());
+  state.action_graph.save(settings.action_graph_file(), empty_action_graph(), state.now_seconds());
   state.turn.reset();
 
   int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));
