@@ -155,7 +155,7 @@ std::vector<Json> ContextStore::saved_and_loaded(std::vector<Json> entries, cons
   return out;
 }
 
-void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
+size_t ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
   forget_cache();
   written_.reset();
   std::error_code ec;
@@ -165,10 +165,12 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries for
 
   Json doc = Json::array();
   Json::array_t& items = doc.get_ref<Json::array_t&>();
+  const size_t given = entries.size();
   items = prune_context_entries(std::move(entries), whole_seconds(now_epoch));
+  const size_t pruned = given - items.size();
   common::save_json_document(file_, doc);
   sound_stamp_ = stamp();
-  if (!sound_stamp_) return;  // nothing to tell this version from the next
+  if (!sound_stamp_) return pruned;  // nothing to tell this version from the next
   // Normalised entries are what a read of the file would give, save the few
   // that the next normalisation still completes.
   if (form == Entries::kNormalized && std::all_of(items.begin(), items.end(), normalizes_to_itself)) {
@@ -178,6 +180,7 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries for
     written_ = std::make_unique<Json>(std::move(doc));
     written_stamp_ = sound_stamp_;
   }
+  return pruned;
 }
 
 }  // namespace lumenfold::lodestar
