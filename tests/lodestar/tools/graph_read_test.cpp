@@ -243,6 +243,23 @@ TEST_F(GraphReadTest, PathsOutsideTheRootAreRefused) {
   EXPECT_TRUE(testing::logged_payloads(dir_).empty());
 }
 
+TEST_F(GraphReadTest, NamesHoldingANulAreRefusedBeforeAnythingIsRecorded) {
+  const Json refused = Json::parse(R"({"ok": false, "error": "file name must not contain a NUL character"})");
+  // Served as "src/a.py" and recorded under the whole name, were it let
+  // through; and with the allowlist on, even its refusal is recorded.
+  for (bool allowlist : {false, true}) {
+    state_->settings.enforce_read_allowlist = allowlist;
+    state_->turn.retrieved_files = {"src/b.py"};
+    for (const std::string& file : {std::string("src/a.py\0.txt", 13), std::string("src/a.py::log\0in", 16),
+                                    std::string("\0", 1), std::string("src/b.py\0", 9)}) {
+      EXPECT_EQ(read(file), refused);
+    }
+  }
+  EXPECT_FALSE(fs::exists(state_->settings.action_graph_file()));
+  EXPECT_TRUE(testing::logged_payloads(dir_).empty());
+  EXPECT_EQ(state_->turn.used_chars, 0);
+}
+
 TEST_F(GraphReadTest, LinksAndPathsThatStayInsideAreServed) {
   fs::create_symlink(state_->settings.project_root / "src/a.py", state_->settings.project_root / "alias.py");
   EXPECT_EQ(read("alias.py")["content"], "def login():\n    return 1\n");
