@@ -114,5 +114,25 @@ TEST(GraphScanTest, LockedServerRefusesAnotherRoot) {
   EXPECT_EQ(graph_scan({locked}, *state)["ok"], true);
 }
 
+TEST(GraphScanTest, LockedServerGivesTheSameRefusalWhateverThePathIs) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  state->settings.locked_project_root = dir.path() / "proj";
+  dir.write("other/file.py", "x = 1\n");
+  const std::string locked = (dir.path() / "proj").string();
+  for (const std::string& path : {(dir.path() / "other").string(), (dir.path() / "other/file.py").string(),
+                                  (dir.path() / "missing").string(), std::string("/etc/passwd"), std::string("/")}) {
+    Json out = graph_scan({path}, *state);
+    EXPECT_EQ(out, Json({{"ok", false},
+                         {"error", "MCP server is locked to " + locked + "; refusing graph_scan(" + path +
+                                       "). Each Claude/Codex session uses its own MCP process bound to one project "
+                                       "\u2014 run tslc/tsl in the other project's directory to spawn a separate "
+                                       "server for it."},
+                         {"locked_project_root", locked},
+                         {"attempted_project_root", path}}))
+        << path;
+  }
+}
+
 }  // namespace
 }  // namespace lumenfold::lodestar
