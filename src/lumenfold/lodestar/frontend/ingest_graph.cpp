@@ -22,8 +22,7 @@ RouteAnswer refuse(std::string error) {
 Json count_or_length(const Json& doc, const char* count_key, const char* list_key) {
   auto it = doc.find(count_key);
   if (it != doc.end()) return *it;
-  const Json& list = doc.at(list_key);
-  return list.is_array() || list.is_object() ? list.size() : 0;
+  return doc.at(list_key).size();
 }
 
 // The parser's own message for text that is not JSON: it names the place.
@@ -46,7 +45,10 @@ RouteAnswer ingest_graph(std::string_view body, ServerState& state) {
   std::optional<simdjson::dom::element> root = common::parse_fast(parser, body);
   if (!root) return refuse(parse_error_text(body));
   Json doc = common::to_json(*root);
-  if (!doc.is_object() || !doc.contains("nodes") || !doc.contains("edges")) return refuse("missing nodes/edges");
+  if (!doc.is_object() || !doc.contains("nodes") || !doc.contains("edges")) return refuse(kMissingNodesOrEdgesError);
+  // Stored, such a graph reads as having no nodes, and every tool would
+  // quietly turn to the remote API instead.
+  if (!doc["nodes"].is_array() || !doc["edges"].is_array()) return refuse(kNodesOrEdgesNotListsError);
 
   doc["root"] = state.settings.project_root.string();
   store_graph_documents(doc, state);
