@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,6 +169,55 @@ TEST(StateFileTest, WriteFailuresAreReported) {
   fs::create_directories(dir.path() / "taken");
   EXPECT_TRUE(write_state_file(dir.path() / "taken", "{}").has_value());
   EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
+}
+
+TEST(StateFileTest, DamagedMeansPresentButNotADocumentOfTheShape) {
+  TempDir dir;
+  struct Case {
+    const char* text;  // nullptr: no file
+    StateShape shape;
+    bool damaged;
+  } cases[] = {
+      {nullptr, StateShape::kObject, false},      {"{}", StateShape::kObject, false},
+      {"\xEF\xBB\xBF{}", StateShape::kObject, false}, {"[]", StateShape::kArray, false},
+      {"[]", StateShape::kObject, true},          {"{}", StateShape::kArray, true},
+      {"{\"nodes\": [", StateShape::kObject, true}, {"", StateShape::kObject, true},
+      {"null", StateShape::kArray, true},         {"\xff\xfe{}", StateShape::kObject, true},
+  };
+  for (const Case& c : cases) {
+    const fs::path file = dir.path() / "state.json";
+    std::error_code ec;
+    fs::remove(file, ec);
+    if (c.text != nullptr) dir.write("state.json", c.text);
+    EXPECT_EQ(is_damaged_state_file(file, c.shape), c.damaged) << (c.text ? c.text : "(missing)");
+  }
+}
+
+TEST(StateFileTest, ATornTargetIsDamagedEvenWithASoundSpare) {
+  TempDir dir;
+  const fs::path file = dir.path() / "state.json";
+  dir.write("state.json", "{\"a\": 1");
+  dir.write("state.json.swap", "{\"a\": 0}");
+  EXPECT_TRUE(is_damaged_state_file(file, StateShape::kObject));
+}
+
+TEST(StateFileTest, DamagedFilesAreSetAsideUnderTheirTimeAndNeverOverEachOther) {
+  TempDir dir;
+  const fs::path file = dir.path() / "state.json";
+  dir.write("state.json", "{bad");
+  EXPECT_EQ(set_aside_damaged_state_file(file, 1767225600, "test state"),
+            dir.path() / "state.json.corrupt-1767225600");
+  dir.write("state.json", "{worse");
+  EXPECT_EQ(set_aside_damaged_state_file(file, 1767225600, "test state"),
+            dir.path() / "state.json.corrupt-1767225600-2");
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_EQ(dir.read("state.json.corrupt-1767225600"), "{bad");
+  EXPECT_EQ(dir.read("state.json.corrupt-1767225600-2"), "{worse");
+}
+
+TEST(StateFileTest, SettingAsideAFileThatCannotBeMovedThrows) {
+  TempDir dir;
+  EXPECT_THROW(set_aside_damaged_state_file(dir.path() / "absent.json", 1, "test state"), std::runtime_error);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ check('graph_impact', () => assert.deepEqual(impact, {
 
 const added = await callJson(client, 'graph_add_memory', { type: 'fact', content: 'helper returns the answer' });
 check('graph_add_memory', () => {
-  assert.deepEqual(added, { ok: true, total: 1 });
+  assert.deepEqual(added, { ok: true, total: 1, pruned: 0 });
   const store = JSON.parse(fs.readFileSync(path.join(data, 'context-store.json'), 'utf8'));
   assert.equal(store[0].kind, 'fact');
   assert.deepEqual(store[0].tags, []);

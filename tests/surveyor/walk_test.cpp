@@ -112,16 +112,38 @@ TEST(FileIdTest, RelativeInsideAndDotDotOutside) {
   EXPECT_EQ(rel(root / "link.py", root), "../other/x.py");
 }
 
-TEST(WalkTest, FileLinkOutsideTheRootGetsDotDotId) {
+TEST(WalkTest, FollowsFileLinksInsideTheRootOnly) {
   TempDir dir;
   dir.write("proj/a.md", "local");
+  dir.write("proj/docs/guide.md", "guide");
   dir.write("proj-outside/b.md", "outside");
-  fs::create_symlink(dir.path() / "proj-outside/b.md", dir.path() / "proj/b.md");
+  struct Link {
+    const char* name;
+    fs::path target;
+  } links[] = {
+      {"proj/b.md", dir.path() / "proj-outside/b.md"},        // absolute, outside
+      {"proj/up.md", "../proj-outside/b.md"},                  // relative, outside
+      {"proj/docs/twice.md", "../../proj-outside/b.md"},       // from a subdirectory
+      {"proj/chain.md", "b.md"},                               // a link to a link outside
+      {"proj/guide.md", "docs/guide.md"},                      // inside
+      {"proj/docs/back.md", dir.path() / "proj/a.md"},         // absolute, inside
+  };
+  for (const Link& l : links) fs::create_symlink(l.target, dir.path() / l.name);
+  EXPECT_EQ(relative_walk(dir.path() / "proj"),
+            (std::vector<std::string>{"a.md", "docs/back.md", "docs/guide.md", "guide.md"}));
   Json graph = scan(dir.path() / "proj");
   std::vector<std::string> ids;
   for (const Json& n : graph["nodes"]) ids.push_back(n["id"]);
   std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(ids, (std::vector<std::string>{"../proj-outside/b.md", "a.md"}));
+  EXPECT_EQ(ids, (std::vector<std::string>{"a.md", "a.md", "docs/guide.md", "docs/guide.md"}));
+}
+
+TEST(WalkTest, FileLinkToAPrefixSiblingOfTheRootIsOutside) {
+  TempDir dir;
+  dir.write("proj/a.md", "local");
+  dir.write("proj2/b.md", "sibling");
+  fs::create_symlink(dir.path() / "proj2/b.md", dir.path() / "proj/b.md");
+  EXPECT_EQ(relative_walk(dir.path() / "proj"), (std::vector<std::string>{"a.md"}));
 }
 
 }  // namespace

@@ -4,10 +4,13 @@
 
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "lumenfold/common/file_io.h"
@@ -19,6 +22,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kSpareSuffix = ".swap";
+// A damaged file set aside is "<name>.corrupt-<unix seconds>": the time
+// tells the user when it was found, and the name sorts beside the original.
+constexpr std::string_view kCorruptSuffix = ".corrupt-";
 
 // Syncs and closes `fd`, the written version of `target`; the error text
 // when either fails. With `empty_spare`, a version that reached the disk
@@ -181,6 +187,32 @@ std::optional<Json> read_state_file(const fs::path& path, bool* from_spare) {
   std::optional<Json> doc = spare ? parse_json(*spare) : std::nullopt;
   if (doc && from_spare != nullptr) *from_spare = true;
   return doc;
+}
+
+bool is_damaged_state_file(const fs::path& path, StateShape shape) {
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return false;
+  // The spare is not consulted: a torn target is still the file the next
+  // write would replace.
+  std::optional<std::string> text = read_file(path);
+  std::optional<Json> doc = text ? parse_json(*text) : std::nullopt;
+  if (!doc) return true;
+  return shape == StateShape::kObject ? !doc->is_object() : !doc->is_array();
+}
+
+fs::path set_aside_damaged_state_file(const fs::path& path, int64_t now_seconds, std::string_view what) {
+  const std::string base = path.string() + std::string(kCorruptSuffix) + std::to_string(now_seconds);
+  fs::path aside = base;
+  std::error_code ec;
+  for (int n = 2; fs::exists(aside, ec); ++n) aside = base + "-" + std::to_string(n);
+  fs::rename(path, aside, ec);
+  if (ec) {
+    throw std::runtime_error("cannot move the unreadable " + std::string(what) + " " + path.string() +
+                             " aside: " + ec.message());
+  }
+  std::fprintf(stderr, "%.*s %s could not be read; kept as %s\n", static_cast<int>(what.size()), what.data(),
+               path.c_str(), aside.c_str());
+  return aside;
 }
 
 }  // namespace lumenfold::common

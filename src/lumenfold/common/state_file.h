@@ -20,6 +20,7 @@
 // temporary file, synced, renamed over the target) and is on disk when the
 // call returns.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -55,5 +56,24 @@ void TEST_hold_state_file_syncs(bool hold);
 // parses; `from_spare`, when given, tells whether that happened. A target
 // that is gone is gone: its spare is not read.
 std::optional<Json> read_state_file(const std::filesystem::path& path, bool* from_spare = nullptr);
+
+// What the top level of a sound state file holds.
+enum class StateShape { kObject, kArray };
+
+// Whether `path` exists but its own bytes are not a JSON document of
+// `shape`: it cannot be read, is not JSON (a torn write, even one whose
+// spare is sound), or holds another kind of value. Such a file reads as
+// empty, or as its spare's version, and must be set aside before a write
+// replaces it. A missing file is not damaged.
+bool is_damaged_state_file(const std::filesystem::path& path, StateShape shape);
+
+// Renames the damaged state file `path` to "<path>.corrupt-<now_seconds>",
+// with "-2", "-3", ... appended when an earlier copy of the same second is
+// there, so that no write replaces it and its owner can recover it by hand;
+// says so on stderr, calling the file `what` ("context store"). Returns the
+// new path. Throws std::runtime_error naming the file when it cannot be
+// renamed.
+std::filesystem::path set_aside_damaged_state_file(const std::filesystem::path& path, int64_t now_seconds,
+                                                   std::string_view what);
 
 }  // namespace lumenfold::common

@@ -73,6 +73,8 @@ bool is_regular(const fs::path& p) {
   return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// Compared by whole components, so "/p/proj2" is not within "/p/proj".
+// Both paths must be fully resolved. Files and directories share this one test.
 bool is_within(const fs::path& inner, const fs::path& outer) {
   auto [o, i] = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
   return o == outer.end();
@@ -92,7 +94,9 @@ class Walker {
       if (!listing.file_is_plain[i]) {
         std::error_code ec;
         resolved = fs::weakly_canonical(p, ec);
-        if (ec) continue;
+        // A link out of the root would put a file the project does not own
+        // (say /etc/passwd) into the graph, where graph_read refuses it.
+        if (ec || !is_within(resolved, resolved_root_)) continue;
       }
       files_.push_back({std::move(p), std::move(resolved)});
     }

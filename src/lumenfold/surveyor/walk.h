@@ -16,9 +16,10 @@ bool should_scan(const std::filesystem::path& path);
 
 // The scannable regular files under `root`, top-down: a directory's files
 // in listing order, then its retained subdirectories depth-first in listing
-// order. Links to directories are followed only when they resolve inside the
-// root, and a directory that resolves to one of its own ancestors is not
-// entered again. Unlistable directories and untestable files are skipped.
+// order. Links, to files and to directories alike, are followed only when
+// they resolve inside the root; a link that resolves outside it is skipped.
+// A directory that resolves to one of its own ancestors is not entered again.
+// Unlistable directories and untestable files are skipped.
 std::vector<std::filesystem::path> walk_files(const std::filesystem::path& root);
 
 // A walked file with its fully resolved path, which the walk knows from the

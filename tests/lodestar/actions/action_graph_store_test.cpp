@@ -54,7 +54,7 @@ TEST_F(ActionGraphStoreTest, EditsAreSavedTogether) {
   append_action(graph, "read", Json{{"file", "a.py"}}, kNow);
   ensure_node(graph, "a.py", "file");
   EXPECT_FALSE(fs::exists(file_));
-  store_.save();
+  store_.save(kNow);
   Json on_disk = load_action_graph(file_);
   EXPECT_EQ(on_disk["actions"].size(), 1u);
   EXPECT_EQ(on_disk["nodes"][0]["id"], "a.py");
@@ -64,7 +64,7 @@ TEST_F(ActionGraphStoreTest, NodesAreFoundInTheDocumentAsItIsNow) {
   store_.edit(file_);
   store_.ensure_node("query:a", "query", Json{{"text", "a"}});
   store_.ensure_node("query:a", "query");
-  store_.save();
+  store_.save(kNow);
   EXPECT_EQ(load_action_graph(file_)["nodes"].size(), 1u);
   // Another process starts the graph over (as a scan does): the node must
   // be added again, not taken for known.
@@ -72,7 +72,7 @@ TEST_F(ActionGraphStoreTest, NodesAreFoundInTheDocumentAsItIsNow) {
   store_.edit(file_);
   store_.ensure_node("query:a", "query");
   store_.ensure_node("x", "file");
-  store_.save();
+  store_.save(kNow);
   EXPECT_EQ(load_action_graph(file_)["nodes"].dump(), R"([{"id":"x"},{"id":"y"},{"id":"query:a","type":"query"}])");
   // The same after unsaved changes are dropped, and after a replacement.
   store_.edit(file_);
@@ -80,12 +80,12 @@ TEST_F(ActionGraphStoreTest, NodesAreFoundInTheDocumentAsItIsNow) {
   store_.discard();
   store_.edit(file_);
   store_.ensure_node("query:b", "query");
-  store_.save();
+  store_.save(kNow);
   EXPECT_EQ(load_action_graph(file_)["nodes"].back()["id"], "query:b");
-  store_.save(file_, empty_action_graph());
+  store_.save(file_, empty_action_graph(), kNow);
   store_.edit(file_);
   store_.ensure_node("query:b", "query");
-  store_.save();
+  store_.save(kNow);
   EXPECT_EQ(load_action_graph(file_)["nodes"].size(), 1u);
 }
 
@@ -115,7 +115,7 @@ TEST_F(ActionGraphStoreTest, FailedSaveForgetsTheUnsavedCopy) {
   dir_.write("blocked", "not a directory");
   Json& graph = store_.edit(blocked / "g.json");
   append_action(graph, "read", Json::object(), kNow);
-  EXPECT_THROW(store_.save(), std::runtime_error);
+  EXPECT_THROW(store_.save(kNow), std::runtime_error);
   EXPECT_EQ(store_.load(blocked / "g.json"), empty_action_graph());
   EXPECT_EQ(store_.load(file_)["actions"].size(), 1u);
 }
@@ -130,9 +130,43 @@ TEST_F(ActionGraphStoreTest, DiscardDropsUnsavedChanges) {
 
 TEST_F(ActionGraphStoreTest, SaveReplacesTheWholeDocument) {
   store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
-  store_.save(file_, empty_action_graph());
+  store_.save(file_, empty_action_graph(), kNow);
   EXPECT_EQ(load_action_graph(file_), empty_action_graph());
   EXPECT_EQ(store_.load(file_), empty_action_graph());
+}
+
+TEST_F(ActionGraphStoreTest, DamagedFilesLoadEmptyAndAreSetAsideBeforeTheFirstSave) {
+  const char* texts[] = {"{\"actions\": [{\"kind\": \"re", "[]", "null", "\xff\xfe{}", ""};
+  for (const char* text : texts) {
+    TempDir dir;
+    const fs::path file = dir.path() / "chat_action_graph.json";
+    ActionGraphStore store;
+    dir.write("chat_action_graph.json", text);
+    EXPECT_EQ(store.load(file), empty_action_graph()) << text;
+    EXPECT_EQ(dir.read("chat_action_graph.json"), text) << "a load never rewrites a damaged file";
+    store.record_action(file, "read", Json{{"file", "a.py"}}, kNow);
+    EXPECT_EQ(dir.read("chat_action_graph.json.corrupt-1767225600"), text);
+    EXPECT_EQ(load_action_graph(file)["actions"].size(), 1u) << text;
+    // The new file is this store's own: the next save replaces it as it is.
+    store.record_action(file, "read", Json{{"file", "b.py"}}, kNow + 1);
+    EXPECT_FALSE(fs::exists(dir.path() / "chat_action_graph.json.corrupt-1767225601")) << text;
+  }
+}
+
+TEST_F(ActionGraphStoreTest, DamageMadeByAnotherWriterIsSetAsideToo) {
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  dir_.write("chat_action_graph.json", "{\"nodes\": [}");
+  store_.save(file_, empty_action_graph(), kNow + 5);
+  EXPECT_EQ(dir_.read("chat_action_graph.json.corrupt-1767225605"), "{\"nodes\": [}");
+  EXPECT_EQ(load_action_graph(file_), empty_action_graph());
+}
+
+TEST_F(ActionGraphStoreTest, SoundFilesWrittenElsewhereAreReplacedWithoutACopy) {
+  save_action_graph(file_, Json{{"nodes", Json::array()}});
+  store_.record_action(file_, "read", Json{{"file", "a.py"}}, kNow);
+  for (const auto& e : fs::directory_iterator(dir_.path())) {
+    EXPECT_EQ(e.path().filename().string().find(".corrupt-"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace

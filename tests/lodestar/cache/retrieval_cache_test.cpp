@@ -96,7 +96,7 @@ TEST_F(RetrievalCacheTest, FindCopiesOneUsableEntry) {
 TEST_F(RetrievalCacheTest, KeptParseFollowsSavesAndOutsideChanges) {
   common::JsonFileCache parsed;
   RetrievalCache cache(dir_.path() / "data" / "retrieval_cache.json", kTtl, &parsed);
-  cache.save(Json{{"entries", {{"k", fresh_entry({"src/a.py"})}}}});
+  cache.save(Json{{"entries", {{"k", fresh_entry({"src/a.py"})}}}}, kNow);
   ASSERT_TRUE(cache.find("k", kNow).has_value());
   // Another server, or the user, empties the file: it is read again.
   write_cache(Json{{"entries", Json::object()}});
@@ -106,7 +106,7 @@ TEST_F(RetrievalCacheTest, KeptParseFollowsSavesAndOutsideChanges) {
 }
 
 TEST_F(RetrievalCacheTest, SavedFileIsIndentedAscii) {
-  cache_.save(Json{{"entries", {{"caf\xC3\xA9|tf=5|te=12", {{"created_epoch", 1}, {"files", Json::array()}}}}}});
+  cache_.save(Json{{"entries", {{"caf\xC3\xA9|tf=5|te=12", {{"created_epoch", 1}, {"files", Json::array()}}}}}}, kNow);
   EXPECT_EQ(dir_.read("data/retrieval_cache.json"),
             "{\n"
             "  \"entries\": {\n"
@@ -205,6 +205,32 @@ TEST(FileMtimeNsTest, WholeNanosecondsOrMinusOne) {
   fs::last_write_time(f, std::chrono::file_clock::from_sys(when));
   EXPECT_EQ(file_mtime_ns(f), 1'700'000'000'123'456'789);
   EXPECT_EQ(file_mtime_ns(dir.path() / "missing"), -1);
+}
+
+TEST_F(RetrievalCacheTest, DamagedFilesAreSetAsideBeforeASaveOrAnInvalidation) {
+  const char* texts[] = {"[]", "null", "{oops", "", "\"entries\""};
+  for (const char* text : texts) {
+    TempDir dir;
+    common::JsonFileCache parsed;
+    RetrievalCache cache(dir.path() / "retrieval_cache.json", kTtl, &parsed);
+    dir.write("retrieval_cache.json", text);
+    EXPECT_EQ(cache.load(kNow).dump(), R"({"entries":{}})") << text;
+    cache.save(Json{{"entries", Json::object()}}, kNow);
+    EXPECT_EQ(dir.read("retrieval_cache.json.corrupt-1767225600"), text);
+    dir.write("retrieval_cache.json", text);
+    EXPECT_EQ(cache.invalidate_files(std::vector<std::string>{"src/a.py"}, kNow), 0);
+    EXPECT_EQ(dir.read("retrieval_cache.json.corrupt-1767225600-2"), text);
+    EXPECT_EQ(dir.read("retrieval_cache.json"), "{\n  \"entries\": {}\n}") << text;
+  }
+}
+
+TEST_F(RetrievalCacheTest, SavingOverASoundFileKeepsNoCopy) {
+  write_cache(Json{{"entries", Json::object()}, {"version", 2}});
+  cache_.save(Json{{"entries", Json::object()}}, kNow);
+  EXPECT_EQ(on_disk().dump(), R"({"entries":{}})");
+  for (const auto& e : fs::directory_iterator(dir_.path() / "data")) {
+    EXPECT_EQ(e.path().filename().string().find(".corrupt-"), std::string::npos) << e.path();
+  }
 }
 
 }  // namespace

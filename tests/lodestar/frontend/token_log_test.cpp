@@ -44,7 +44,27 @@ TEST(TokenLogTest, AppendsOneRecordPerCall) {
 TEST(TokenLogTest, BadInputAnswers400AndLogsNothing) {
   TempDir dir;
   auto log = dir.path() / "token_log.jsonl";
-  for (const char* body : {R"({"input_tokens": "twelve"})", R"({"output_tokens": null})", "[1, 2]", "not json", ""}) {
+  const char* bodies[] = {
+      R"({"input_tokens": "twelve"})",
+      R"({"output_tokens": null})",
+      "[1, 2]",
+      "not json",
+      "",
+      R"({"input_tokens": -1})",
+      R"({"input_tokens": "-5"})",
+      R"({"output_tokens": true})",
+      R"({"output_tokens": false})",
+      R"({"cache_read_input_tokens": 3.5})",
+      R"({"cache_read_input_tokens": "3.5"})",
+      R"({"cache_read_input_tokens": 2.0})",
+      R"({"input_tokens": [1]})",
+      R"({"input_tokens": 1000000000001})",
+      R"({"input_tokens": "1000000000001"})",
+      R"({"input_tokens": 18446744073709551615})",
+      R"({"input_tokens": 9223372036854775807, "output_tokens": 9223372036854775807,
+          "cache_read_input_tokens": 9223372036854775807})",
+  };
+  for (const char* body : bodies) {
     RouteAnswer a = log_token_usage(body, log, kNow);
     EXPECT_EQ(a.status, 400) << body;
     EXPECT_EQ(a.body, "{\"ok\":false}") << body;
@@ -52,6 +72,18 @@ TEST(TokenLogTest, BadInputAnswers400AndLogsNothing) {
   EXPECT_FALSE(std::filesystem::exists(log));
   // A log that cannot be written is a 400 too.
   EXPECT_EQ(log_token_usage("{}", dir.path() / "missing" / "log.jsonl", kNow).status, 400);
+}
+
+TEST(TokenLogTest, CountsUpToTheBoundAreTaken) {
+  TempDir dir;
+  auto log = dir.path() / "token_log.jsonl";
+  RouteAnswer a = log_token_usage(
+      R"({"input_tokens": 1000000000000, "output_tokens": "1000000000000", "cache_creation_input_tokens": " 0 ",
+          "cache_read_input_tokens": 1000000000000})",
+      log, kNow);
+  EXPECT_EQ(a.status, 200);
+  EXPECT_EQ(a.body, "{\"ok\":true,\"cost_usd\":18300000.0}");
+  EXPECT_NE(dir.read("token_log.jsonl").find("\"total_tokens\": 3000000000000,"), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,44 @@ TEST(ChildProcessTest, UnknownProgramOrDirectoryIsAnError) {
             "cannot run lumenfold-no-such-program in " + dir.path().string() + ": No such file or directory");
   std::vector<std::string> sh{"sh", "-c", "true"};
   EXPECT_FALSE(ChildProcess::spawn(sh, dir.path() / "absent"));
+}
+
+TEST(ChildProcessTest, TellsHowTheChildEndedAndWhatItComplained) {
+  TempDir dir;
+  struct Case {
+    const char* script;
+    std::string output;
+    std::string error_output;
+    std::optional<int> exit_code;
+  } cases[] = {
+      {"echo out; echo oops >&2; exit 3", "out\n", "oops\n", 3},
+      {"exit 0", "", "", 0},
+      {"echo before; kill -9 $$", "before\n", "", std::nullopt},
+      // More than a pipe holds: the child must not stall on its complaints.
+      {"head -c 200000 /dev/zero | tr '\\0' e >&2; echo done", "done\n", std::string(kErrorOutputBytes, 'e'), 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv{"sh", "-c", c.script};
+    auto child = ChildProcess::spawn(argv, dir.path());
+    ASSERT_TRUE(child) << child.error();
+    EXPECT_EQ(read_all(*child), c.output) << c.script;
+    const pid_t pid = child->pid();
+    EXPECT_EQ(child->wait_exit_code(Clock::now() + std::chrono::seconds(20)), c.exit_code) << c.script;
+    EXPECT_EQ(child->error_output(), c.error_output) << c.script;
+    EXPECT_EQ(child->pid(), -1);
+    EXPECT_FALSE(still_our_child(pid));
+  }
+}
+
+TEST(ChildProcessTest, AChildThatClosedItsOutputButRunsOnIsKilledAtTheDeadline) {
+  TempDir dir;
+  std::vector<std::string> argv{"sh", "-c", "exec >&- 2>&-; exec sleep 300"};
+  auto child = ChildProcess::spawn(argv, dir.path());
+  ASSERT_TRUE(child) << child.error();
+  EXPECT_EQ(read_all(*child), "");
+  const pid_t pid = child->pid();
+  EXPECT_EQ(child->wait_exit_code(Clock::now() + std::chrono::milliseconds(20)), std::nullopt);
+  EXPECT_FALSE(still_our_child(pid));
 }
 
 }  // namespace

@@ -157,13 +157,59 @@ TEST_F(FallbackRgTest, MissingProgramFailsWithoutUsingTheCall) {
   EXPECT_EQ(state_->turn.fallback_calls, 0);
 }
 
+TEST_F(FallbackRgTest, AFailedSearchWithoutHitsIsAnErrorAndCounts) {
+  struct Case {
+    const char* name;
+    std::string rg_body;
+    Json answer;
+  } cases[] = {
+      {"bad pattern",
+       "printf 'regex parse error:\\n    [\\n    ^\\nerror: unclosed character class\\n' >&2; exit 2",
+       Json{{"ok", false}, {"error", "rg: regex parse error:\n    [\n    ^\nerror: unclosed character class"}}},
+      {"no match", "exit 1", Json::parse(R"({"ok": true, "pattern": "[", "hits": []})")},
+      {"hits before a failure", "echo './a.py:1:x['; echo './b.py: Permission denied (os error 13)' >&2; exit 2",
+       Json::parse(R"({"ok": true, "pattern": "[", "hits": [{"file": "./a.py", "line": "1", "text": "x["}]})")},
+      {"silent failure", "exit 2", Json{{"ok", false}, {"error", "rg: failed without a message"}}},
+      {"a flood of complaints, first lines only",
+       "yes './x: Permission denied (os error 13)' | head -n 5000 >&2; exit 2",
+       Json{{"ok", false},
+            {"error",
+             "rg: ./x: Permission denied (os error 13)\n./x: Permission denied (os error 13)\n"
+             "./x: Permission denied (os error 13)\n./x: Permission denied (os error 13)\n"
+             "./x: Permission denied (os error 13)\n./x: Permission denied (os error 13)\n"
+             "./x: Permission denied (os error 13)\n./x: Permission denied (os error 13)"}}},
+  };
+  for (const Case& c : cases) {
+    fake_rg(c.rg_body);
+    state_->turn.fallback_calls = 0;
+    EXPECT_EQ(search("["), c.answer) << c.name;
+    EXPECT_EQ(state_->turn.fallback_calls, 1) << c.name;
+  }
+}
+
+TEST_F(FallbackRgTest, ALongComplaintIsCutAtFourHundredCharacters) {
+  fake_rg("printf '%0300d\\n%0300d\\n' 1 2 >&2; exit 2");
+  std::string error = search("[")["error"];
+  EXPECT_EQ(error, "rg: " + std::string(299, '0') + "1\n" + std::string(99, '0'));
+}
+
+TEST_F(FallbackRgTest, APatternWithANulIsRefusedBeforeRgRuns) {
+  fake_output("./a:1:x\n");
+  Json refused = search(std::string("ab\0cd", 5));
+  EXPECT_EQ(refused, Json({{"ok", false}, {"error", kFallbackNulPatternError}}));
+  EXPECT_EQ(refused["error"], "fallback_rg pattern must not contain a NUL character (write \\x00 to search for one)");
+  EXPECT_FALSE(fs::exists(dir_.path() / "seen.args"));
+  EXPECT_FALSE(fs::exists(state_->settings.log_file()));
+  EXPECT_EQ(state_->turn.fallback_calls, 0);
+}
+
 // The real rg, when installed: patterns that look like options or are not
 // valid regular expressions.
 class RealRgTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::system("rg --version > /dev/null 2>&1") != 0) GTEST_SKIP() << "rg is not installed";
-    dir_.write("proj/opts.txt", "run with --pre=sh here\nand -foo there\n");
+    dir_.write("proj/opts.txt", "run with --pre=sh here\nand -foo there\nor -f/etc/passwd after\n");
   }
   Json search(const std::string& pattern) {
     state_->turn.fallback_calls = 0;
@@ -175,14 +221,33 @@ class RealRgTest : public ::testing::Test {
 };
 
 TEST_F(RealRgTest, PatternsStartingWithADashAreSearchedFor) {
-  EXPECT_EQ(search("--pre=sh")["hits"],
-            Json::parse(R"([{"file": "./opts.txt", "line": "1", "text": "run with --pre=sh here"}])"));
-  EXPECT_EQ(search("-foo")["hits"], Json::parse(R"([{"file": "./opts.txt", "line": "2", "text": "and -foo there"}])"));
+  struct Case {
+    const char* pattern;
+    const char* line;
+    const char* text;
+  } cases[] = {
+      {"--pre=sh", "1", "run with --pre=sh here"},
+      {"-foo", "2", "and -foo there"},
+      {"-f/etc/passwd", "3", "or -f/etc/passwd after"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(search(c.pattern)["hits"], Json::array({Json{{"file", "./opts.txt"}, {"line", c.line}, {"text", c.text}}}))
+        << c.pattern;
+  }
 }
 
-TEST_F(RealRgTest, InvalidPatternFindsNothingAndCounts) {
-  EXPECT_EQ(search("(unclosed"), Json::parse(R"({"ok": true, "pattern": "(unclosed", "hits": []})"));
-  EXPECT_EQ(state_->turn.fallback_calls, 1);
+TEST_F(RealRgTest, InvalidPatternsAreErrorsAndCount) {
+  for (const char* pattern : {"(unclosed", "["}) {
+    Json out = search(pattern);
+    EXPECT_EQ(out["ok"], false) << pattern;
+    // The rest of the text is rg's own and changes between its versions.
+    EXPECT_TRUE(out["error"].get<std::string>().starts_with("rg: regex parse error:")) << out.dump();
+    EXPECT_EQ(state_->turn.fallback_calls, 1);
+  }
+}
+
+TEST_F(RealRgTest, NoMatchIsNoHits) {
+  EXPECT_EQ(search("absent text"), Json::parse(R"({"ok": true, "pattern": "absent text", "hits": []})"));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
 
@@ -19,7 +22,7 @@ TEST(GraphAddMemoryTest, StoresANormalisedEntryWithEmptyListsForAbsentOnes) {
   TempDir dir;
   auto state = make_test_state(dir);
   Json out = graph_add_memory({"fact", "Tokens expire after one hour", {}, {}}, *state);
-  EXPECT_EQ(out, Json::parse(R"({"ok": true, "total": 1})"));
+  EXPECT_EQ(out.dump(), R"({"ok":true,"total":1,"pruned":0})");
   Json entry = stored(dir)[0];
   EXPECT_EQ(entry["kind"], "fact");
   EXPECT_EQ(entry["content"], "Tokens expire after one hour");
@@ -52,6 +55,53 @@ TEST(GraphAddMemoryTest, EmptyContentStoresNothing) {
   TempDir dir;
   auto state = make_test_state(dir);
   EXPECT_EQ(graph_add_memory({"fact", "   ", {}, {}}, *state)["total"], 0);
+}
+
+// `count` stored memories of `kind`, `age` seconds old (negative: newer
+// than now), the i-th anchored to `file_of(i)`.
+Json memories(int count, const char* kind, int64_t age, const std::function<std::string(int)>& file_of) {
+  Json out = Json::array();
+  for (int i = 0; i < count; ++i) {
+    out.push_back(Json{{"id", "m" + std::to_string(i)},
+                       {"kind", kind},
+                       {"content", "note " + std::to_string(i)},
+                       {"file_path", file_of(i)},
+                       {"created_epoch", static_cast<int64_t>(kTestNow) - age - i}});
+  }
+  return out;
+}
+
+TEST(GraphAddMemoryTest, SaysHowManyMemoriesTheCapsDropped) {
+  constexpr int64_t kDay = 86400;
+  auto one_file = [](int) { return std::string("src/a.py"); };
+  auto own_file = [](int i) { return "src/f" + std::to_string(i) + ".py"; };
+  auto no_file = [](int) { return std::string(); };
+  struct Case {
+    const char* name;
+    Json stored;
+    GraphAddMemoryArgs added;
+    int total;
+    int pruned;
+  } cases[] = {
+      {"room left", memories(199, "fact", 60, own_file), {"fact", "New note", {}, {}}, 200, 0},
+      {"store full: the oldest goes", memories(200, "fact", 60, own_file), {"fact", "New note", {}, {}}, 200, 1},
+      {"group full: its oldest goes", memories(6, "fact", 60, no_file), {"fact", "New note", {}, {}}, 6, 1},
+      {"group full of newer ones: the new one goes", memories(6, "fact", -60, no_file),
+       {"fact", "New note", {}, {}}, 6, 1},
+      {"decisions keep three per file", memories(3, "decision", 60, one_file),
+       {"decision", "Use JWT", {}, {"src/a.py"}}, 3, 1},
+      {"expired habits go", memories(2, "query_association", 15 * kDay, own_file),
+       {"fact", "New note", {}, {}}, 1, 2},
+      {"an empty note saves nothing", memories(6, "fact", 60, no_file), {"fact", " ", {}, {}}, 6, 0},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    auto state = make_test_state(dir);
+    dir.write("data/context-store.json", c.stored.dump());
+    Json out = graph_add_memory(c.added, *state);
+    EXPECT_EQ(out, Json({{"ok", true}, {"total", c.total}, {"pruned", c.pruned}})) << c.name;
+    EXPECT_EQ(stored(dir).size(), static_cast<size_t>(c.total)) << c.name;
+  }
 }
 
 }  // namespace

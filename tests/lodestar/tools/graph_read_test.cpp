@@ -236,11 +236,33 @@ TEST_F(GraphReadTest, PathsOutsideTheRootAreRefused) {
   for (const std::string& file :
        {std::string("../outside.txt"), std::string("src/../../outside.txt"), (dir_.path() / "outside.txt").string(),
         std::string("/etc/hostname"), std::string("link.txt"), std::string("up/outside.txt"),
-        std::string("../proj-old/x.txt"), std::string("../outside.txt::f")}) {
-    EXPECT_EQ(read(file), refused) << file;
+        std::string("../proj-old/x.txt"), std::string("../outside.txt::f"), std::string("/proc/self/environ"),
+        [] {
+          std::string deep;
+          for (int i = 0; i < 300000; ++i) deep += "../";
+          return deep + "etc/passwd";
+        }()}) {
+    EXPECT_EQ(read(file), refused) << file.substr(0, 80);
   }
   EXPECT_EQ(state_->turn.used_chars, 0);
   EXPECT_TRUE(testing::logged_payloads(dir_).empty());
+}
+
+TEST_F(GraphReadTest, NamesHoldingANulAreRefusedBeforeAnythingIsRecorded) {
+  const Json refused = Json::parse(R"({"ok": false, "error": "file name must not contain a NUL character"})");
+  // Served as "src/a.py" and recorded under the whole name, were it let
+  // through; and with the allowlist on, even its refusal is recorded.
+  for (bool allowlist : {false, true}) {
+    state_->settings.enforce_read_allowlist = allowlist;
+    state_->turn.retrieved_files = {"src/b.py"};
+    for (const std::string& file : {std::string("src/a.py\0.txt", 13), std::string("src/a.py::log\0in", 16),
+                                    std::string("\0", 1), std::string("src/b.py\0", 9)}) {
+      EXPECT_EQ(read(file), refused);
+    }
+  }
+  EXPECT_FALSE(fs::exists(state_->settings.action_graph_file()));
+  EXPECT_TRUE(testing::logged_payloads(dir_).empty());
+  EXPECT_EQ(state_->turn.used_chars, 0);
 }
 
 TEST_F(GraphReadTest, LinksAndPathsThatStayInsideAreServed) {

@@ -63,6 +63,19 @@ TEST(GraphScanTest, SecondScanReusesUnchangedFiles) {
   EXPECT_NE(dir.read("data/info_graph.json").find("kept from before"), std::string::npos);
 }
 
+TEST(GraphScanTest, LeavesOutFileLinksThatResolveOutsideTheRoot) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  dir.write("proj/a.md", "# Local notes\n");
+  dir.write("secret/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  fs::create_symlink(dir.path() / "secret/passwd", dir.path() / "proj/passwd.md");
+  Json out = graph_scan({(dir.path() / "proj").string()}, *state);
+  EXPECT_EQ(out["file_count"], 1);
+  std::string graph = dir.read("data/info_graph.json");
+  EXPECT_EQ(graph.find("root:x:0:0"), std::string::npos);
+  EXPECT_EQ(graph.find("passwd"), std::string::npos);
+}
+
 TEST(GraphScanTest, RefusesWhatIsNotADirectory) {
   TempDir dir;
   auto state = make_test_state(dir);
@@ -99,6 +112,26 @@ TEST(GraphScanTest, LockedServerRefusesAnotherRoot) {
   EXPECT_FALSE(fs::exists(dir.path() / "data/info_graph.json"));
   // Its own root is still allowed.
   EXPECT_EQ(graph_scan({locked}, *state)["ok"], true);
+}
+
+TEST(GraphScanTest, LockedServerGivesTheSameRefusalWhateverThePathIs) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  state->settings.locked_project_root = dir.path() / "proj";
+  dir.write("other/file.py", "x = 1\n");
+  const std::string locked = (dir.path() / "proj").string();
+  for (const std::string& path : {(dir.path() / "other").string(), (dir.path() / "other/file.py").string(),
+                                  (dir.path() / "missing").string(), std::string("/etc/passwd"), std::string("/")}) {
+    Json out = graph_scan({path}, *state);
+    EXPECT_EQ(out, Json({{"ok", false},
+                         {"error", "MCP server is locked to " + locked + "; refusing graph_scan(" + path +
+                                       "). Each Claude/Codex session uses its own MCP process bound to one project "
+                                       "\u2014 run tslc/tsl in the other project's directory to spawn a separate "
+                                       "server for it."},
+                         {"locked_project_root", locked},
+                         {"attempted_project_root", path}}))
+        << path;
+  }
 }
 
 }  // namespace

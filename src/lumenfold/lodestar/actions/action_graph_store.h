@@ -7,6 +7,11 @@
 // (modification time, size, inode) with the one this store last read or
 // wrote, so a change made by another process, or by hand, is read again.
 // Not thread-safe: the server runs one tool call at a time.
+//
+// A file that exists but is not a JSON object (or is torn) loads as the
+// empty graph, yet is never overwritten: the next save first renames it to
+// "chat_action_graph.json.corrupt-<unix seconds>" (state_file.h:
+// set_aside_damaged_state_file), so the record can be recovered by hand.
 
 #include <cstdint>
 #include <filesystem>
@@ -39,10 +44,12 @@ class ActionGraphStore {
   common::Json& edit(const std::filesystem::path& file);
 
   // Writes the document last loaded or edited to its file, as
-  // save_action_graph does. When the write fails the cached copy is
-  // dropped, so the next load reads the file again, and the error is
-  // thrown. REQUIRES: load() or edit() was called.
-  void save();
+  // save_action_graph does, after setting a damaged file aside (named from
+  // `now_seconds`, the current Unix time). When the write fails, or a
+  // damaged file cannot be moved, the cached copy is dropped, so the next
+  // load reads the file again, and the error is thrown. REQUIRES: load() or
+  // edit() was called.
+  void save(int64_t now_seconds);
 
   // ensure_node (action_graph.h) on the document last edited, finding the
   // existing nodes through an index of their ids. REQUIRES: edit() was
@@ -62,7 +69,7 @@ class ActionGraphStore {
   }
 
   // Replaces the document at `file` with `graph` and saves it.
-  void save(const std::filesystem::path& file, common::Json graph);
+  void save(const std::filesystem::path& file, common::Json graph, int64_t now_seconds);
 
   // Appends one action (see append_action) and saves.
   void record_action(const std::filesystem::path& file, std::string_view kind, const common::Json& payload,
@@ -74,6 +81,10 @@ class ActionGraphStore {
   // The stamp the file had when last read or written; nullopt for a file
   // that did not exist.
   std::optional<common::FileStamp> stamp_;
+  // The stamp of the version this store wrote last: a save over it needs
+  // no check for damage.
+  std::optional<common::FileStamp> written_stamp_;
+  void set_aside_if_damaged(int64_t now_seconds);
   common::Json graph_;
   // What is kept about graph_ between calls, dropped whenever graph_ is
   // replaced or read again.

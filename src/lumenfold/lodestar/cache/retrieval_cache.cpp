@@ -10,6 +10,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
+#include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 
 namespace lumenfold::lodestar {
@@ -22,6 +23,9 @@ namespace {
 // Stored for a reference whose time is missing from "mtimes_ns": never
 // equal to a real time, so such an entry is never served.
 constexpr int64_t kMissingStoredTime = -2;
+
+// How a damaged cache file is called when it is set aside.
+constexpr std::string_view kStoreLabel = "retrieval cache";
 
 Json empty_cache() { return Json{{"entries", Json::object()}}; }
 
@@ -112,7 +116,13 @@ std::optional<Json> RetrievalCache::find(std::string_view key, int64_t now_secon
   return *entry;
 }
 
-void RetrievalCache::save(Json cache) const {
+void RetrievalCache::save(Json cache, int64_t now_seconds) const {
+  // What load() read, kept parsed while the file is unchanged, clears a
+  // sound file without a second parse.
+  std::shared_ptr<const Json> doc = read();
+  if ((!doc || !doc->is_object()) && common::is_damaged_state_file(file_, common::StateShape::kObject)) {
+    common::set_aside_damaged_state_file(file_, now_seconds, kStoreLabel);
+  }
   common::save_json_document(file_, cache);
   if (parsed_ != nullptr) parsed_->remember(file_, std::move(cache));
 }
@@ -155,7 +165,7 @@ int64_t RetrievalCache::invalidate_files(std::span<const std::string> changed_fi
     }
   }
   entries = std::move(kept);
-  save(std::move(cache));
+  save(std::move(cache), now_seconds);
   return removed;
 }
 

@@ -8,7 +8,10 @@
 // Unix seconds, "files": [file references], "mtimes_ns": {reference:
 // nanosecond mtime of its file, -1 when it could not be examined},
 // "result": the retrieval result}. Written with a two-space indent, ASCII
-// only, member order kept.
+// only, member order kept. A file that exists but is not a JSON object
+// loads as the empty cache and is never overwritten: a save first renames
+// it to "retrieval_cache.json.corrupt-<unix seconds>" (state_file.h:
+// set_aside_damaged_state_file).
 
 #include <cstdint>
 #include <filesystem>
@@ -50,9 +53,10 @@ class RetrievalCache {
   // Copies that entry only.
   std::optional<common::Json> find(std::string_view key, int64_t now_seconds) const;
 
-  // Writes `cache` whole, atomically, creating the directory. Throws
-  // std::runtime_error when it cannot.
-  void save(common::Json cache) const;
+  // Writes `cache` whole, atomically, creating the directory, after setting
+  // a damaged file aside (named from `now_seconds`). Throws
+  // std::runtime_error when it cannot write, or cannot move a damaged file.
+  void save(common::Json cache, int64_t now_seconds) const;
 
   // Whether `entry` may be served: it has a positive "created_epoch" no older
   // than the lifetime, "files" is a list of non-empty texts and "mtimes_ns"

@@ -26,8 +26,6 @@ using common::Json;
 
 namespace {
 
-constexpr char kMissingNodesEdges[] = "missing nodes/edges";
-
 RouteAnswer refuse(std::string error) {
   return {400, "application/json", common::dump_compact(Json{{"ok", false}, {"error", std::move(error)}})};
 }
@@ -146,15 +144,15 @@ RouteAnswer ingest_graph(std::string body, ServerState& state) {
   std::string().swap(body);
 
   simdjson::dom::object object;
-  if (root->get(object) != simdjson::SUCCESS) return refuse(kMissingNodesEdges);
+  if (root->get(object) != simdjson::SUCCESS) return refuse(kMissingNodesOrEdgesError);
   Members members = members_of(object);
   const simdjson::dom::element* nodes_member = member(members, "nodes");
   const simdjson::dom::element* edges_member = member(members, "edges");
-  if (!nodes_member || !edges_member) return refuse(kMissingNodesEdges);
+  if (!nodes_member || !edges_member) return refuse(kMissingNodesOrEdgesError);
   simdjson::dom::array nodes;
   simdjson::dom::array edges;
   if (nodes_member->get(nodes) != simdjson::SUCCESS || edges_member->get(edges) != simdjson::SUCCESS) {
-    return refuse("nodes and edges must be lists");
+    return refuse(kNodesOrEdgesNotListsError);
   }
 
   store_graph_documents(lay_out_graph(members, Json(state.settings.project_root.string())),

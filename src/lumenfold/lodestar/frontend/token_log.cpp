@@ -35,11 +35,20 @@ double round6(double x) {
   return std::strtod(buf, nullptr);
 }
 
-// The count under `key`: 0 when absent, nullopt when not an integer.
+// The count under `key`: 0 when absent, nullopt when not a count. Only
+// integers are counts: a fraction or a boolean is a hook's mistake, which
+// truncating would hide; the bound keeps the total from overflowing.
 std::optional<int64_t> count(const Json& body, const char* key) {
   auto it = body.find(key);
   if (it == body.end()) return 0;
-  return common::as_integer(*it);
+  std::optional<int64_t> n;
+  if (it->is_string()) {
+    n = common::parse_integer(it->get_ref<const std::string&>());
+  } else if (it->is_number_integer()) {
+    n = common::as_integer(*it);
+  }
+  if (!n || *n < 0 || *n > kMaxTokenCount) return std::nullopt;
+  return n;
 }
 
 std::string text_or(const Json& body, const char* key, const char* fallback) {

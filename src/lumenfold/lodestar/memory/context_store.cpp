@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -39,7 +38,8 @@ using common::Json;
 
 namespace {
 
-constexpr std::string_view kCorruptSuffix = ".corrupt-";
+// How a damaged store file is called when it is set aside.
+constexpr std::string_view kStoreLabel = "context store";
 
 std::vector<Json> object_items(const Json& items) {
   std::vector<Json> out;
@@ -47,16 +47,6 @@ std::vector<Json> object_items(const Json& items) {
     if (item.is_object()) out.push_back(item);
   }
   return out;
-}
-
-// "<file>.corrupt-<seconds>", or with "-2", "-3", ... appended when an
-// earlier copy of the same second is already there.
-fs::path corrupt_copy_name(const fs::path& file, int64_t seconds) {
-  std::string base = file.string() + std::string(kCorruptSuffix) + std::to_string(seconds);
-  fs::path candidate = base;
-  std::error_code ec;
-  for (int n = 2; fs::exists(candidate, ec); ++n) candidate = base + "-" + std::to_string(n);
-  return candidate;
 }
 
 }  // namespace
@@ -151,15 +141,8 @@ void ContextStore::set_aside_if_damaged(double now_epoch) {
   if (!fs::exists(file_, ec)) return;
   std::optional<common::FileStamp> version = stamp();
   if (version && version == sound_stamp_) return;
-  bool from_spare = false;
-  if (read_array(&from_spare) && !from_spare) return;
-  fs::path aside = corrupt_copy_name(file_, whole_seconds(now_epoch));
-  fs::rename(file_, aside, ec);
-  if (ec) {
-    throw std::runtime_error("cannot move the unreadable context store " + file_.string() + " aside: " +
-                             ec.message());
-  }
-  std::fprintf(stderr, "context store %s could not be read; kept as %s\n", file_.c_str(), aside.c_str());
+  if (!common::is_damaged_state_file(file_, common::StateShape::kArray)) return;
+  common::set_aside_damaged_state_file(file_, whole_seconds(now_epoch), kStoreLabel);
 }
 
 std::vector<Json> ContextStore::saved_and_loaded(std::vector<Json> entries, const SymbolLookup& symbols,
@@ -172,7 +155,7 @@ std::vector<Json> ContextStore::saved_and_loaded(std::vector<Json> entries, cons
   return out;
 }
 
-void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
+size_t ContextStore::save(std::vector<Json> entries, double now_epoch, Entries form) {
   forget_cache();
   written_.reset();
   std::error_code ec;
@@ -182,10 +165,12 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries for
 
   Json doc = Json::array();
   Json::array_t& items = doc.get_ref<Json::array_t&>();
+  const size_t given = entries.size();
   items = prune_context_entries(std::move(entries), whole_seconds(now_epoch));
+  const size_t pruned = given - items.size();
   common::save_json_document(file_, doc);
   sound_stamp_ = stamp();
-  if (!sound_stamp_) return;  // nothing to tell this version from the next
+  if (!sound_stamp_) return pruned;  // nothing to tell this version from the next
   // Normalised entries are what a read of the file would give, save the few
   // that the next normalisation still completes.
   if (form == Entries::kNormalized && std::all_of(items.begin(), items.end(), normalizes_to_itself)) {
@@ -195,6 +180,7 @@ void ContextStore::save(std::vector<Json> entries, double now_epoch, Entries for
     written_ = std::make_unique<Json>(std::move(doc));
     written_stamp_ = sound_stamp_;
   }
+  return pruned;
 }
 
 }  // namespace lumenfold::lodestar

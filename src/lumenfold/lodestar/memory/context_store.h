@@ -70,8 +70,9 @@ class ContextStore {
   // cached ones when a read of the file would give them back unchanged
   // (memory_entry.h: normalizes_to_itself); otherwise the cache is forgotten. A file on disk that does not hold a JSON
   // array is first moved aside. Throws std::runtime_error when the directory or the file cannot be written, or a
-  // damaged file cannot be moved aside.
-  void save(std::vector<common::Json> entries, double now_epoch, Entries form = Entries::kAsGiven);
+  // damaged file cannot be moved aside. Returns how many of `entries` the
+  // pruning dropped.
+  size_t save(std::vector<common::Json> entries, double now_epoch, Entries form = Entries::kAsGiven);
 
   // What a save of normalised `entries` followed by a load would give,
   // without writing anything: pruned, and each entry that a read would

@@ -1,6 +1,7 @@
 #include "lumenfold/lodestar/tools/fallback_rg.h"
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,15 @@ constexpr char kSearchProgram[] = "rg";
 // A search that takes longer is stuck on something huge; the agent is
 // better served by an error it can react to than by a hung tool call.
 constexpr std::chrono::seconds kSearchTimeLimit{30};
+// rg's exit status when something went wrong (1 only means no match).
+constexpr int kSearchFailedStatus = 2;
+// rg explains a bad pattern in a few lines (the pattern, a caret, the
+// reason); an agent needs those, not a page of per-file complaints.
+constexpr size_t kSearchErrorLines = 8;
+constexpr size_t kSearchErrorChars = 400;
+constexpr std::string_view kSearchErrorPrefix = "rg: ";
+// For a failure that printed nothing at all.
+constexpr std::string_view kSearchFailedSilently = "failed without a message";
 
 // "-e" keeps a pattern such as "--pre=sh" a pattern: rg would otherwise
 // read it as an option (one that even runs a program per file).
@@ -43,12 +53,17 @@ void add_hit(std::string_view raw_line, Json& hits) {
                       {"text", line.substr(second + 1)}});
 }
 
+struct Collected {
+  Json hits = Json::array();
+  bool output_ended = false;  // false when reading stopped at max_hits
+};
+
 // Reads rg's output line by line (lines end at "\n" only) until it ends or
 // `max_hits` hits are collected; the caller's ChildProcess then ends rg, so
 // a search with endless output costs no more than the hits asked for.
-Json collect_hits(ChildProcess& child, int64_t max_hits) {
-  const auto deadline = std::chrono::steady_clock::now() + kSearchTimeLimit;
-  Json hits = Json::array();
+Collected collect_hits(ChildProcess& child, int64_t max_hits, ChildProcess::Deadline deadline) {
+  Collected collected;
+  Json& hits = collected.hits;
   auto enough = [&] { return static_cast<int64_t>(hits.size()) >= max_hits; };
   std::string pending;
   size_t line_start = 0;
@@ -60,13 +75,14 @@ Json collect_hits(ChildProcess& child, int64_t max_hits) {
     }
     if (status == ChildProcess::ReadStatus::kEnd) {
       if (line_start < pending.size()) add_hit(std::string_view(pending).substr(line_start), hits);
-      return hits;
+      collected.output_ended = true;
+      return collected;
     }
     for (size_t nl; (nl = pending.find('\n', scan_from)) != std::string::npos; scan_from = line_start) {
       add_hit(std::string_view(pending).substr(line_start, nl - line_start), hits);
       line_start = nl + 1;
       // Tested after every line, hit or not, as the ration is counted.
-      if (enough()) return hits;
+      if (enough()) return collected;
     }
     scan_from = pending.size();
     if (line_start > 0) {
@@ -75,6 +91,27 @@ Json collect_hits(ChildProcess& child, int64_t max_hits) {
       line_start = 0;
     }
   }
+}
+
+// The first lines of rg's complaint, as one trimmed text.
+std::string search_error_text(std::string_view error_output) {
+  const std::string text = common::drop_invalid_utf8(error_output);
+  std::vector<std::string_view> lines = common::split_lines(text);
+  if (lines.size() > kSearchErrorLines) lines.resize(kSearchErrorLines);
+  std::string joined;
+  for (std::string_view line : lines) (joined += line) += '\n';
+  std::string_view message = common::cut_code_points(common::trim(joined), kSearchErrorChars);
+  return std::string(kSearchErrorPrefix) + std::string(message.empty() ? kSearchFailedSilently : message);
+}
+
+// A failed search that found nothing is reported, so that a bad pattern is
+// not taken for an absent text. One that found hits before failing (an
+// unreadable file somewhere) is answered with them: they are real matches.
+std::optional<Json> search_failure(ChildProcess& child, const Collected& collected,
+                                   ChildProcess::Deadline deadline) {
+  if (!collected.output_ended || !collected.hits.empty()) return std::nullopt;
+  if (child.wait_exit_code(deadline) != kSearchFailedStatus) return std::nullopt;
+  return Json{{"ok", false}, {"error", search_error_text(child.error_output())}};
 }
 
 Json limit_refusal(const FallbackRgArgs& args, ServerState& state, int64_t calls) {
@@ -98,6 +135,8 @@ FallbackRgArgs parse_fallback_rg_args(const Json& args) {
 }
 
 Json fallback_rg(const FallbackRgArgs& args, ServerState& state) {
+  // An argument cannot carry a NUL: rg would search for the text before it.
+  if (args.pattern.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kFallbackNulPatternError}};
   const int64_t calls = state.turn.fallback_calls;
   if (calls >= state.settings.fallback_max_calls_per_turn) return limit_refusal(args, state, calls);
   log_tool(state.settings.log_file(), "fallback_rg", Json{{"pattern", args.pattern}, {"max_hits", args.max_hits}});
@@ -105,10 +144,13 @@ Json fallback_rg(const FallbackRgArgs& args, ServerState& state) {
   std::vector<std::string> command = search_command(args);
   common::Result<ChildProcess> child = ChildProcess::spawn(command, state.settings.project_root);
   if (!child) throw std::runtime_error(child.error());
-  Json hits = collect_hits(*child, args.max_hits);
-  // Only a search that ran counts against the turn's ration.
+  const auto deadline = std::chrono::steady_clock::now() + kSearchTimeLimit;
+  Collected collected = collect_hits(*child, args.max_hits, deadline);
+  // Only a search that ran counts against the turn's ration, a failed one
+  // included: it ran, as it did before failures were reported.
   state.turn.fallback_calls = calls + 1;
-  return Json{{"ok", true}, {"pattern", args.pattern}, {"hits", std::move(hits)}};
+  if (std::optional<Json> failure = search_failure(*child, collected, deadline)) return std::move(*failure);
+  return Json{{"ok", true}, {"pattern", args.pattern}, {"hits", std::move(collected.hits)}};
 }
 
 }  // namespace lumenfold::lodestar

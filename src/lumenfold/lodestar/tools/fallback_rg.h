@@ -11,6 +11,8 @@ class ServerState;
 
 inline constexpr char kFallbackRgDescription[] = "Controlled fallback grep if retriever confidence is low.";
 inline constexpr char kFallbackLimitError[] = "fallback_rg call limit reached for this query turn";
+inline constexpr char kFallbackNulPatternError[] =
+    "fallback_rg pattern must not contain a NUL character (write \\x00 to search for one)";
 
 struct FallbackRgArgs {
   std::string pattern;
@@ -22,13 +24,21 @@ FallbackRgArgs parse_fallback_rg_args(const common::Json& args);
 // `max_hits` matches per file), rationed to the allowed calls per query
 // turn. The pattern is always passed as a pattern, never as an option.
 //
-// Returns {"ok": true, "pattern", "hits"}: each hit {"file", "line", "text"}
-// as rg prints them (the line number stays text), in output order, at most
-// `max_hits` of them (reading stops there and rg is ended). An invalid
-// pattern or no match gives no hits and still uses up the call.
-// When the turn's calls are used up: {"ok": false, "error":
-// kFallbackLimitError, "fallback_calls", "fallback_max_calls"}; rg is not
-// run, and the refusal is logged and recorded as an action.
+// Outcomes, in the order they are checked:
+// - A pattern holding a NUL character (which no program argument can carry
+//   whole): {"ok": false, "error": kFallbackNulPatternError}; rg is not run,
+//   nothing is logged and the call does not count.
+// - The turn's calls are used up: {"ok": false, "error":
+//   kFallbackLimitError, "fallback_calls", "fallback_max_calls"}; rg is not
+//   run, and the refusal is logged and recorded as an action.
+// - rg ran, printed no hits and failed (exit status 2: an invalid pattern,
+//   an unreadable path): {"ok": false, "error": "rg: " + the first lines of
+//   its error output, trimmed, at most 400 characters}. The call counts.
+// - Otherwise {"ok": true, "pattern", "hits"}: each hit {"file", "line",
+//   "text"} as rg prints them (the line number stays text), in output order,
+//   at most `max_hits` of them (reading stops there and rg is ended). No
+//   match gives no hits; hits found before a failure (say, one unreadable
+//   file) are answered as found. The call counts.
 //
 // Throws std::runtime_error when rg cannot be started or runs longer than
 // 30 seconds; the call then does not count.

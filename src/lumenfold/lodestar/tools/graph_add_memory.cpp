@@ -46,12 +46,15 @@ Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
   std::vector<Json> entries = state.context_store.take(symbols, now);
   // An entry without content is no memory: normalising refuses it, and the
   // store would drop it at the next load anyway.
+  size_t pruned = 0;
   if (std::optional<Json> normalized = normalize_memory_entry(entry, symbols, now)) {
     entries.push_back(std::move(*normalized));
-    state.context_store.save(std::move(entries), now, ContextStore::Entries::kNormalized);
+    pruned = state.context_store.save(std::move(entries), now, ContextStore::Entries::kNormalized);
   }
   size_t total = state.context_store.load(symbols, now).size();
-  return Json{{"ok", true}, {"total", total}};
+  // The cap stays, but the caller is told: a memory dropped without a word
+  // looks to the agent like one it still has.
+  return Json{{"ok", true}, {"total", total}, {"pruned", pruned}};
 }
 
 }  // namespace lumenfold::lodestar

@@ -33,7 +33,9 @@ GraphAddMemoryArgs parse_graph_add_memory_args(const common::Json& args);
 // Appends one memory to the context store and saves it (which prunes).
 // The entry is normalised first, created now, so that it has its kind, id
 // and creation time and is not pruned as the oldest of a full store.
-// Returns {"ok": true, "total": entries stored afterwards}. Not logged.
+// Returns {"ok": true, "total": entries stored afterwards, "pruned": how
+// many of the stored entries and the new one the save dropped to keep the
+// store within its caps (memory_prune.h)}. Not logged.
 common::Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -244,7 +244,7 @@ void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json
                      {"cached_tokens_est", est_tokens(cut.content)},
                      {"last_action", "read"},
                      {"last_ts", state.now_seconds()}};
-  state.action_graph.save();
+  state.action_graph.save(state.now_seconds());
 }
 
 Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,
@@ -279,6 +279,9 @@ GraphReadArgs parse_graph_read_args(const Json& args) {
 }
 
 Json graph_read(const GraphReadArgs& args, ServerState& state) {
+  // The system cut such a name at the NUL and read another file, while the
+  // action graph kept (and /prime later printed) the name as given.
+  if (args.file.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kNulInFileError}};
   const ReadRequest r = derive_request(args, state);
   if (std::optional<Json> refused = allowlist_refusal(r, state)) return std::move(*refused);
   if (std::optional<Json> refused = reuse_gate_refusal(r, state)) return std::move(*refused);

@@ -19,6 +19,7 @@ inline constexpr char kReuseGateError[] = "reuse gate active: read one reuse can
 inline constexpr char kBudgetError[] = "turn read budget exhausted; call graph_retrieve again or use fallback_rg";
 inline constexpr char kOutsideRootError[] = "outside project root";
 inline constexpr char kFileNotFoundError[] = "file not found";
+inline constexpr char kNulInFileError[] = "file name must not contain a NUL character";
 
 // No read asks for less than this many characters: a smaller request
 // would rarely show enough to be useful.
@@ -44,6 +45,9 @@ GraphReadArgs parse_graph_read_args(const common::Json& args);
 
 // Reads one project file, or one symbol of it, within the turn's budgets
 // and gates. In order, the first that applies answers:
+//   - a `file` (path or symbol) holding a NUL character, which no file name
+//     can: {"ok": false, "error": kNulInFileError}, before anything is
+//     logged or recorded;
 //   - the read allowlist (when enforced and the turn retrieved files):
 //     {"ok": false, "error": kAllowlistError, "retrieved_files": sorted};
 //   - the reuse gate (when enforced, until a reuse candidate was read):
@@ -67,7 +71,7 @@ GraphReadArgs parse_graph_read_args(const common::Json& args);
 //     into memories.
 // A served read of a reuse candidate (the file or one of its symbols)
 // lifts the reuse gate for the rest of the turn. Logs every outcome but
-// the path refusals. Throws std::runtime_error when a state file cannot be
+// the name and path refusals. Throws std::runtime_error when a state file cannot be
 // written or an existing project file cannot be read.
 common::Json graph_read(const GraphReadArgs& args, ServerState& state);
 

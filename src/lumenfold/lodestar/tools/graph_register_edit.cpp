@@ -193,7 +193,7 @@ Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) 
   append_action(graph, "register_edit",
                 Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},
                 clock.seconds);
-  state.action_graph.save();
+  state.action_graph.save(clock.seconds);
 
   Json out{{"ok", true},
            {"edited_files", args.files},

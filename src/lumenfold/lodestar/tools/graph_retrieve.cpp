@@ -188,7 +188,7 @@ void store_in_cache(const std::string& key, const Json& out, ServerState& state)
   // A key stored before keeps its place; only its entry changes.
   entries[key] = Json{{"created_epoch", state.now_seconds()}, {"files", files}, {"mtimes_ns", mtimes}, {"result", out}};
   if (entries.size() > kRetrievalCacheMaxEntries) entries = newest_entries(entries, kRetrievalCacheMaxEntries);
-  retrieval_cache.save(std::move(cache));
+  retrieval_cache.save(std::move(cache), state.now_seconds());
 }
 
 }  // namespace
@@ -221,7 +221,7 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
 
   Json& graph = state.action_graph.edit(state.settings.action_graph_file());
   record_retrieval(args, out, state, graph);
-  state.action_graph.save();
+  state.action_graph.save(state.now_seconds());
 
   Json candidates = reuse_candidates(graph, query_terms(args.query));
   turn.reuse_gate_candidates.clear();

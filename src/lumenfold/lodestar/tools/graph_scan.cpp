@@ -69,8 +69,9 @@ fs::path resolve_user_path(const std::string& path) {
 Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   fs::path root = resolve_user_path(args.project_root);
   const std::string root_text = root.string();
-  if (!fs::is_directory(root)) return Json{{"ok", false}, {"error", "Not a directory: " + root_text}};
   Settings& settings = state.settings;
+  // The lock comes first: answering "Not a directory" for some other paths
+  // would tell a caller which paths of the machine are directories.
   if (settings.locked_project_root && *settings.locked_project_root != root) {
     std::string locked = settings.locked_project_root->string();
     return Json{{"ok", false},
@@ -78,6 +79,7 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
                 {"locked_project_root", locked},
                 {"attempted_project_root", root_text}};
   }
+  if (!fs::is_directory(root)) return Json{{"ok", false}, {"error", "Not a directory: " + root_text}};
 
   Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(settings.info_graph_file()));
   store_graph_documents(graph, state);
@@ -85,7 +87,7 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   settings.project_root = root;
   std::error_code ec;
   fs::remove(settings.retrieval_cache_file(), ec);
-  state.action_graph.save(settings.action_graph_file(), empty_action_graph());
+  state.action_graph.save(settings.action_graph_file(), empty_action_graph(), state.now_seconds());
   state.turn.reset();
 
   int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));

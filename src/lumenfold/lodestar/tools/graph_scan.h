@@ -32,8 +32,10 @@ std::filesystem::path resolve_user_path(const std::string& path);
 // Scans the project at `project_root` (incrementally, reusing the previous
 // graph's unchanged files), writes info_graph.json and symbol_index.json,
 // reconciles the context store, moves the project root there, deletes the
-// retrieval cache, empties the action graph and resets the turn. Refuses a
-// path that is not a directory, and any root but the locked one.
+// retrieval cache, empties the action graph and resets the turn. On a
+// locked server, first refuses any root but the locked one (compared
+// resolved), whether or not it exists; then refuses a path that is not a
+// directory.
 common::Json graph_scan(const GraphScanArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar
