@@ -13,6 +13,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
@@ -106,7 +107,7 @@ int64_t decision_score(const Json& decision, const std::set<std::string>& terms,
   if (!decision.is_object()) return 0;
   std::string summary = common::to_lower(common::get_text(decision, "summary"));
   int64_t term_hits = std::count_if(terms.begin(), terms.end(), [&](const std::string& t) {
-    return summary.find(t) != std::string::npos;
+    return common::contains_text(summary, t);
   });
   std::set<std::string> files = text_set(decision, "files");
   int64_t file_hits = std::count_if(files.begin(), files.end(), [&](const std::string& f) {
