@@ -17,6 +17,7 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
+#include "lumenfold/lodestar/tools/query_limit.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -155,7 +156,9 @@ GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
   return {args.at("query").get<std::string>(), args.at("limit").get<int64_t>()};
 }
 
-Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state) {
+namespace {
+
+Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   Json graph = state.action_graph.load(settings.action_graph_file());
   Json actions = take_member(graph, "actions", Json::array());
@@ -190,6 +193,13 @@ Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state
   std::string archive = common::get_text(graph, "decisions_archive");
   if (!archive.empty()) out["decisions_archive"] = archive;
   return out;
+}
+
+}  // namespace
+
+Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state) {
+  return with_query_cut(args, &GraphActionSummaryArgs::query,
+                        [&](const GraphActionSummaryArgs& cut) { return summarize(cut, state); });
 }
 
 }  // namespace lumenfold::lodestar
