@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 namespace lumenfold::tsl {
 namespace {
 
@@ -62,6 +65,23 @@ TEST_F(PathIndexTest, MatchesDottedModulesAndPackages) {
     EXPECT_EQ(m.docs, c.docs) << c.dotted;
     EXPECT_EQ(m.components, c.components) << c.dotted;
   }
+}
+
+TEST_F(PathIndexTest, MatchesTheTailOfTextsDeeperThanAnyFile) {
+  // Thousands of components: only the last few can end a file id.
+  std::string deep_path;
+  std::string deep_module;
+  for (int i = 0; i < 5000; ++i) {
+    deep_path += "x/";
+    deep_module += "x.";
+  }
+  EXPECT_EQ(index_.match_path(deep_path + "django/forms/widgets.py").docs, (std::vector<uint32_t>{3}));
+  EXPECT_EQ(index_.match_path(deep_path + "widgets.py").components, 1u);
+  EXPECT_TRUE(index_.match_path(deep_path + "nothing.py").docs.empty());
+  PathMatch module = index_.match_module("django.db.models.query." + deep_module + "x");
+  EXPECT_EQ(module.docs, (std::vector<uint32_t>{0}));
+  EXPECT_EQ(module.components, 4u);
+  EXPECT_TRUE(index_.match_module(deep_module + "django").docs.empty());
 }
 
 TEST_F(PathIndexTest, ResolvesImportTargetsToFiles) {

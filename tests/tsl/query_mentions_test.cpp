@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace lumenfold::tsl {
 namespace {
 
@@ -76,6 +78,24 @@ TEST(FindMentionsTest, IndentedProseIsNotCode) {
   EXPECT_EQ(names_of(m), "");
   EXPECT_EQ(paths_of(m), "");
   EXPECT_EQ(dotted_of(m), "");
+}
+
+TEST(FindMentionsTest, BackticksCountAcrossAVeryLongLine) {
+  std::string line;
+  for (int i = 0; i < 20000; ++i) line += "a b ";
+  line += "`render` after `ticks` Plain and `opened";
+  EXPECT_EQ(names_of(find_mentions(line)), "render:1.0x1 ticks:1.0x1 Plain:0.3x1 opened:1.0x1 ");
+}
+
+TEST(FindMentionsTest, ManyPathsKeepTheirDottedNamesApart) {
+  std::string query = "Broken django.forms.py\n";
+  for (int i = 0; i < 2000; ++i) query += "see django.forms.py and a.b ";
+  QueryMentions m = find_mentions(query);
+  ASSERT_EQ(m.paths.size(), 2001u);
+  EXPECT_TRUE(m.paths.front().in_title);
+  EXPECT_FALSE(m.paths.back().in_title);
+  // "django.forms" inside each path is the path, not a module.
+  EXPECT_EQ(dotted_of(m), "a.b ");
 }
 
 }  // namespace

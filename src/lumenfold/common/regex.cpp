@@ -15,7 +15,11 @@ namespace {
 // source file, small enough that a pathological one gives up in well under
 // a second instead of running for minutes.
 constexpr uint32_t kMatchLimit = 5'000'000;
-// Nested backtracking depth for the interpreter (in KiB of heap frames).
+// Nested backtracking frames the interpreter may hold at once: a group
+// repeated over a long run of text (a query of megabytes) nests one frame
+// per repeat. Far above what a source line or a query needs.
+constexpr uint32_t kDepthLimit = 250'000;
+// The heap those frames may take, in KiB.
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 // The JIT stack grows to this size; lazy patterns over long lines need
 // more than the 32 KiB default.
@@ -30,6 +34,7 @@ struct ThreadMatchResources {
   ThreadMatchResources() {
     context = pcre2_match_context_create(nullptr);
     pcre2_set_match_limit(context, kMatchLimit);
+    pcre2_set_depth_limit(context, kDepthLimit);
     pcre2_set_heap_limit(context, kHeapLimitKiB);
     jit_stack = pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr);
     pcre2_jit_stack_assign(context, nullptr, jit_stack);

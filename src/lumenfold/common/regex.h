@@ -4,10 +4,15 @@
 // Unicode-aware, and with "\n" as the only newline, so "^" and "$" in
 // multi-line mode and "." behave as in most scripting languages.
 //
-// Every match runs under a backtracking limit. A search that hits it stops
-// there: the matches found before it are kept and `limit_hit()` on the
-// result tells the caller, so a pathological file degrades to a partial
-// result instead of hanging the scanner.
+// Every match runs under a backtracking limit (steps, nesting depth and
+// heap), set once here for every pattern, since subjects may be hostile
+// (a query, a file). A search that hits it stops there: `search`,
+// `match_at_start` and `full_match` report no match, and `find_all` keeps
+// the matches found before it and sets `limit_hit`, so a pathological text
+// degrades to a partial result instead of hanging the caller. The JIT does
+// not count the steps of a single-character repeat against the limit, so
+// a pattern such as "[\w.]*x" over a megabyte can still run quadratic:
+// bound the length of untrusted subjects too.
 
 #include <cstddef>
 #include <memory>

@@ -1,5 +1,6 @@
 #include "lumenfold/tsl/path_index.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lumenfold::tsl {
@@ -101,9 +102,11 @@ PathIndex::PathIndex(const std::vector<std::string>& file_ids) : ids_(file_ids) 
     by_id_.emplace(id, doc);
     std::vector<std::string_view> parts = split(id, '/');
     for (size_t k = 0; k < parts.size(); ++k) by_suffix_[join(parts, k, parts.size(), '/')].push_back(doc);
+    max_path_components_ = std::max(max_path_components_, parts.size());
     std::string module = module_name(id);
     std::vector<std::string_view> mparts = split(module, '.');
     for (size_t k = 0; k < mparts.size(); ++k) by_module_suffix_[join(mparts, k, mparts.size(), '.')].push_back(doc);
+    max_module_components_ = std::max(max_module_components_, mparts.size());
   }
 }
 
@@ -113,7 +116,10 @@ PathMatch PathIndex::match_path(std::string_view path) const {
     if (c == '\\') c = '/';
   }
   std::vector<std::string_view> parts = path_components(normal);
-  for (size_t k = 0; k < parts.size(); ++k) {
+  // Each join costs the path's length; trying every start of a path of
+  // thousands of components would cost its square.
+  size_t first = parts.size() > max_path_components_ ? parts.size() - max_path_components_ : 0;
+  for (size_t k = first; k < parts.size(); ++k) {
     auto it = by_suffix_.find(join(parts, k, parts.size(), '/'));
     if (it != by_suffix_.end()) return {it->second, parts.size() - k};
   }
@@ -122,7 +128,7 @@ PathMatch PathIndex::match_path(std::string_view path) const {
 
 PathMatch PathIndex::match_module(std::string_view dotted) const {
   std::vector<std::string_view> parts = split(dotted, '.');
-  for (size_t k = parts.size(); k > 0; --k) {
+  for (size_t k = std::min(parts.size(), max_module_components_); k > 0; --k) {
     auto it = by_module_suffix_.find(join(parts, 0, k, '.'));
     if (it != by_module_suffix_.end()) return {it->second, k};
   }

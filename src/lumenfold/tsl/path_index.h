@@ -55,6 +55,10 @@ class PathIndex {
   std::unordered_map<std::string, uint32_t> by_id_;
   std::unordered_map<std::string, std::vector<uint32_t>> by_suffix_;
   std::unordered_map<std::string, std::vector<uint32_t>> by_module_suffix_;
+  // The most components any key above has: a longer run of a query's
+  // components can match nothing, so lookups start no further back.
+  size_t max_path_components_ = 0;
+  size_t max_module_components_ = 0;
 };
 
 }  // namespace lumenfold::tsl

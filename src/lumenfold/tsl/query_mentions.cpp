@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -99,13 +100,13 @@ bool is_code_line(std::string_view line, bool in_fence) {
   return false;
 }
 
-// Whether the word at [s, e) of `line` is used as code where it stands.
-bool used_as_code(std::string_view line, size_t s, size_t e) {
+// Whether the word at [s, e) of `line` is used as code where it stands;
+// `inside_ticks`: an odd number of "`" precede it on the line.
+bool used_as_code(std::string_view line, size_t s, size_t e, bool inside_ticks) {
   if (e < line.size() && line[e] == '(') return true;
   if (s >= 2 && line[s - 1] == '.' && is_ident_char(line[s - 2])) return true;
   if (e + 1 < line.size() && line[e] == '.' && is_ident_start(line[e + 1])) return true;
-  size_t ticks = std::count(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(s), '`');
-  return ticks % 2 == 1;
+  return inside_ticks;
 }
 
 // Whether the word at `s` opens a sentence (a capital there says nothing).
@@ -154,8 +155,9 @@ void collect_paths(std::string_view query, MentionCollector& c, std::vector<std:
   static const common::Regex kPath(std::string(R"((?:[A-Za-z]:)?[\w.~\-/\\]*[\w\-]\.(?:)") + kExtensions +
                                    R"()(?![\w])(?::\d+)*)");
   static const common::Regex kFrameTail(R"(^"?(?:,\s*line\s+\d+,\s*in\s+|:?\s*in\s+)([A-Za-z_]\w*))");
+  const size_t first_line_end = query.find('\n');
   for (const common::RegexMatch& m : kPath.find_all(query).matches) {
-    PathMention p{std::string(m.group(0)), "", m.start() < query.find('\n')};
+    PathMention p{std::string(m.group(0)), "", m.start() < first_line_end};
     std::string_view tail = query.substr(m.end(), kFrameTailChars);
     if (auto f = kFrameTail.search(tail)) p.function = std::string(f->group(1));
     c.out().paths.push_back(std::move(p));
@@ -163,11 +165,12 @@ void collect_paths(std::string_view query, MentionCollector& c, std::vector<std:
   }
 }
 
+// `spans` are ordered and disjoint (matches of one left-to-right scan), so
+// only the last span starting at or before `pos` can hold it.
 bool inside(const std::vector<std::pair<size_t, size_t>>& spans, size_t pos) {
-  for (const auto& [s, e] : spans) {
-    if (pos >= s && pos < e) return true;
-  }
-  return false;
+  auto after = std::upper_bound(spans.begin(), spans.end(), pos,
+                                [](size_t p, const std::pair<size_t, size_t>& span) { return p < span.first; });
+  return after != spans.begin() && pos < std::prev(after)->second;
 }
 
 void collect_dotted(std::string_view query, MentionCollector& c, const std::vector<std::pair<size_t, size_t>>& spans) {
@@ -219,9 +222,13 @@ void collect_names(std::string_view query, MentionCollector& c) {
       continue;
     }
     bool code_line = is_code_line(line, in_fence);
+    // Counted as the scan passes them: recounting from the line's start
+    // for each word would cost the square of a long line.
+    size_t ticks = 0;
     size_t i = 0;
     while (i < line.size()) {
       if (!is_ident_start(line[i]) || (i > 0 && is_ident_char(line[i - 1]))) {
+        if (line[i] == '`') ++ticks;
         ++i;
         continue;
       }
@@ -233,7 +240,7 @@ void collect_names(std::string_view query, MentionCollector& c) {
         continue;
       }
       double weight = 0;
-      if (has_code_shape(word) || used_as_code(line, s, i)) {
+      if (has_code_shape(word) || used_as_code(line, s, i, ticks % 2 == 1)) {
         weight = kWrittenAsCode;
       } else if (code_line) {
         weight = kInCodeLine;

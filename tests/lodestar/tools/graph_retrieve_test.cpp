@@ -29,14 +29,16 @@ constexpr char kChatFixUrl[] = "http://127.0.0.1:8787/api/chat-fix";
 // Ranks with a fixed answer and counts its calls.
 class FixedRanking : public RetrievalModule {
  public:
-  std::optional<Json> retrieve(const Json&, std::string_view, int64_t, int64_t) override {
+  std::optional<Json> retrieve(const Json&, std::string_view query, int64_t, int64_t) override {
     ++calls;
+    last_query = query;
     return answer;
   }
   std::string classify_intent(std::string_view) override { return "general"; }
 
   std::optional<Json> answer;
   int calls = 0;
+  std::string last_query;
 };
 
 // Answers every request with `body` and keeps the requests it saw.
@@ -117,6 +119,19 @@ TEST_F(GraphRetrieveTest, FreshRetrievalOpensTheTurnAndRecordsIt) {
   EXPECT_EQ(entry["files"], Json::parse(R"(["src/a.py", "src/b.py::run", "src/c.py"])"));
   EXPECT_EQ(entry["mtimes_ns"]["src/b.py::run"], *common::mtime_ns(dir_.path() / "proj/src/b.py"));
   EXPECT_EQ(entry["result"], out);
+}
+
+TEST_F(GraphRetrieveTest, QueryPastTheLimitIsCutAndTheAnswerSaysSo) {
+  // About 4 MB, as much as an MCP body carries, of two-byte characters.
+  std::string tail;
+  for (int i = 0; i < 2'000'000; ++i) tail += "\u00e9";
+  const std::string cut = "login handler " + tail.substr(0, 2 * 7986);  // 8000 characters
+  Json out = retrieve("login handler " + tail);
+  EXPECT_EQ(module_->last_query, cut);
+  EXPECT_EQ(out["query"], cut);
+  EXPECT_EQ(out.back(), 8000);
+  EXPECT_EQ((--out.end()).key(), "query_truncated_to");
+  EXPECT_EQ(testing::logged_payloads(dir_).at(0)["query"], cut);
 }
 
 TEST_F(GraphRetrieveTest, SecondCallOfTheTurnReturnsTheFirstResult) {

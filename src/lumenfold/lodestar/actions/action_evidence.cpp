@@ -7,6 +7,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
@@ -84,7 +85,7 @@ std::string payload_blob(const Json& payload) {
 
 int64_t substring_overlap(const std::string& blob, const std::vector<std::string>& terms) {
   int64_t n = 0;
-  for (const std::string& term : terms) n += blob.find(term) != std::string::npos ? 1 : 0;
+  for (const std::string& term : terms) n += common::contains_text(blob, term) ? 1 : 0;
   return n;
 }
 

@@ -17,6 +17,7 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/common/utf8.h"
 
 namespace lumenfold::lodestar {
@@ -63,7 +64,7 @@ std::string first_chars(std::string_view text, int64_t max_chars) {
 
 bool mentions_any(std::string_view lowered_line, const std::vector<std::string>& terms) {
   for (const std::string& term : terms) {
-    if (lowered_line.find(term) != std::string_view::npos) return true;
+    if (common::contains_text(lowered_line, term)) return true;
   }
   return false;
 }

@@ -9,6 +9,7 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
@@ -124,7 +125,7 @@ double memory_type_multiplier(std::string_view kind) {
 int64_t memory_term_overlap(const Json& entry, const TextSet& qterms) {
   std::string haystack = haystack_of(entry);
   return std::count_if(qterms.begin(), qterms.end(),
-                       [&](const std::string& term) { return haystack.find(term) != std::string::npos; });
+                       [&](const std::string& term) { return common::contains_text(haystack, term); });
 }
 
 MemoryScore score_memory_entry(const Json& entry, const TextSet& qterms, const TextSet& related, double now_epoch,

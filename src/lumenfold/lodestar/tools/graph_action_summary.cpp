@@ -13,9 +13,11 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
+#include "lumenfold/lodestar/tools/query_limit.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -106,7 +108,7 @@ int64_t decision_score(const Json& decision, const std::set<std::string>& terms,
   if (!decision.is_object()) return 0;
   std::string summary = common::to_lower(common::get_text(decision, "summary"));
   int64_t term_hits = std::count_if(terms.begin(), terms.end(), [&](const std::string& t) {
-    return summary.find(t) != std::string::npos;
+    return common::contains_text(summary, t);
   });
   std::set<std::string> files = text_set(decision, "files");
   int64_t file_hits = std::count_if(files.begin(), files.end(), [&](const std::string& f) {
@@ -154,7 +156,9 @@ GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
   return {args.at("query").get<std::string>(), args.at("limit").get<int64_t>()};
 }
 
-Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state) {
+namespace {
+
+Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   Json graph = state.action_graph.load(settings.action_graph_file());
   Json actions = take_member(graph, "actions", Json::array());
@@ -189,6 +193,13 @@ Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state
   std::string archive = common::get_text(graph, "decisions_archive");
   if (!archive.empty()) out["decisions_archive"] = archive;
   return out;
+}
+
+}  // namespace
+
+Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state) {
+  return with_query_cut(args, &GraphActionSummaryArgs::query,
+                        [&](const GraphActionSummaryArgs& cut) { return summarize(cut, state); });
 }
 
 }  // namespace lumenfold::lodestar

@@ -38,6 +38,8 @@ GraphActionSummaryArgs parse_graph_action_summary_args(const common::Json& args)
 //     returned files.
 // Logs the call and records an "action_summary" action; the memory search
 // may update the store (reconciliation).
+// A query past kMaxQueryChars code points is cut first and the answer
+// gains "query_truncated_to" (query_limit.h).
 common::Json graph_action_summary(const GraphActionSummaryArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -27,6 +27,7 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
+#include "lumenfold/lodestar/tools/query_limit.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -332,7 +333,9 @@ GraphContinueArgs parse_graph_continue_args(const Json& args) {
           args.at("top_edges").get<int64_t>(), args.at("limit").get<int64_t>()};
 }
 
-Json graph_continue(const GraphContinueArgs& args, ServerState& state) {
+namespace {
+
+Json continue_query(const GraphContinueArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   std::optional<Json> head = graph_head(state);
   if (!head || has_no_nodes(*head)) return needs_project(args, settings);
@@ -350,6 +353,13 @@ Json graph_continue(const GraphContinueArgs& args, ServerState& state) {
   std::vector<std::string> remembered = memory_first_files(history, settings.memory_first_min_overlap);
   if (!remembered.empty()) return memory_first(args, state, remembered, files_meta);
   return retrieve_then_read(args, state, files_meta);
+}
+
+}  // namespace
+
+Json graph_continue(const GraphContinueArgs& args, ServerState& state) {
+  return with_query_cut(args, &GraphContinueArgs::query,
+                        [&](const GraphContinueArgs& cut) { return continue_query(cut, state); });
 }
 
 }  // namespace lumenfold::lodestar

@@ -60,6 +60,8 @@ GraphContinueArgs parse_graph_continue_args(const common::Json& args);
 // "explore" intent lowers "high" confidence to "medium", allows at least 2
 // supplementary greps and files, and sets the turn's exploration budgets.
 // Throws what the retrieval, the history search or the memory search throw.
+// A query past kMaxQueryChars code points is cut first and the answer
+// gains "query_truncated_to" (query_limit.h).
 common::Json graph_continue(const GraphContinueArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

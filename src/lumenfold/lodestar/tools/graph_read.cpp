@@ -18,6 +18,7 @@
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
 #include "lumenfold/lodestar/tools/project_file.h"
 #include "lumenfold/lodestar/tools/read_cut.h"
+#include "lumenfold/lodestar/tools/query_limit.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -278,10 +279,9 @@ GraphReadArgs parse_graph_read_args(const Json& args) {
           args.at("anchor").get<std::string>()};
 }
 
-Json graph_read(const GraphReadArgs& args, ServerState& state) {
-  // The system cut such a name at the NUL and read another file, while the
-  // action graph kept (and /prime later printed) the name as given.
-  if (args.file.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kNulInFileError}};
+namespace {
+
+Json read_target(const GraphReadArgs& args, ServerState& state) {
   const ReadRequest r = derive_request(args, state);
   if (std::optional<Json> refused = allowlist_refusal(r, state)) return std::move(*refused);
   if (std::optional<Json> refused = reuse_gate_refusal(r, state)) return std::move(*refused);
@@ -297,6 +297,16 @@ Json graph_read(const GraphReadArgs& args, ServerState& state) {
   Located located = locate_and_load(r, state);
   if (located.refusal) return std::move(*located.refusal);
   return serve_read(r, std::move(*located.text), located.symbol, budget, granted, key, state);
+}
+
+}  // namespace
+
+Json graph_read(const GraphReadArgs& args, ServerState& state) {
+  // The system cut such a name at the NUL and read another file, while the
+  // action graph kept (and /prime later printed) the name as given.
+  if (args.file.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kNulInFileError}};
+  return with_query_cut(args, &GraphReadArgs::query,
+                        [&](const GraphReadArgs& cut) { return read_target(cut, state); });
 }
 
 }  // namespace lumenfold::lodestar

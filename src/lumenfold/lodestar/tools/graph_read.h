@@ -73,6 +73,8 @@ GraphReadArgs parse_graph_read_args(const common::Json& args);
 // lifts the reuse gate for the rest of the turn. Logs every outcome but
 // the name and path refusals. Throws std::runtime_error when a state file cannot be
 // written or an existing project file cannot be read.
+// A query past kMaxQueryChars code points is cut first and the answer
+// gains "query_truncated_to" (query_limit.h).
 common::Json graph_read(const GraphReadArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

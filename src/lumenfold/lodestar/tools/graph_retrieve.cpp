@@ -17,6 +17,7 @@
 #include "lumenfold/lodestar/graph/local_chat_fix.h"
 #include "lumenfold/lodestar/graph/remote_api.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/tools/query_limit.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -198,7 +199,9 @@ GraphRetrieveArgs parse_graph_retrieve_args(const Json& args) {
           args.at("top_edges").get<int64_t>()};
 }
 
-Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
+namespace {
+
+Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   TurnState& turn = state.turn;
   const std::string qk = query_key(args.query);
   if (!qk.empty() && qk != turn.query_key) {
@@ -235,6 +238,13 @@ Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
 
   store_in_cache(key, out, state);
   return out;
+}
+
+}  // namespace
+
+Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state) {
+  return with_query_cut(args, &GraphRetrieveArgs::query,
+                        [&](const GraphRetrieveArgs& cut) { return retrieve(cut, state); });
 }
 
 }  // namespace lumenfold::lodestar

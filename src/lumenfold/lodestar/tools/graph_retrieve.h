@@ -46,6 +46,8 @@ GraphRetrieveArgs parse_graph_retrieve_args(const common::Json& args);
 // Throws std::runtime_error when the remote graph API is needed and cannot
 // be reached or answers badly, or when a state file cannot be written; the
 // turn state keeps the changes made before.
+// A query past kMaxQueryChars code points is cut first and the answer
+// gains "query_truncated_to" (query_limit.h).
 common::Json graph_retrieve(const GraphRetrieveArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -8,6 +8,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/hash.h"
 #include "lumenfold/common/text_case.h"
+#include "lumenfold/common/text_search.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 
@@ -46,7 +47,7 @@ std::string code_point_slice(std::string_view text, int64_t from, int64_t to) {
 
 void cut_at_anchor(ReadCut& cut, std::string_view anchor, int64_t granted) {
   const std::string lowered = common::to_lower(cut.content);
-  const size_t at = lowered.find(common::to_lower(anchor));
+  const size_t at = common::find_text(lowered, common::to_lower(anchor));
   if (at == std::string::npos) {
     cut.content = std::string(common::cut_code_points(cut.content, static_cast<size_t>(granted)));
     cut.mode = "anchor_fallback_head";
