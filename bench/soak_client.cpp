@@ -159,16 +159,24 @@ Request build_request(CallKind kind, const ClientConfig& config, int64_t n, cons
   return r;
 }
 
+// Whether `object` holds `key` with the value true.
+bool is_true(const Json& object, const char* key) {
+  auto it = object.find(key);
+  return it != object.end() && it->is_boolean() && it->get<bool>();
+}
+
 // "ok": true in a tool result's text, or the refusal's text.
 Outcome tool_outcome(const Json& result) {
   auto content = result.find("content");
-  if (result.value("isError", false) || content == result.end() || !content->is_array() || content->empty()) {
+  if (is_true(result, "isError") || content == result.end() || !content->is_array() || content->empty() ||
+      !(*content)[0].is_object()) {
     return {Answer::kRefused, result.dump().substr(0, 200)};
   }
-  std::string text = (*content)[0].value("text", "");
-  std::optional<Json> doc = common::parse_json(text);
-  if (doc && doc->is_object() && doc->value("ok", false) == true) return {Answer::kAcked, ""};
-  return {Answer::kRefused, text.substr(0, 200)};
+  auto text = (*content)[0].find("text");
+  std::string body = text != (*content)[0].end() && text->is_string() ? text->get<std::string>() : "";
+  std::optional<Json> doc = common::parse_json(body);
+  if (doc && doc->is_object() && is_true(*doc, "ok")) return {Answer::kAcked, ""};
+  return {Answer::kRefused, body.substr(0, 200)};
 }
 
 Outcome evaluate(const Request& r, const httplib::Result& res) {
@@ -178,7 +186,7 @@ Outcome evaluate(const Request& r, const httplib::Result& res) {
   std::optional<Json> body = common::parse_json(res->body);
   if (!body || !body->is_object()) return {Answer::kRefused, res->body.substr(0, 200)};
   if (r.kind == CallKind::kLog) {
-    return body->value("ok", false) == true ? Outcome{Answer::kAcked, ""} : Outcome{Answer::kRefused, res->body};
+    return is_true(*body, "ok") ? Outcome{Answer::kAcked, ""} : Outcome{Answer::kRefused, res->body.substr(0, 200)};
   }
   auto result = body->find("result");
   if (result == body->end() || !result->is_object()) return {Answer::kRefused, res->body.substr(0, 200)};
