@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -17,8 +18,9 @@
 // is parsed with simdjson, in place, and never converted whole into our
 // JSON document type (which takes several times the text's size): the
 // upload is laid out again one node at a time from the parsed form, and
-// only the symbol nodes are converted, for the symbol index. The body
-// itself is let go once parsed. Peak memory stays near twice the body.
+// only what the symbol index reads of the symbol nodes is converted. The
+// body is let go once parsed, and the parsed form once laid out, so peak
+// memory stays near twice the body.
 
 namespace lumenfold::lodestar {
 
@@ -88,9 +90,15 @@ const simdjson::dom::element* member(const Members& members, std::string_view ke
 }
 
 // The document laid out as dump_indented lays it out, with its "root"
-// (where it stands, or appended) replaced by `root`.
-std::string lay_out_graph(const Members& members, const Json& root) {
-  std::string out = "{";
+// (where it stands, or appended) replaced by `root`. `upload_size` is the
+// upload's size: an upload laid out the same way comes out about as long,
+// a compact one longer. Reserving twice that spares the doubling copies of
+// a growing string, and costs nothing until written: untouched pages are
+// not resident.
+std::string lay_out_graph(const Members& members, const Json& root, size_t upload_size) {
+  std::string out;
+  out.reserve(2 * upload_size);
+  out += '{';
   bool root_written = false;
   auto start_member = [&out](std::string_view key) {
     if (out.size() > 1) out += ',';
@@ -115,15 +123,25 @@ std::string lay_out_graph(const Members& members, const Json& root) {
   return out;
 }
 
-// The symbol nodes of `nodes`, converted: what the symbol index is built
-// from. The file nodes, which carry the text, are not needed.
+// What the symbol index needs of a node: the members it reads, each as the
+// whole node would hold it (a repeated key takes its last value).
+constexpr std::string_view kIndexedMembers[] = {"kind", "id", "line_start", "line_end", "body_hash", "confidence",
+                                                "path"};
+
+// The symbol nodes of `nodes`, cut to the members the symbol index reads.
+// The file nodes, which carry the text, are not converted at all.
 Json symbol_nodes(simdjson::dom::array nodes) {
   Json symbols = Json::array();
   for (simdjson::dom::element node : nodes) {
     std::string_view kind;
-    if (node.is_object() && node["kind"].get_string().get(kind) == simdjson::SUCCESS && kind == "symbol") {
-      symbols.push_back(common::to_json(node));
+    if (!node.is_object() || node["kind"].get_string().get(kind) != simdjson::SUCCESS || kind != "symbol") continue;
+    Json slim = Json::object();
+    for (simdjson::dom::key_value_pair m : simdjson::dom::object(node)) {
+      if (std::find(std::begin(kIndexedMembers), std::end(kIndexedMembers), m.key) != std::end(kIndexedMembers)) {
+        slim[std::string(m.key)] = common::to_json(m.value);
+      }
     }
+    symbols.push_back(std::move(slim));
   }
   return symbols;
 }
@@ -134,13 +152,21 @@ Json count_or_length(const Members& members, const char* count_key, simdjson::do
   return list.size();
 }
 
-}  // namespace
+// An accepted upload, ready to store.
+struct Upload {
+  std::string graph_text;
+  Json symbol_index;
+  Json answer;
+};
 
-RouteAnswer ingest_graph(std::string body, ServerState& state) {
+// Parses and checks `body` and lays it out; the refusal when it is not a
+// graph. The parsed form is let go on return, before anything is written.
+std::variant<Upload, RouteAnswer> read_upload(std::string body, const Json& project_root) {
   simdjson::dom::parser parser;
   std::optional<simdjson::dom::element> root = common::parse_fast_in_place(parser, body);
   if (!root) return refuse(parse_error_text(body));
   // The parser keeps its own copy of every string.
+  const size_t body_size = body.size();
   std::string().swap(body);
 
   simdjson::dom::object object;
@@ -154,15 +180,25 @@ RouteAnswer ingest_graph(std::string body, ServerState& state) {
   if (nodes_member->get(nodes) != simdjson::SUCCESS || edges_member->get(edges) != simdjson::SUCCESS) {
     return refuse(kNodesOrEdgesNotListsError);
   }
+  Upload upload;
+  upload.symbol_index = surveyor::build_symbol_index(symbol_nodes(nodes));
+  upload.answer = Json{{"ok", true},
+                       {"node_count", count_or_length(members, "node_count", nodes)},
+                       {"edge_count", count_or_length(members, "edge_count", edges)}};
+  upload.graph_text = lay_out_graph(members, project_root, body_size);
+  return upload;
+}
 
-  store_graph_documents(lay_out_graph(members, Json(state.settings.project_root.string())),
-                        surveyor::build_symbol_index(symbol_nodes(nodes)), state);
+}  // namespace
+
+RouteAnswer ingest_graph(std::string body, ServerState& state) {
+  std::variant<Upload, RouteAnswer> read = read_upload(std::move(body), Json(state.settings.project_root.string()));
+  if (RouteAnswer* refused = std::get_if<RouteAnswer>(&read)) return std::move(*refused);
+  Upload& upload = std::get<Upload>(read);
+  store_graph_documents(upload.graph_text, upload.symbol_index, state);
   std::error_code ec;
   std::filesystem::remove(state.settings.retrieval_cache_file(), ec);
-  Json answer{{"ok", true},
-              {"node_count", count_or_length(members, "node_count", nodes)},
-              {"edge_count", count_or_length(members, "edge_count", edges)}};
-  return {200, "application/json", common::dump_compact(answer)};
+  return {200, "application/json", common::dump_compact(upload.answer)};
 }
 
 }  // namespace lumenfold::lodestar
