@@ -28,6 +28,13 @@ TEST(ParseDocumentTest, RefusesWhatIsNotJson) {
                                 "[1e999]"}) {
     EXPECT_FALSE(parse_document(text).has_value()) << text;
   }
+  std::string deepest = std::string(common::kMaxJsonDepth, '[') + std::string(common::kMaxJsonDepth, ']');
+  EXPECT_TRUE(parse_document(deepest).has_value());
+  EXPECT_FALSE(parse_document("[" + deepest + "]").has_value());
+  // Inside a dropped member nothing is kept, however deep.
+  DroppedMember content{"nodes", "content"};
+  std::string deep_dropped = "{\"nodes\": [{\"content\": " + std::string(100000, '[') + std::string(100000, ']') + "}]}";
+  EXPECT_EQ(common::dump_compact(*parse_document(deep_dropped, &content)), "{\"nodes\":[{}]}");
 }
 
 TEST(ParseDocumentTest, RepeatedKeyKeepsFirstPlaceAndLastValue) {

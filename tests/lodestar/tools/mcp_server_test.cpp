@@ -214,6 +214,17 @@ TEST(McpServerTest, RefusesMalformedMessages) {
   const Case cases[] = {
       {"not JSON", post("{\"jsonrpc\":"), 400, error_body("null", -32700, "Parse error")},
       {"empty body", post(""), 400, error_body("null", -32700, "Parse error")},
+      {"NaN", post(R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"x":NaN}})"), 400,
+       error_body("null", -32700, "Parse error")},
+      {"1e400", post(R"({"jsonrpc":"2.0","id":1,"method":"ping","params":{"x":1e400}})"), 400,
+       error_body("null", -32700, "Parse error")},
+      {"bad UTF-8", post("{\"jsonrpc\":\"2.0\",\"id\":\"\xff\",\"method\":\"ping\"}"), 400,
+       error_body("null", -32700, "Parse error")},
+      {"lone surrogate", post(R"({"jsonrpc":"2.0","id":"\ud800","method":"ping"})"), 400,
+       error_body("null", -32700, "Parse error")},
+      {"100 000 levels", post(R"({"jsonrpc":"2.0","method":"ping","id":)" + std::string(100000, '[') +
+                              std::string(100000, ']') + "}"),
+       400, error_body("null", -32700, "Parse error")},
       {"batch", post(R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])"), 400,
        error_body("null", -32600, "Invalid Request: batches are not supported")},
       {"empty batch", post("[]"), 400, error_body("null", -32600, "Invalid Request: batches are not supported")},

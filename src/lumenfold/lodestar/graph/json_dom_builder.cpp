@@ -113,6 +113,9 @@ class DomBuilder {
 
   bool open(Json&& v) {
     if (consume_skipped(true, false)) return true;
+    // Refused like any parse of ours: every copy of the result would
+    // recurse once per level.
+    if (stack_.size() >= static_cast<size_t>(common::kMaxJsonDepth)) return false;
     const bool parent_is_root_object = stack_.size() == 1 && stack_.back().container->is_object();
     const bool parent_is_interesting = !stack_.empty() && stack_.back().is_root_array_of_interest;
     const bool nodes_array = dropped_ != nullptr && parent_is_root_object && v.is_array() &&
