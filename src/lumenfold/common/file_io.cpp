@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "lumenfold/common/unique_fd.h"
+
 namespace lumenfold::common {
 
 namespace fs = std::filesystem;
@@ -17,33 +19,6 @@ namespace {
 
 // Between the target's name and mkstemp's six random characters.
 constexpr std::string_view kTemporarySuffix = ".tmp-";
-
-// Owns one file descriptor.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  ~UniqueFd() { reset(); }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now and reports whether close succeeded (it can report a
-  // delayed write error).
-  bool reset() {
-    if (fd_ < 0) return true;
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool write_all(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -104,7 +79,7 @@ std::optional<std::string> write_file_atomically(const fs::path& target, std::st
     error = errno_text("cannot write", tmp);
   } else if (::fsync(fd.get()) != 0) {
     error = errno_text("cannot sync", tmp);
-  } else if (!fd.reset()) {
+  } else if (!fd.close()) {
     error = errno_text("cannot close", tmp);
   } else if (::rename(tmp.c_str(), target.c_str()) != 0) {
     error = errno_text("cannot rename over", target);
@@ -191,7 +166,7 @@ bool append_line(const fs::path& path, std::string_view line) {
   do {
     n = ::write(fd.get(), buf.data(), buf.size());
   } while (n < 0 && errno == EINTR);
-  return n == static_cast<ssize_t>(buf.size()) && fd.reset();
+  return n == static_cast<ssize_t>(buf.size()) && fd.close();
 }
 
 std::optional<int64_t> mtime_ns(const fs::path& path) {

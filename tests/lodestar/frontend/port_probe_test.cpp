@@ -42,7 +42,7 @@ UniqueFd listen_on(int port) {
 int free_run(int count) {
   for (int base = 41000; base < 60000; base += 37) {
     bool all_free = true;
-    for (int p = base; p < base + count && all_free; ++p) all_free = static_cast<bool>(listen_on(p));
+    for (int p = base; p < base + count && all_free; ++p) all_free = listen_on(p).valid();
     if (all_free) return base;
   }
   return -1;
@@ -54,7 +54,7 @@ TEST(PortProbeTest, SkipsTakenPorts) {
   std::vector<int> ports = candidate_ports(base, std::nullopt);
   EXPECT_EQ(probe_free_port(ports, kLoopback), base);
   UniqueFd a = listen_on(base), b = listen_on(base + 1);
-  ASSERT_TRUE(a && b);
+  ASSERT_TRUE(a.valid() && b.valid());
   EXPECT_EQ(probe_free_port(ports, kLoopback), base + 2);
 }
 
@@ -87,12 +87,12 @@ TEST(PortProbeTest, ARestartedServerGetsItsPortAndASecondOneDoesNot) {
   ASSERT_GT(port, 0);
   {
     UniqueFd listener = listen_on(port);
-    ASSERT_TRUE(listener);
+    ASSERT_TRUE(listener.valid());
     UniqueFd client(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in addr = loopback(port);
     ASSERT_EQ(::connect(client.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     UniqueFd accepted(::accept(listener.get(), nullptr, nullptr));
-    ASSERT_TRUE(accepted);
+    ASSERT_TRUE(accepted.valid());
     EXPECT_FALSE(can_listen(kLoopback, port));
     // The server's side closes first, as a dying server's does, and is
     // left in TIME_WAIT.

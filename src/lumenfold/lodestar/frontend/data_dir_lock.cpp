@@ -32,7 +32,7 @@ std::string holder_of(const fs::path& file) {
 common::Result<DataDirLock> DataDirLock::acquire(const fs::path& data_dir) {
   fs::path file = data_dir / kLockFileName;
   common::UniqueFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!fd) return common::Error{"cannot open " + file.string() + ": " + std::strerror(errno)};
+  if (!fd.valid()) return common::Error{"cannot open " + file.string() + ": " + std::strerror(errno)};
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK) return common::Error{"cannot lock " + file.string() + ": " + std::strerror(errno)};
     return common::Error{"another lodestar" + holder_of(file) + " is serving " + data_dir.string() +

@@ -67,7 +67,7 @@ bool has_ipv6_loopback() {
   sockaddr_in6 addr{};
   addr.sin6_family = AF_INET6;
   addr.sin6_addr = in6addr_loopback;
-  return fd && ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  return fd.valid() && ::bind(fd.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
 }
 
 std::vector<std::string> listen_hosts(const Settings& settings) {
