@@ -121,6 +121,15 @@ check "SIGTERM with an idle client is served within a second" yes "$([ "$elapsed
 start "$work/open" TSL_HOST=0.0.0.0 PORT="$(free_port)"
 wait "$pid"
 check "TSL_HOST beyond loopback without a token is refused" 1 "$?"
+start "$work/open" TSL_HOST=0.0.0.0 TSL_AUTH_TOKEN=s3cret PORT="$(free_port)"
+open_pid=$pid
+open_port="$(wait_ready "$work/open")" || { cat "$work/open/server.log"; exit 1; }
+check "an opened server refuses another host without the token" 401 \
+  "$(status_of "$open_port" "GET /prime HTTP/1.1\r\nHost: build-box:$open_port\r\nConnection: close\r\n\r\n")"
+check "and lets it in with the token" 200 \
+  "$(status_of "$open_port" "GET /prime HTTP/1.1\r\nHost: build-box:$open_port\r\nAuthorization: Bearer s3cret\r\nConnection: close\r\n\r\n")"
+kill -TERM "$open_pid"
+wait "$open_pid"
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
