@@ -115,7 +115,7 @@ code=$?
 elapsed=$(($(milliseconds) - begin))
 exec 4<&-
 check "SIGTERM ends the server with status 0" 0 "$code"
-check "SIGTERM with an idle client is served within a second" yes "$([ "$elapsed" -lt 1000 ] && echo yes || echo "no: ${elapsed} ms")"
+check "SIGTERM with an idle client stops the server within a second" yes "$([ "$elapsed" -lt 1000 ] && echo yes || echo "no: ${elapsed} ms")"
 
 # Other interfaces only with a token.
 start "$work/open" TSL_HOST=0.0.0.0 PORT="$(free_port)"
