@@ -80,6 +80,18 @@ PORT="$(free_port)" start "$data"
 first_pid=$pid
 port="$(wait_ready "$data")" || { cat "$data/server.log"; exit 1; }
 
+# The addresses it listens on, from the kernel's tables of sockets in state
+# LISTEN (0A), in hex: 0100007F is 127.0.0.1, 0...01000000 is ::1.
+listening_on() {
+  local hex_port
+  hex_port="$(printf '%04X' "$1")"
+  cat /proc/net/tcp /proc/net/tcp6 2>/dev/null |
+    awk -v p=":$hex_port" '$4 == "0A" && substr($2, length($2) - 4) == p { print substr($2, 1, length($2) - 5) }'
+}
+addresses="$(listening_on "$port" | sort | tr '\n' ' ')"
+check "it listens on 127.0.0.1 (and ::1 where there is IPv6) only" yes \
+  "$(case "$addresses" in "00000000000000000000000001000000 0100007F " | "0100007F ") echo yes ;; *) echo "$addresses" ;; esac)"
+
 check "a local request gets in" 200 \
   "$(status_of "$port" "GET /prime HTTP/1.1\r\nHost: 127.0.0.1:$port\r\nConnection: close\r\n\r\n")"
 check "a rebound domain is refused" 403 \
