@@ -73,9 +73,13 @@ ReceivedBody receive_body(const httplib::Request& request, const httplib::Conten
   return body;
 }
 
-void not_found(const httplib::Request&, httplib::Response& response) {
+void not_found(httplib::Response& response) {
   response.status = 404;
   response.set_content("Not Found", "text/plain");
+}
+
+RequestFacts facts_of(const httplib::Request& request) {
+  return {request.remote_addr, header(request, "Host"), header(request, "Origin"), header(request, "Authorization")};
 }
 
 }  // namespace
@@ -120,8 +124,7 @@ httplib::Server::HandlerResponse SerialRoutes::before_routing(const httplib::Req
   bool body_method = std::find(std::begin(kBodyMethods), std::end(kBodyMethods), request.method) !=
                      std::end(kBodyMethods);
   if (body_method) return Outcome::Unhandled;  // route_body checks it before reading
-  std::optional<McpHttpResponse> refusal = gate_.refusal(
-      {request.remote_addr, header(request, "Host"), header(request, "Origin"), header(request, "Authorization")});
+  std::optional<McpHttpResponse> refusal = gate_.refusal(facts_of(request));
   // cpp-httplib would read a body sent with GET into memory whole.
   if (!refusal && has_body(request)) refusal = payload_too_large_response();
   if (!refusal) return Outcome::Unhandled;
@@ -131,8 +134,7 @@ httplib::Server::HandlerResponse SerialRoutes::before_routing(const httplib::Req
 
 void SerialRoutes::route_body(const httplib::Request& request, httplib::Response& response,
                               const httplib::ContentReader& read) {
-  std::optional<McpHttpResponse> refusal = gate_.refusal(
-      {request.remote_addr, header(request, "Host"), header(request, "Origin"), header(request, "Authorization")});
+  std::optional<McpHttpResponse> refusal = gate_.refusal(facts_of(request));
   const BodyRoute* route = nullptr;
   for (const BodyRoute& candidate : body_routes_) {
     if (candidate.method == request.method && candidate.path == request.path) route = &candidate;
@@ -140,7 +142,7 @@ void SerialRoutes::route_body(const httplib::Request& request, httplib::Response
   bool keep = !refusal && route && route->keeps_body;
   ReceivedBody body = receive_body(request, read, keep ? route->max_body_bytes : 0);
   if (refusal) return apply_response(*refusal, response);
-  if (!route) return run_serialized(not_found, request, response);
+  if (!route) return not_found(response);
   if (!route->keeps_body) body = ReceivedBody{.bytes = "", .too_large = false, .complete = true};
   if (body.too_large) return apply_response(payload_too_large_response(), response);
   if (!body.complete) return apply_response(truncated_body_response(), response);

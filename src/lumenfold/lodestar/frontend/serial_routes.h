@@ -73,10 +73,6 @@ class SerialRoutes {
   // start again.
   std::mutex& mutex() { return mutex_; }
 
-  // The body limit of the largest route: cpp-httplib skips, unread, any
-  // body announced larger than this.
-  size_t largest_body_limit() const { return largest_body_limit_; }
-
  private:
   struct BodyRoute {
     std::string method;
@@ -97,6 +93,8 @@ class SerialRoutes {
   std::vector<httplib::Server*> servers_;
   RequestGate gate_;
   std::vector<BodyRoute> body_routes_;  // POST, PUT, PATCH, DELETE
+  // The limit of the largest route: cpp-httplib itself skips any body
+  // announced larger than this.
   size_t largest_body_limit_ = 0;
   std::mutex mutex_;
 };
