@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
@@ -101,6 +102,65 @@ TEST(GraphAddMemoryTest, SaysHowManyMemoriesTheCapsDropped) {
     Json out = graph_add_memory(c.added, *state);
     EXPECT_EQ(out, Json({{"ok", true}, {"total", c.total}, {"pruned", c.pruned}})) << c.name;
     EXPECT_EQ(stored(dir).size(), static_cast<size_t>(c.total)) << c.name;
+  }
+}
+
+std::string repeat(std::string_view unit, size_t n) {
+  std::string out;
+  for (size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+// `count` texts "<prefix><i>", zero-padded to three digits.
+std::vector<std::string> numbered(std::string_view prefix, size_t count) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < count; ++i) {
+    out.push_back(std::string(prefix) + std::string(3 - std::to_string(i).size(), '0') + std::to_string(i));
+  }
+  return out;
+}
+
+std::vector<std::string> first(const std::vector<std::string>& items, size_t n) {
+  return {items.begin(), items.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+TEST(GraphAddMemoryTest, CutsWhatItStoresAndSaysSo) {
+  const std::vector<std::string> tags = numbered("tag", 33);
+  const std::vector<std::string> files = numbered("src/f", 101);
+  const std::string too_long = "src/" + std::string(4093, 'x');
+  struct Case {
+    const char* name;
+    GraphAddMemoryArgs given;
+    GraphAddMemoryArgs stored;
+    Json marks;
+  } cases[] = {
+      {"ordinary", {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}},
+       {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}}, Json::object()},
+      {"long type", {repeat("k", 101), "Note", {}, {}}, {repeat("k", 100), "Note", {}, {}},
+       {{"type_truncated_to", 100}}},
+      {"content at the limit", {"fact", repeat("\u00e9", 8000), {}, {}}, {"fact", repeat("\u00e9", 8000), {}, {}},
+       Json::object()},
+      {"long content", {"fact", repeat("\u00e9", 8001), {}, {}}, {"fact", repeat("\u00e9", 8000), {}, {}},
+       {{"content_truncated_to", 8000}}},
+      {"many tags", {"fact", "Note", tags, {}}, {"fact", "Note", first(tags, 32), {}}, {{"tags_truncated_to", 32}}},
+      {"long tags", {"fact", "Note", {repeat("\u00e9", 101), "auth"}, {}},
+       {"fact", "Note", {repeat("\u00e9", 100), "auth"}, {}}, {{"tags_each_truncated_to", 100}}},
+      {"a name longer than a path", {"fact", "Note", {}, {too_long, "src/a.py"}}, {"fact", "Note", {}, {"src/a.py"}},
+       {{"files_dropped_too_long", 1}}},
+      {"many files", {"fact", "Note", {}, files}, {"fact", "Note", {}, first(files, 100)},
+       {{"files_truncated_to", 100}}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    auto state = make_test_state(dir);
+    Json expected{{"ok", true}, {"total", 1}, {"pruned", 0}};
+    expected.update(c.marks);
+    EXPECT_EQ(graph_add_memory(c.given, *state), expected) << c.name;
+    Json entry = stored(dir)[0];
+    EXPECT_EQ(entry["kind"], c.stored.type) << c.name;
+    EXPECT_EQ(entry["content"], c.stored.content) << c.name;
+    EXPECT_EQ(entry["tags"], Json(c.stored.tags)) << c.name;
+    EXPECT_EQ(entry["files"], Json(c.stored.files)) << c.name;
   }
 }
 

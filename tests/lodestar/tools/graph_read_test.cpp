@@ -184,6 +184,37 @@ TEST_F(GraphReadTest, AnchorCentresTheGrantedWindow) {
   EXPECT_EQ(missing["content"], std::string(300, 'a'));
 }
 
+TEST_F(GraphReadTest, CutsALongAnchorAndSaysSo) {
+  const std::string e_acute = "\u00e9";
+  auto repeat = [](const std::string& unit, size_t n) {
+    std::string out;
+    for (size_t i = 0; i < n; ++i) out += unit;
+    return out;
+  };
+  struct Case {
+    std::string query;
+    std::string anchor;
+    std::string kept_anchor;
+    const char* mode;
+    Json marks;
+  } cases[] = {
+      {"", "login", "login", "anchor_excerpt", Json::object()},
+      {"", repeat(e_acute, 8000), repeat(e_acute, 8000), "anchor_fallback_head", Json::object()},
+      {"", repeat(e_acute, 8001), repeat(e_acute, 8000), "anchor_fallback_head", {{"anchor_truncated_to", 8000}}},
+      {repeat("y", 9000), repeat("x", 9000), repeat("x", 8000), "anchor_fallback_head",
+       {{"query_truncated_to", 8000}, {"anchor_truncated_to", 8000}}},
+  };
+  for (const Case& c : cases) {
+    state_->turn.reset();
+    Json expected{{"ok", true}, {"file", "src/a.py"}, {"content", "def login():\n    return 1\n"}, {"mode", c.mode}};
+    expected.update(c.marks);
+    EXPECT_EQ(read("src/a.py", 20000, c.query, c.anchor), expected) << c.anchor.substr(0, 20);
+    EXPECT_EQ(testing::logged_payloads(dir_).back()["anchor"], c.kept_anchor);
+    EXPECT_EQ(state_->turn.seen_reads.back().first.substr(state_->turn.seen_reads.back().first.rfind('|') + 1),
+              c.kept_anchor);
+  }
+}
+
 TEST_F(GraphReadTest, LongFileIsCutAroundTheQueryTerms) {
   std::string text;
   for (int i = 0; i < 200; ++i)
@@ -239,7 +270,7 @@ TEST_F(GraphReadTest, PathsOutsideTheRootAreRefused) {
         std::string("../proj-old/x.txt"), std::string("../outside.txt::f"), std::string("/proc/self/environ"),
         [] {
           std::string deep;
-          for (int i = 0; i < 300000; ++i) deep += "../";
+          for (int i = 0; i < 1300; ++i) deep += "../";
           return deep + "etc/passwd";
         }()}) {
     EXPECT_EQ(read(file), refused) << file.substr(0, 80);
@@ -263,6 +294,27 @@ TEST_F(GraphReadTest, NamesHoldingANulAreRefusedBeforeAnythingIsRecorded) {
   EXPECT_FALSE(fs::exists(state_->settings.action_graph_file()));
   EXPECT_TRUE(testing::logged_payloads(dir_).empty());
   EXPECT_EQ(state_->turn.used_chars, 0);
+}
+
+TEST_F(GraphReadTest, NamesLongerThanAPathAreRefusedBeforeAnythingIsRecorded) {
+  const Json refused = Json::parse(R"({"ok": false, "error": "file name is longer than any path"})");
+  std::string deep;
+  for (int i = 0; i < 300000; ++i) deep += "../";
+  for (bool allowlist : {false, true}) {
+    state_->settings.enforce_read_allowlist = allowlist;
+    state_->turn.retrieved_files = {"src/b.py"};
+    for (const std::string& file :
+         {std::string(4097, 'a'), "src/a.py::" + std::string(4087, 'f'), deep + "etc/passwd"}) {
+      EXPECT_EQ(read(file), refused) << file.substr(0, 20);
+    }
+  }
+  EXPECT_FALSE(fs::exists(state_->settings.action_graph_file()));
+  EXPECT_TRUE(testing::logged_payloads(dir_).empty());
+  EXPECT_EQ(state_->turn.used_chars, 0);
+  // A name of PATH_MAX bytes is read as any other.
+  state_->settings.enforce_read_allowlist = false;
+  const std::string longest = std::string(4096, 'a');
+  EXPECT_EQ(read(longest), Json({{"ok", false}, {"error", "file not found"}, {"file", longest}}));
 }
 
 TEST_F(GraphReadTest, LinksAndPathsThatStayInsideAreServed) {

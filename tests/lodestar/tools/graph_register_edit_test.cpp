@@ -244,6 +244,77 @@ TEST(GraphRegisterEditTest, SurvivesHostileStateFiles) {
   EXPECT_EQ(action_graph(dir)["files"]["src/a.py"]["edited_count"], 1);
 }
 
+std::string repeat(std::string_view unit, size_t n) {
+  std::string out;
+  for (size_t i = 0; i < n; ++i) out += unit;
+  return out;
+}
+
+// `count` names "src/f<i>.py" padded with `pad` to `bytes` bytes (when
+// given), zero-padded so that their order is their sorted order.
+Json names(size_t count, size_t bytes = 0) {
+  Json out = Json::array();
+  for (size_t i = 0; i < count; ++i) {
+    std::string name = "src/f" + std::string(3 - std::to_string(i).size(), '0') + std::to_string(i) + ".py";
+    if (bytes > name.size()) name += std::string(bytes - name.size(), 'x');
+    out.push_back(name);
+  }
+  return out;
+}
+
+Json slice(const Json& list, size_t from, size_t to) { return Json(list.begin() + from, list.begin() + to); }
+
+Json concat(Json first, const Json& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+TEST(GraphRegisterEditTest, CutsWhatItStoresAndSaysSo) {
+  const Json many = names(101);
+  const Json near_path_max = names(5, 4096);
+  const Json too_long = names(2, 4097);
+  const Json mixed = concat(Json::array({"src/a.py", too_long[0]}), many);
+  struct Case {
+    const char* name;
+    Json files;
+    std::string summary;
+    Json kept_files;
+    std::string kept_summary;
+    Json marks;
+  } cases[] = {
+      {"ordinary", Json::array({"src/a.py", "src/b.py"}), "Split auth", Json::array({"src/a.py", "src/b.py"}),
+       "Split auth", Json::object()},
+      {"summary at the limit", Json::array({"src/a.py"}), repeat("\u00e9", 8000), Json::array({"src/a.py"}),
+       repeat("\u00e9", 8000), Json::object()},
+      {"long summary", Json::array({"src/a.py"}), repeat("\u00e9", 8001), Json::array({"src/a.py"}),
+       repeat("\u00e9", 8000), {{"summary_truncated_to", 8000}}},
+      {"names longer than a path", Json::array({too_long[0], "src/a.py", too_long[1]}), "x",
+       Json::array({"src/a.py"}), "x", {{"files_dropped_too_long", 2}}},
+      {"a name of PATH_MAX bytes is kept", slice(near_path_max, 0, 1), "x", slice(near_path_max, 0, 1), "x",
+       Json::object()},
+      {"more than 100 files", many, "x", slice(many, 0, 100), "x", {{"files_truncated_to", 100}}},
+      {"more than 16 KiB of names", near_path_max, "x", slice(near_path_max, 0, 4), "x", {{"files_truncated_to", 4}}},
+      {"every cut", mixed, repeat("x", 9000), concat(Json::array({"src/a.py"}), slice(many, 0, 99)),
+       repeat("x", 8000), {{"files_dropped_too_long", 1}, {"files_truncated_to", 100}, {"summary_truncated_to", 8000}}},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    auto state = make_test_state(dir);
+    Json expected{{"ok", true},
+                  {"edited_files", c.kept_files},
+                  {"count", c.kept_files.size()},
+                  {"retrieval_cache_invalidated", 0}};
+    expected.update(c.marks);
+    EXPECT_EQ(run(*state, c.files, c.summary), expected) << c.name;
+    Json decision = action_graph(dir)["decisions"][0];
+    EXPECT_EQ(decision["summary"], c.kept_summary) << c.name;
+    EXPECT_EQ(decision["files"], c.kept_files) << c.name;
+    EXPECT_EQ(memory_of(dir, "decision", c.kept_files[0])["content"], c.kept_summary) << c.name;
+    EXPECT_EQ(testing::logged_payloads(dir).back(), Json({{"files", c.kept_files}, {"summary", c.kept_summary}}))
+        << c.name;
+  }
+}
+
 TEST(GraphRegisterEditTest, ArgumentsTakeATextOrAList) {
   GraphRegisterEditArgs text = parse_graph_register_edit_args(Json{{"files", "a.py"}, {"summary", "s"}});
   EXPECT_EQ(text.files, std::vector<std::string>{"a.py"});

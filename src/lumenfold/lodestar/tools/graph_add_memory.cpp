@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/tools/input_limits.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -27,14 +28,7 @@ std::vector<std::string> list_or_empty(const Json& value) {
   return value.is_array() ? value.get<std::vector<std::string>>() : std::vector<std::string>{};
 }
 
-}  // namespace
-
-GraphAddMemoryArgs parse_graph_add_memory_args(const Json& args) {
-  return {args.at("type").get<std::string>(), args.at("content").get<std::string>(), list_or_empty(args.at("tags")),
-          list_or_empty(args.at("files"))};
-}
-
-Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
+Json add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
   double now = state.now();
   Json entry{{"type", args.type},
              {"content", args.content},
@@ -55,6 +49,20 @@ Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
   // The cap stays, but the caller is told: a memory dropped without a word
   // looks to the agent like one it still has.
   return Json{{"ok", true}, {"total", total}, {"pruned", pruned}};
+}
+
+}  // namespace
+
+GraphAddMemoryArgs parse_graph_add_memory_args(const Json& args) {
+  return {args.at("type").get<std::string>(), args.at("content").get<std::string>(), list_or_empty(args.at("tags")),
+          list_or_empty(args.at("files"))};
+}
+
+Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
+  InputCuts cuts;
+  const GraphAddMemoryArgs bounded{cuts.text(args.type, "type", kMaxLabelChars), cuts.text(args.content, "content"),
+                                   cuts.tags(args.tags, "tags"), cuts.files(args.files, "files")};
+  return cuts.mark(add_memory(bounded, state));
 }
 
 }  // namespace lumenfold::lodestar

@@ -36,6 +36,13 @@ GraphAddMemoryArgs parse_graph_add_memory_args(const common::Json& args);
 // Returns {"ok": true, "total": entries stored afterwards, "pruned": how
 // many of the stored entries and the new one the save dropped to keep the
 // store within its caps (memory_prune.h)}. Not logged.
+// Before any of it, the type is cut to kMaxLabelChars code points, the
+// content to kMaxStoredTextChars, the tags to their first kMaxTags of
+// kMaxLabelChars each, and `files` loses the names no path is that long
+// and is cut to its first names; the answer then ends with a member per
+// cut ("type_truncated_to", "content_truncated_to", "tags_truncated_to",
+// "tags_each_truncated_to", "files_dropped_too_long", "files_truncated_to";
+// input_limits.h).
 common::Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -8,6 +8,7 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/tools/fetch_graph.h"
+#include "lumenfold/lodestar/tools/input_limits.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -22,13 +23,7 @@ std::string end_text(const Json& edge, const char* key) {
   return it == edge.end() ? std::string() : common::made_text(*it);
 }
 
-}  // namespace
-
-GraphImpactArgs parse_graph_impact_args(const Json& args) {
-  return {args.at("changed_files").get<std::vector<std::string>>()};
-}
-
-Json graph_impact(const GraphImpactArgs& args, ServerState& state) {
+Json impact_of(const GraphImpactArgs& args, ServerState& state) {
   Json payload{{"changed_files", args.changed_files}};
   log_tool(state.settings.log_file(), "graph_impact", payload);
   state.action_graph.record_action(state.settings.action_graph_file(), "impact", payload, state.now_seconds());
@@ -51,6 +46,18 @@ Json graph_impact(const GraphImpactArgs& args, ServerState& state) {
               {"changed_files", changed},
               {"connected_files", connected},
               {"untouched_connected_files", std::move(untouched)}};
+}
+
+}  // namespace
+
+GraphImpactArgs parse_graph_impact_args(const Json& args) {
+  return {args.at("changed_files").get<std::vector<std::string>>()};
+}
+
+Json graph_impact(const GraphImpactArgs& args, ServerState& state) {
+  InputCuts cuts;
+  const GraphImpactArgs bounded{cuts.files(args.changed_files, "changed_files")};
+  return cuts.mark(impact_of(bounded, state));
 }
 
 }  // namespace lumenfold::lodestar

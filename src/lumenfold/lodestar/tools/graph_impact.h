@@ -19,6 +19,10 @@ GraphImpactArgs parse_graph_impact_args(const common::Json& args);
 // {"ok": true, "changed_files", "connected_files",
 // "untouched_connected_files"}, each sorted: the local files one edge away
 // from a changed file. Logs the call and records an "impact" action.
+// Before any of it, `changed_files` loses the names no path is that long
+// and is cut to its first names; the answer then ends with
+// "changed_files_dropped_too_long" and "changed_files_truncated_to"
+// (input_limits.h).
 common::Json graph_impact(const GraphImpactArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -16,6 +16,7 @@
 #include "lumenfold/lodestar/memory/memory_scope.h"
 #include "lumenfold/lodestar/memory/read_capture.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
+#include "lumenfold/lodestar/tools/input_limits.h"
 #include "lumenfold/lodestar/tools/project_file.h"
 #include "lumenfold/lodestar/tools/read_cut.h"
 #include "lumenfold/lodestar/tools/query_limit.h"
@@ -305,8 +306,12 @@ Json graph_read(const GraphReadArgs& args, ServerState& state) {
   // The system cut such a name at the NUL and read another file, while the
   // action graph kept (and /prime later printed) the name as given.
   if (args.file.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kNulInFileError}};
-  return with_query_cut(args, &GraphReadArgs::query,
-                        [&](const GraphReadArgs& cut) { return read_target(cut, state); });
+  if (!fits_a_path(args.file)) return Json{{"ok", false}, {"error", kFileTooLongError}};
+  // The anchor is kept in the log and in the turn's record of reads.
+  InputCuts cuts;
+  const GraphReadArgs bounded{args.file, args.max_chars, args.query, cuts.text(args.anchor, "anchor")};
+  return cuts.mark(with_query_cut(bounded, &GraphReadArgs::query,
+                                  [&](const GraphReadArgs& cut) { return read_target(cut, state); }));
 }
 
 }  // namespace lumenfold::lodestar

@@ -20,6 +20,7 @@ inline constexpr char kBudgetError[] = "turn read budget exhausted; call graph_r
 inline constexpr char kOutsideRootError[] = "outside project root";
 inline constexpr char kFileNotFoundError[] = "file not found";
 inline constexpr char kNulInFileError[] = "file name must not contain a NUL character";
+inline constexpr char kFileTooLongError[] = "file name is longer than any path";
 
 // No read asks for less than this many characters: a smaller request
 // would rarely show enough to be useful.
@@ -48,6 +49,8 @@ GraphReadArgs parse_graph_read_args(const common::Json& args);
 //   - a `file` (path or symbol) holding a NUL character, which no file name
 //     can: {"ok": false, "error": kNulInFileError}, before anything is
 //     logged or recorded;
+//   - a `file` longer than any path (kMaxPathBytes, input_limits.h):
+//     {"ok": false, "error": kFileTooLongError}, likewise;
 //   - the read allowlist (when enforced and the turn retrieved files):
 //     {"ok": false, "error": kAllowlistError, "retrieved_files": sorted};
 //   - the reuse gate (when enforced, until a reuse candidate was read):
@@ -74,7 +77,9 @@ GraphReadArgs parse_graph_read_args(const common::Json& args);
 // the name and path refusals. Throws std::runtime_error when a state file cannot be
 // written or an existing project file cannot be read.
 // A query past kMaxQueryChars code points is cut first and the answer
-// gains "query_truncated_to" (query_limit.h).
+// gains "query_truncated_to" (query_limit.h); so is an anchor past
+// kMaxStoredTextChars, and the answer then ends with "anchor_truncated_to"
+// (input_limits.h).
 common::Json graph_read(const GraphReadArgs& args, ServerState& state);
 
 }  // namespace lumenfold::lodestar

@@ -20,6 +20,7 @@
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
+#include "lumenfold/lodestar/tools/input_limits.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
 namespace lumenfold::lodestar {
@@ -160,16 +161,7 @@ void store_edit_memories(const GraphRegisterEditArgs& args, const Json& action_g
   upsert_context_memories(state.context_store, memories, symbols, clock.now);
 }
 
-}  // namespace
-
-GraphRegisterEditArgs parse_graph_register_edit_args(const Json& args) {
-  const Json& files = args.at("files");
-  std::vector<std::string> list =
-      files.is_string() ? std::vector<std::string>{files.get<std::string>()} : files.get<std::vector<std::string>>();
-  return {std::move(list), args.at("summary").get<std::string>()};
-}
-
-Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
+Json register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   const EditClock clock{state.now(), state.now_seconds(), iso_time(state.now())};
 
@@ -204,6 +196,21 @@ Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) 
     out["graph_state_reason"] = kGraphStateReason;
   }
   return out;
+}
+
+}  // namespace
+
+GraphRegisterEditArgs parse_graph_register_edit_args(const Json& args) {
+  const Json& files = args.at("files");
+  std::vector<std::string> list =
+      files.is_string() ? std::vector<std::string>{files.get<std::string>()} : files.get<std::vector<std::string>>();
+  return {std::move(list), args.at("summary").get<std::string>()};
+}
+
+Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
+  InputCuts cuts;
+  const GraphRegisterEditArgs bounded{cuts.files(args.files, "files"), cuts.text(args.summary, "summary")};
+  return cuts.mark(register_edit(bounded, state));
 }
 
 }  // namespace lumenfold::lodestar

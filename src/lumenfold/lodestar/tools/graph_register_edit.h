@@ -44,6 +44,10 @@ GraphRegisterEditArgs parse_graph_register_edit_args(const common::Json& args);
 // "edited_files", "count", "retrieval_cache_invalidated"}, plus
 // "graph_state": "primed" and its reason while the action graph records no
 // edit at all (a registration without files on a fresh graph).
+// Before any of it, `files` loses the names no path is that long and is cut
+// to its first names, and the summary to kMaxStoredTextChars code points;
+// the answer then ends with "files_dropped_too_long", "files_truncated_to"
+// and "summary_truncated_to" (input_limits.h).
 // Throws when a state file cannot be written; the stores written before
 // the failure keep their changes.
 common::Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state);
