@@ -54,5 +54,18 @@ TEST(TokenLogTest, BadInputAnswers400AndLogsNothing) {
   EXPECT_EQ(log_token_usage("{}", dir.path() / "missing" / "log.jsonl", kNow).status, 400);
 }
 
+TEST(TokenLogTest, CountsWhoseTotalOverflowsAnswer400AndLogNothing) {
+  TempDir dir;
+  auto log = dir.path() / "token_log.jsonl";
+  for (const char* body : {R"({"input_tokens": 9223372036854775807, "output_tokens": 1})",
+                           R"({"cache_read_input_tokens": -9223372036854775808, "input_tokens": -1})"}) {
+    RouteAnswer a = log_token_usage(body, log, kNow);
+    EXPECT_EQ(a.status, 400) << body;
+    EXPECT_EQ(a.body, "{\"ok\":false}") << body;
+  }
+  EXPECT_FALSE(std::filesystem::exists(log));
+  EXPECT_EQ(log_token_usage(R"({"input_tokens": 9223372036854775806, "output_tokens": 1})", log, kNow).status, 200);
+}
+
 }  // namespace
 }  // namespace lumenfold::lodestar

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <limits>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -42,6 +44,14 @@ std::optional<int64_t> count(const Json& body, const char* key) {
   return common::as_integer(*it);
 }
 
+// The sum of `counts`, or nullopt when it does not fit in 64 bits.
+std::optional<int64_t> sum_of(std::initializer_list<int64_t> counts) {
+  __int128 total = 0;  // four 64-bit counts cannot overflow it
+  for (int64_t c : counts) total += c;
+  if (total < std::numeric_limits<int64_t>::min() || total > std::numeric_limits<int64_t>::max()) return std::nullopt;
+  return static_cast<int64_t>(total);
+}
+
 std::string text_or(const Json& body, const char* key, const char* fallback) {
   auto it = body.find(key);
   return it == body.end() ? fallback : common::made_text(*it);
@@ -67,6 +77,8 @@ RouteAnswer log_token_usage(std::string_view body_text, const std::filesystem::p
   auto cache_creation = count(*body, "cache_creation_input_tokens");
   auto cache_read = count(*body, "cache_read_input_tokens");
   if (!input || !output || !cache_creation || !cache_read) return bad;
+  std::optional<int64_t> total = sum_of({*input, *output, *cache_creation, *cache_read});
+  if (!total) return bad;
   std::string model = text_or(*body, "model", "unknown");
   double cost = token_cost_usd(model, *input, *output, *cache_creation, *cache_read);
 
@@ -76,7 +88,7 @@ RouteAnswer log_token_usage(std::string_view body_text, const std::filesystem::p
               {"output_tokens", *output},
               {"cache_creation_input_tokens", *cache_creation},
               {"cache_read_input_tokens", *cache_read},
-              {"total_tokens", *input + *output + *cache_creation + *cache_read},
+              {"total_tokens", *total},
               {"cost_usd", cost},
               {"project", text_or(*body, "project", "")},
               {"description", text_or(*body, "description", "")},

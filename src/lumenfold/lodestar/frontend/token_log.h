@@ -19,7 +19,8 @@ struct RouteAnswer {
 // Prices the call described by the JSON object `body` and appends its
 // record to `log_file`. 200 with {"ok":true,"cost_usd":...}; 400 with
 // {"ok":false} for a body that is not a JSON object, a count that is not an
-// integer, or a log that cannot be written (nothing is logged then).
+// integer, counts whose total does not fit in 64 bits, or a log that cannot
+// be written (nothing is logged then).
 RouteAnswer log_token_usage(std::string_view body, const std::filesystem::path& log_file, double now_epoch);
 
 // The cost in US dollars of one call, rounded to 6 decimal places.
