@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
 
@@ -54,6 +56,18 @@ TEST(IngestGraphTest, RefusesBadBodies) {
   EXPECT_EQ((*body)["ok"], false);
   EXPECT_NE((*body)["error"].get<std::string>().find("parse error"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir.path() / "data/info_graph.json"));
+}
+
+TEST(IngestGraphTest, TakesJsonThatTheFastParserRefuses) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  // An integer past 64 bits, and nesting deeper than 1024 levels.
+  RouteAnswer big = ingest_graph(R"({"nodes": [], "edges": [], "size": 100000000000000000000})", *state);
+  EXPECT_EQ(big.status, 200);
+  EXPECT_EQ(big.body, "{\"ok\":true,\"node_count\":0,\"edge_count\":0}");
+  EXPECT_NE(dir.read("data/info_graph.json").find("\"size\": 1e+20"), std::string::npos);
+  const std::string deep = std::string(1100, '[') + std::string(1100, ']');
+  EXPECT_EQ(ingest_graph(R"({"nodes": [], "edges": )" + deep + "}", *state).status, 200);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json_simd.h"
+#include "lumenfold/common/result.h"
 #include "lumenfold/lodestar/tools/graph_documents_store.h"
 #include "lumenfold/lodestar/tools/server_state.h"
 
@@ -26,15 +27,23 @@ Json count_or_length(const Json& doc, const char* count_key, const char* list_ke
   return list.is_array() || list.is_object() ? list.size() : 0;
 }
 
-// The parser's own message for text that is not JSON: it names the place.
-std::string parse_error_text(std::string_view body) {
+// The general parser's reading of `body`, or its own message, which names
+// the place of the error.
+common::Result<Json> parse_slowly(std::string_view body) {
   try {
-    Json parsed = Json::parse(body);
-    (void)parsed;
+    return Json::parse(body);
   } catch (const nlohmann::json::exception& e) {
-    return e.what();
+    return common::Error{e.what()};
   }
-  return "invalid JSON";
+}
+
+// simdjson refuses some JSON that the general parser reads (integers past
+// 64 bits, nesting deeper than 1024 levels), so only the general parser's
+// refusal makes the body "not JSON".
+common::Result<Json> parse_upload(std::string_view body) {
+  simdjson::dom::parser parser;
+  if (std::optional<simdjson::dom::element> root = common::parse_fast(parser, body)) return common::to_json(*root);
+  return parse_slowly(body);
 }
 
 }  // namespace
@@ -42,10 +51,9 @@ std::string parse_error_text(std::string_view body) {
 RouteAnswer ingest_graph(std::string_view body, ServerState& state) {
   // An uploaded graph carries the text of every file: simdjson parses it
   // an order of magnitude faster than the general parser.
-  simdjson::dom::parser parser;
-  std::optional<simdjson::dom::element> root = common::parse_fast(parser, body);
-  if (!root) return refuse(parse_error_text(body));
-  Json doc = common::to_json(*root);
+  common::Result<Json> parsed = parse_upload(body);
+  if (!parsed) return refuse(parsed.error());
+  Json doc = std::move(*parsed);
   if (!doc.is_object() || !doc.contains("nodes") || !doc.contains("edges")) return refuse("missing nodes/edges");
 
   doc["root"] = state.settings.project_root.string();
