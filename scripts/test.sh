@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: the unit
 # tests in a normal build and again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, with the fuzz targets.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 "$here/scripts/install_deps.sh"
@@ -22,6 +22,13 @@ fi
   -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=ON
 (cd "$here/build" && ctest --output-on-failure -j"$(nproc)")
 
-"$here/scripts/build.sh" "$here/build-asan" -ULUMENFOLD_TEST_DIRS -DCMAKE_BUILD_TYPE=Debug -DLUMENFOLD_SANITIZE=ON \
-  -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=OFF
-(cd "$here/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")
+# The sanitizer tree is clang's, so that it can also build the fuzz targets,
+# which CTest runs briefly from their seeds. A tree another compiler
+# configured is started afresh: CMake cannot switch compilers in place.
+asan="$here/build-asan"
+if [ -f "$asan/CMakeCache.txt" ] && ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++' "$asan/CMakeCache.txt"; then
+  rm -rf "$asan"
+fi
+"$here/scripts/build.sh" "$asan" -ULUMENFOLD_TEST_DIRS -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DLUMENFOLD_SANITIZE=ON -DLUMENFOLD_FUZZ=ON -DLUMENFOLD_BUILD_TESTS=ON -DLUMENFOLD_BUILD_BENCH=OFF
+(cd "$asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)")

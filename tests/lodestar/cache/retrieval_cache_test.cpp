@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -69,6 +70,16 @@ TEST_F(RetrievalCacheTest, LoadDropsExpiredAndMalformedEntriesAndKeepsTheRest) {
   EXPECT_EQ(cache_.load(kNow).dump(),
             R"({"version":2,"entries":{"exact":{"created_epoch":1767224700,"files":[]},)"
             R"("string-int":{"created_epoch":"1767225000"},"future":{"created_epoch":1767229999}},"tail":true})");
+}
+
+TEST_F(RetrievalCacheTest, TimesAtTheEndsOfTheIntegerRangeNeitherOverflowNorServe) {
+  dir_.write("data/retrieval_cache.json", R"({"entries": {
+      "ancient": {"created_epoch": -9223372036854775808, "files": []},
+      "far-future": {"created_epoch": 9223372036854775807, "files": []}
+    }})");
+  EXPECT_EQ(cache_.load(kNow).dump(), R"({"entries":{"far-future":{"created_epoch":9223372036854775807,"files":[]}}})");
+  EXPECT_EQ(cache_.find("ancient", kNow), std::nullopt);
+  EXPECT_FALSE(cache_.entry_valid(Json{{"created_epoch", INT64_MIN}, {"files", Json::array()}}, root(), kNow));
 }
 
 TEST_F(RetrievalCacheTest, EntriesMemberOfTheWrongTypeBecomesEmpty) {

@@ -76,6 +76,25 @@ TEST(NodeContentStripperTest, RefusesMalformedSkippedStrings) {
   }
 }
 
+TEST(NodeContentStripperTest, RefusesEscapedSurrogatesOutsideAPair) {
+  const std::vector<std::string> bad_contents = {
+      "\"\\ud800\"", "\"\\udc00\"", "\"\\uD83D\\u0041\"", "\"\\ud83dx\"", "\"\\ud83d\\n\"",
+      "\"\\ud83d\\ud83d\"", "\"a\\ud83d\"",
+  };
+  for (const std::string& content : bad_contents) {
+    const std::string doc = "{\"nodes\": [{\"content\": " + content + "}]}";
+    ASSERT_FALSE(common::parse_json(doc).has_value()) << content;
+    for (size_t piece : {size_t{1}, size_t{3}, doc.size()}) {
+      EXPECT_FALSE(strip_in_pieces(doc, piece).has_value()) << content << " piece " << piece;
+    }
+  }
+  const std::string pair = "{\"nodes\": [{\"content\": \"\\ud83d\\uDE00 \\u00e9\"}]}";
+  for (size_t piece : {size_t{1}, size_t{3}, pair.size()}) {
+    EXPECT_EQ(strip_in_pieces(pair, piece), std::optional<std::string>("{\"nodes\":[{\"content\":\"\"}]}"))
+        << piece;
+  }
+}
+
 TEST(NodeContentStripperTest, LeavesOtherMalformedTextToTheParser) {
   const std::optional<std::string> out = strip("{\"nodes\": [{\"id\": \"\\x\"}]}");
   ASSERT_TRUE(out.has_value());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -76,6 +77,12 @@ TEST(PruneContextEntriesTest, HabitsExpireAfterFourteenDays) {
       Json{{"id", "qa-garbled"}, {"kind", "query_association"}, {"created_epoch", "soon"}},
   };
   EXPECT_EQ(ids(prune_context_entries(entries, kNow)), "fact-99d,qa-14d");
+}
+
+TEST(PruneContextEntriesTest, HabitFromTheStartOfTheIntegerRangeExpiresWithoutOverflow) {
+  std::vector<Json> entries = {entry("qa-min", "query_association", INT64_MIN, "a"),
+                               entry("qa-max", "query_association", INT64_MAX, "b")};
+  EXPECT_EQ(ids(prune_context_entries(entries, kNow)), "qa-max");
 }
 
 TEST(PruneContextEntriesTest, EqualTimesComeOutInReverseInputOrder) {

@@ -18,7 +18,6 @@ using testing::kTestNow;
 using testing::make_test_state;
 
 constexpr int64_t kNow = static_cast<int64_t>(kTestNow);
-constexpr char kNowIso[] = "2026-01-31T09:15:02+00:00";
 
 Json read_json(const TempDir& dir, const std::string& relative) { return *common::parse_json(dir.read(relative)); }
 Json action_graph(const TempDir& dir) { return read_json(dir, "data/chat_action_graph.json"); }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
+#include "lumenfold/common/elapsed.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
@@ -81,7 +82,7 @@ std::shared_ptr<const Json> RetrievalCache::read() const {
 }
 
 bool RetrievalCache::expired(const Json& entry, int64_t now_seconds) const {
-  return now_seconds - created_epoch(entry) > ttl_sec_;
+  return common::elapsed_more_than(created_epoch(entry), now_seconds, ttl_sec_);
 }
 
 Json RetrievalCache::load(int64_t now_seconds) const {
@@ -130,7 +131,7 @@ void RetrievalCache::save(Json cache, int64_t now_seconds) const {
 bool RetrievalCache::entry_valid(const Json& entry, const fs::path& project_root, int64_t now_seconds) const {
   if (!entry.is_object()) return false;
   int64_t created = created_epoch(entry);
-  if (created <= 0 || now_seconds - created > ttl_sec_) return false;
+  if (created <= 0 || common::elapsed_more_than(created, now_seconds, ttl_sec_)) return false;
   const Json no_files = Json::array();
   const Json no_mtimes = Json::object();
   const Json& files = member_or(entry, "files", no_files);

@@ -8,8 +8,8 @@
 // which only costs speed: the parser behind it drops such members too.
 //
 // Skipped strings are checked as strictly as the parser would check them
-// (escapes, control characters, UTF-8), so a document is never made valid
-// by the filter. Their bytes are scanned eight at a time.
+// (escapes, surrogate pairs, control characters, UTF-8), so a document is
+// never made valid by the filter. Their bytes are scanned eight at a time.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -76,6 +76,15 @@ bool is_delimiter(char c) {
 bool is_hex(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
+
+// REQUIRES: is_hex(c).
+uint32_t hex_digit(unsigned char c) {
+  if (c <= '9') return c - '0';
+  return (c | 0x20) - 'a' + 10;
+}
+
+bool is_high_surrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 }  // namespace
 
@@ -234,20 +243,27 @@ void NodeContentStripper::step_skipped(std::string_view piece, size_t& i) {
       continue;
     }
     if (c == '\\' && i + 6 <= n && data[i + 1] == 'u') {
+      uint32_t unit = 0;
       for (size_t k = i + 2; k < i + 6; ++k) {
         if (!is_hex(static_cast<unsigned char>(data[k]))) {
           failed_ = true;
           return;
         }
+        unit = unit * 16 + hex_digit(static_cast<unsigned char>(data[k]));
       }
       i += 6;
-      continue;
+      if (!take_escaped_unit(unit)) {
+        failed_ = true;
+        return;
+      }
+    } else {
+      ++i;
+      if (!check_skipped_byte(c)) {
+        failed_ = true;
+        return;
+      }
     }
-    ++i;
-    if (!check_skipped_byte(c)) {
-      failed_ = true;
-      return;
-    }
+    // Includes the low surrogate that a high one calls for.
     while (i < n && in_sequence()) {
       if (!check_skipped_byte(static_cast<unsigned char>(data[i++]))) {
         failed_ = true;
@@ -268,17 +284,20 @@ bool NodeContentStripper::check_skipped_byte(unsigned char c) {
     return true;
   }
   if (hex_left_ > 0) {
-    --hex_left_;
-    return is_hex(c);
+    if (!is_hex(c)) return false;
+    hex_value_ = hex_value_ * 16 + hex_digit(c);
+    return --hex_left_ > 0 || take_escaped_unit(hex_value_);
   }
   if (skip_escape_) {
     skip_escape_ = false;
     if (c == 'u') {
       hex_left_ = 4;
+      hex_value_ = 0;
       return true;
     }
-    return kSimpleEscape[c];
+    return !want_low_surrogate_ && kSimpleEscape[c];
   }
+  if (want_low_surrogate_ && c != '\\') return false;
   if (c == '\\') {
     skip_escape_ = true;
     return true;
@@ -301,6 +320,17 @@ bool NodeContentStripper::check_skipped_byte(unsigned char c) {
     return false;
   }
   return true;
+}
+
+// The UTF-16 unit of one \u escape. The parser refuses a surrogate that is
+// not part of a pair, so the filter must too.
+bool NodeContentStripper::take_escaped_unit(uint32_t unit) {
+  if (want_low_surrogate_) {
+    want_low_surrogate_ = false;
+    return is_low_surrogate(unit);
+  }
+  want_low_surrogate_ = is_high_surrogate(unit);
+  return !is_low_surrogate(unit);
 }
 
 namespace {

@@ -36,7 +36,8 @@ class NodeContentStripper {
   void step_string(std::string_view piece, size_t& i);
   void step_skipped(std::string_view piece, size_t& i);
   bool check_skipped_byte(unsigned char c);
-  bool in_sequence() const { return skip_escape_ || hex_left_ > 0 || utf8_left_ > 0; }
+  bool take_escaped_unit(uint32_t unit);
+  bool in_sequence() const { return skip_escape_ || hex_left_ > 0 || utf8_left_ > 0 || want_low_surrogate_; }
   void end_key();
 
   std::string out_;
@@ -62,6 +63,9 @@ class NodeContentStripper {
   bool failed_ = false;
   bool skip_escape_ = false;
   int hex_left_ = 0;
+  uint32_t hex_value_ = 0;
+  // A \u escape of a high surrogate must be followed by one of a low one.
+  bool want_low_surrogate_ = false;
   int utf8_left_ = 0;
   unsigned char utf8_lo_ = 0x80;
   unsigned char utf8_hi_ = 0xBF;

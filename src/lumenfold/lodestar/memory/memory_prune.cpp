@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/elapsed.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 
 namespace lumenfold::lodestar {
@@ -38,7 +39,7 @@ bool is_habit_kind(const std::string& kind) { return kind == "query_association"
 
 bool expired(const Json& entry, int64_t now_seconds) {
   return is_habit_kind(field_text(entry, "kind")) &&
-         now_seconds - field_integer(entry, "created_epoch") > kHabitMemoryLifetimeSec;
+         common::elapsed_more_than(field_integer(entry, "created_epoch"), now_seconds, kHabitMemoryLifetimeSec);
 }
 
 }  // namespace
