@@ -47,8 +47,8 @@ TEST(IngestGraphTest, CountsComeFromTheDocumentOrItsLists) {
 TEST(IngestGraphTest, WritesWhatTheWholeDocumentWouldBe) {
   const char* bodies[] = {
       R"({"nodes": [], "edges": []})",
-      R"({"edges": [[1, [2, []]], {}], "nodes": [{"id": "\u00e9.py", "x": 1.5e300, "k": [], "d": {"a": 1, "a": 2}}],)"
-      R"( "root": "/old", "nodes": [{"id": "b"}], "extra": {"z": null, "y": [true, false, -0.0, 18446744073709551615]}})",
+      (R"({"edges": [[1, [2, []]], {}], "nodes": [{"id": "\u00e9.py", "x": 1.5e300, "k": [], "d": {"a": 1, "a": 2}}],)"
+       R"( "root": "/old", "nodes": [{"id": "b"}], "extra": {"z": null, "y": [true, false, -0.0, 18446744073709551615]}})"),
       "\xEF\xBB\xBF{\"nodes\": [\"\xF0\x9F\x98\x80\"], \"edges\": [], \"root\": null}",
       // JSON that simdjson refuses: an integer past 64 bits.
       R"({"nodes": [{"id": "a", "size": 100000000000000000000}], "edges": [], "edge_count": 7})",
