@@ -63,9 +63,7 @@ class Fixture {
 
   Fixture() {
     instance_ = this;
-    std::string templ = (fs::temp_directory_path() / "lumenfold-agent-bench-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = templ;
+    dir_ = lumenfold::bench::make_temp_dir("lumenfold-agent-bench");
     lumenfold::bench::write_synthetic_project(dir_ / "proj", kFiles);
     Settings settings;
     settings.project_root = dir_ / "proj";

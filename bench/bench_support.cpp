@@ -1,7 +1,10 @@
 #include "bench_support.h"
 
+#include <stdlib.h>
+
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 
 namespace lumenfold::bench {
 
@@ -42,6 +45,12 @@ long resident_kib(pid_t pid) {
     if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
   }
   return -1;
+}
+
+std::filesystem::path make_temp_dir(const std::string& prefix) {
+  std::string templ = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return templ;
 }
 
 }  // namespace lumenfold::bench

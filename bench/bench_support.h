@@ -33,6 +33,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
 // with a docstring, imports, a class and two functions.
 void write_synthetic_project(const std::filesystem::path& root, int files);
 
+// A fresh directory "<prefix>-XXXXXX" in the system's temporary directory.
+// Throws std::runtime_error when it cannot be made.
+std::filesystem::path make_temp_dir(const std::string& prefix);
+
 // VmRSS of `pid` (0: this process) in KiB, or -1 when unknown.
 long resident_kib(pid_t pid = 0);
 

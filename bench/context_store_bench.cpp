@@ -24,6 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bench_support.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/graph/symbol_index.h"
@@ -65,9 +66,7 @@ Json sample_entry(int i) {
 
 struct Fixture {
   Fixture() {
-    std::string templ = (fs::temp_directory_path() / "lumenfold-bench-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir = templ;
+    dir = lumenfold::bench::make_temp_dir("lumenfold-bench");
     file = dir / "context-store.json";
     Json doc = Json::array();
     for (int i = 0; i < kStoreSize; ++i) doc.push_back(sample_entry(i));

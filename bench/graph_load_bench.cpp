@@ -111,9 +111,7 @@ class Fixture {
 
   Fixture() {
     instance_ = this;
-    std::string templ = (fs::temp_directory_path() / "lumenfold-graph-bench-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    settings_.data_dir = templ;
+    settings_.data_dir = lumenfold::bench::make_temp_dir("lumenfold-graph-bench");
     settings_.project_root = "/srv/project";
     std::ofstream graph(settings_.info_graph_file(), std::ios::binary);
     write_graph(graph, settings_.project_root.string());

@@ -170,9 +170,7 @@ class Fixture {
 
   Fixture() {
     instance_ = this;
-    std::string templ = (fs::temp_directory_path() / "lumenfold-hostile-bench-XXXXXX").string();
-    if (mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = templ;
+    dir_ = lumenfold::bench::make_temp_dir("lumenfold-hostile-bench");
     lumenfold::bench::write_synthetic_project(dir_ / "proj", kFiles);
     Settings settings;
     settings.project_root = dir_ / "proj";

@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   require_equal(store.load(file), loaded, "the store loads what load_action_graph loads");
   for (const LoggedAction& action : store.logged_actions()) (void)action;
 
-  store.save();
+  store.save(kNow);
   check_file(file, loaded);
 
   store.record_action(file, "graph_read", Json{{"target", "src/a.py"}, {"max_chars", 200}}, kNow);

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             "validity does not depend on the cache");
   }
 
-  cache.save(doc);
+  cache.save(doc, kNow);
   require_equal(RetrievalCache(file, kTtlSec).load(kNow), doc, "a saved cache loads back unchanged");
 
   const std::vector<std::string> changed = {kChangedFile};
