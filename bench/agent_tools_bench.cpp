@@ -42,7 +42,7 @@
 #include "lumenfold/lodestar/tools/graph_read.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/tsl/retrieval_module.h"
 
 namespace {

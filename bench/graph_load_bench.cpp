@@ -31,7 +31,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/symbol_index_cache.h"
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 
 namespace {
 

@@ -53,7 +53,7 @@
 #include "lumenfold/lodestar/tools/graph_register_edit.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/tsl/retrieval_module.h"
 
 namespace {

@@ -19,9 +19,9 @@
 #include <httplib.h>
 
 #include "lumenfold/common/file_io.h"
-#include "lumenfold/lodestar/frontend/mcp_http.h"
+#include "lumenfold/lodestar/mcp/mcp_http.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
-#include "lumenfold/lodestar/tools/mcp_server.h"
+#include "lumenfold/lodestar/mcp/mcp_server.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "fuzz_support.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/node_content_stripper.h"
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 #include "test_support/temp_dir.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "fuzz_support.h"
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/tools/mcp_server.h"
+#include "lumenfold/lodestar/mcp/mcp_server.h"
 
 namespace {
 

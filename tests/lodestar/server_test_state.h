@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/http_transport.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar::testing {

@@ -12,7 +12,7 @@
 
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/local_chat_fix.h"
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
 #include "test_support/temp_dir.h"

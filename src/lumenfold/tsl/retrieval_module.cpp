@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 #include "lumenfold/tsl/intent.h"
 
 namespace lumenfold::tsl {

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {

@@ -8,7 +8,7 @@
 
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {

@@ -11,7 +11,7 @@
 #include "lumenfold/common/hash.h"
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
-#include "lumenfold/lodestar/tools/read_cut.h"
+#include "lumenfold/lodestar/graph/read_cut.h"
 #include "server_test_state.h"
 
 namespace lumenfold::lodestar {

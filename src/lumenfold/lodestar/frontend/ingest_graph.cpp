@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json_simd.h"
-#include "lumenfold/lodestar/tools/graph_documents_store.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/graph_documents_store.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/surveyor/graph_documents.h"
 
 // An uploaded graph carries the text of every file, so it is the largest

@@ -11,7 +11,7 @@
 #include "lumenfold/common/json_simd.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

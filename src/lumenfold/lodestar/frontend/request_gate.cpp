@@ -3,7 +3,7 @@
 #include <openssl/crypto.h>
 #include <openssl/sha.h>
 
-#include "lumenfold/lodestar/tools/loopback_origin.h"
+#include "lumenfold/lodestar/server/loopback_origin.h"
 
 namespace lumenfold::lodestar {
 

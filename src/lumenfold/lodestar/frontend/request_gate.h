@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "lumenfold/lodestar/tools/mcp_server.h"
+#include "lumenfold/lodestar/mcp/mcp_server.h"
 
 namespace lumenfold::lodestar {
 

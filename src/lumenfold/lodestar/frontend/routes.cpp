@@ -9,7 +9,7 @@
 #include "lumenfold/lodestar/frontend/prime.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
 #include "lumenfold/lodestar/frontend/token_log.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

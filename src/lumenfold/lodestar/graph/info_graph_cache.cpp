@@ -10,7 +10,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
 #include "lumenfold/lodestar/graph/node_content_stripper.h"
-#include "lumenfold/lodestar/tools/settings.h"
+#include "lumenfold/lodestar/server/settings.h"
 
 namespace lumenfold::lodestar {
 namespace {

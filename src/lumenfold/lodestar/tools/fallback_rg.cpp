@@ -11,8 +11,8 @@
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/tools/child_process.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/child_process.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

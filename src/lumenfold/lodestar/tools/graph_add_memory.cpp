@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/memory/memory_entry.h"
-#include "lumenfold/lodestar/tools/input_limits.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

@@ -27,8 +27,8 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
-#include "lumenfold/lodestar/tools/query_limit.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

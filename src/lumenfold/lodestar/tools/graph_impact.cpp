@@ -7,9 +7,9 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/tools/fetch_graph.h"
-#include "lumenfold/lodestar/tools/input_limits.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/fetch_graph.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

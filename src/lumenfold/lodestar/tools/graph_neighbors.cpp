@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/tools/fetch_graph.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/fetch_graph.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

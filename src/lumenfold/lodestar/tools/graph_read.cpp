@@ -16,11 +16,11 @@
 #include "lumenfold/lodestar/memory/memory_scope.h"
 #include "lumenfold/lodestar/memory/read_capture.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
-#include "lumenfold/lodestar/tools/input_limits.h"
-#include "lumenfold/lodestar/tools/project_file.h"
-#include "lumenfold/lodestar/tools/read_cut.h"
-#include "lumenfold/lodestar/tools/query_limit.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/server/project_file.h"
+#include "lumenfold/lodestar/graph/read_cut.h"
+#include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

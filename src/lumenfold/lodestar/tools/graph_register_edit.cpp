@@ -20,8 +20,8 @@
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
-#include "lumenfold/lodestar/tools/input_limits.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

@@ -17,8 +17,8 @@
 #include "lumenfold/lodestar/graph/local_chat_fix.h"
 #include "lumenfold/lodestar/graph/remote_api.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/tools/query_limit.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 

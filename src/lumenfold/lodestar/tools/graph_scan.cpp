@@ -11,8 +11,8 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
-#include "lumenfold/lodestar/tools/graph_documents_store.h"
-#include "lumenfold/lodestar/tools/server_state.h"
+#include "lumenfold/lodestar/server/graph_documents_store.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
 

@@ -1,0 +1,86 @@
+#include "lumenfold/lodestar/server/loopback_origin.h"
+
+#include <string>
+
+#include "lumenfold/common/text_case.h"
+
+namespace lumenfold::lodestar {
+
+namespace {
+
+bool is_digits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Four dotted decimal octets, the first 127. At most three digits each, so
+// the value check cannot overflow.
+bool is_loopback_ipv4(std::string_view host) {
+  int octets = 0;
+  while (true) {
+    size_t dot = host.find('.');
+    std::string_view part = host.substr(0, dot);
+    if (!is_digits(part) || part.size() > 3 || std::stoi(std::string(part)) > 255) return false;
+    if (octets == 0 && std::stoi(std::string(part)) != 127) return false;
+    ++octets;
+    if (dot == std::string_view::npos) break;
+    host.remove_prefix(dot + 1);
+  }
+  return octets == 4;
+}
+
+// REQUIRES: `host` is lower case.
+bool is_loopback_host(std::string_view host) {
+  return host == "localhost" || host == "[::1]" || is_loopback_ipv4(host);
+}
+
+// REQUIRES: `authority` is lower case. Whether "host[:port]" names a
+// loopback host with an optional decimal port.
+bool is_loopback_authority(std::string_view authority) {
+  if (authority.empty()) return false;
+  std::string_view host;
+  std::string_view port;  // ":digits" or empty
+  if (authority.front() == '[') {
+    size_t close = authority.find(']');
+    if (close == std::string_view::npos) return false;
+    host = authority.substr(0, close + 1);
+    port = authority.substr(close + 1);
+  } else {
+    size_t colon = authority.find(':');
+    host = authority.substr(0, colon);
+    if (colon != std::string_view::npos) port = authority.substr(colon);
+  }
+  if (!port.empty() && (port.front() != ':' || !is_digits(port.substr(1)))) return false;
+  return is_loopback_host(host);
+}
+
+}  // namespace
+
+bool is_loopback_origin(std::string_view origin) {
+  std::string lowered = common::to_lower(origin);
+  std::string_view rest = lowered;
+  size_t scheme_end = rest.find("://");
+  if (scheme_end == std::string_view::npos) return false;
+  std::string_view scheme = rest.substr(0, scheme_end);
+  if (scheme != "http" && scheme != "https") return false;
+  rest.remove_prefix(scheme_end + 3);
+
+  // An origin is only scheme, host and port: a path or user name is not
+  // one, whatever host it names.
+  if (rest.find_first_of("/@?#") != std::string_view::npos) return false;
+  return is_loopback_authority(rest);
+}
+
+bool is_loopback_host_header(std::string_view host) { return is_loopback_authority(common::to_lower(host)); }
+
+bool is_loopback_address(std::string_view address) {
+  constexpr std::string_view kMappedPrefix = "::ffff:";
+  if (address == "::1") return true;
+  if (address.substr(0, kMappedPrefix.size()) == kMappedPrefix) address.remove_prefix(kMappedPrefix.size());
+  return is_loopback_ipv4(address);
+}
+
+}  // namespace lumenfold::lodestar
