@@ -12,6 +12,7 @@
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/symbols.h"
 
 // File keywords come from six sources, tried in a fixed order: route
@@ -359,20 +360,20 @@ void offer_py_names(std::string_view content, KeywordList& list) {
   }
 }
 
-void offer_declared_names(std::string_view content, std::string_view ext, KeywordList& list) {
+void offer_declared_names(std::string_view content, Language language, KeywordList& list) {
   const KeywordPatterns& p = keyword_patterns();
-  if (ext == ".ts" || ext == ".tsx" || ext == ".js" || ext == ".jsx") {
+  if (language == Language::kTypeScript) {
     offer_js_names(content, list);
-  } else if (ext == ".py") {
+  } else if (language == Language::kPython) {
     offer_py_names(content, list);
-  } else if (ext == ".go") {
+  } else if (language == Language::kGo) {
     offer_go_names(content, list);
-  } else if (ext == ".swift") {
+  } else if (language == Language::kSwift) {
     offer_swift_names(content, list);
-  } else if (ext == ".cs") {
+  } else if (language == Language::kCSharp) {
     offer_group_names(p.cs_type, content, list);
     offer_group_names(p.cs_method, content, list);
-  } else if (ext == ".xaml") {
+  } else if (language == Language::kXaml) {
     offer_group_names(p.xaml_class, content, list);
     offer_group_names(p.xaml_name, content, list);
   }
@@ -413,7 +414,7 @@ std::vector<std::string> extract_keywords(std::string_view content, std::string_
   KeywordList list;
   offer_routes(p.route_registration, content, list);
   offer_routes(p.route_decorator, content, list);
-  offer_declared_names(content, ext, list);
+  offer_declared_names(content, language_of(ext), list);
   offer_leading_docs(content, list);
   offer_http_calls(content, list);
   return list.take();

@@ -5,6 +5,7 @@
 
 #include "lumenfold/common/regex.h"
 #include "lumenfold/surveyor/file_id.h"
+#include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/reference_paths.h"
 
 // Relations are read straight off the text, language-blind for the most
@@ -63,7 +64,7 @@ std::vector<Edge> parse_relations_from(const std::string& from, const std::files
                                        std::string_view text) {
   const RelationPatterns& p = relation_patterns();
   // Case-sensitive on purpose: View.SWIFT is scanned but gets no Swift rules.
-  const std::string ext = extension_of(path);
+  const Language language = language_of(extension_of(path));
   std::vector<Edge> edges;
 
   add_matches(p.quoted_import, text, from, kImports, edges);
@@ -71,9 +72,9 @@ std::vector<Edge> parse_relations_from(const std::string& from, const std::files
   add_matches(p.require_call, text, from, kRequires, edges);
   add_matches(p.dotted_import, text, from, kImports, edges);
   add_matches(p.from_import, text, from, kImports, edges);
-  if (ext == ".swift") add_matches(p.swift_import, text, from, kImports, edges);
-  if (ext == ".cs") add_matches(p.cs_using, text, from, kImports, edges);
-  if (ext == ".xaml") {
+  if (language == Language::kSwift) add_matches(p.swift_import, text, from, kImports, edges);
+  if (language == Language::kCSharp) add_matches(p.cs_using, text, from, kImports, edges);
+  if (language == Language::kXaml) {
     // A XAML file declares one code-behind class; later mentions are not it.
     if (std::optional<RegexMatch> m = p.xaml_class.search(text)) {
       edges.push_back(Edge{from, std::string(m->group(1)), std::string(kReferences)});

@@ -12,6 +12,7 @@
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/surveyor/file_id.h"
 #include "lumenfold/surveyor/keywords.h"
+#include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/relations.h"
 #include "lumenfold/surveyor/summary.h"
 #include "lumenfold/surveyor/symbols.h"
@@ -23,12 +24,6 @@ namespace fs = std::filesystem;
 using common::Json;
 
 namespace {
-
-// Files with these extensions also get symbol nodes.
-bool is_symbol_ext(std::string_view ext) {
-  return ext == ".ts" || ext == ".tsx" || ext == ".js" || ext == ".jsx" || ext == ".py" || ext == ".php" ||
-         ext == ".cs";
-}
 
 template <typename T>
 T member_or(const Json& old, const char* key, T fallback) {
@@ -122,7 +117,7 @@ Json scan(const fs::path& root, const ExistingNodes& existing_nodes) {
     std::vector<Edge> relations = parse_relations_from(file_id, p, *text);
     edges.insert(edges.end(), relations.begin(), relations.end());
 
-    if (is_symbol_ext(ext)) {
+    if (has_symbol_extractor(language_of(ext))) {
       std::vector<Node> symbol_nodes;
       append_symbol_nodes(symbol_nodes, edges, extract_symbols_for_file(*text, file_id, ext), file_id, ext);
       for (const Node& s : symbol_nodes) nodes.push_back(as_dict(s));

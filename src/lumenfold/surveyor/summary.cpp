@@ -10,6 +10,7 @@
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/language.h"
 
 // A summary reads "<sentence>. Contains N functions/classes: a, b, ...".
 // The sentence is the file's own description when it has one (a docstring,
@@ -64,10 +65,6 @@ const SummaryPatterns& summary_patterns() {
   return patterns;
 }
 
-bool is_js_family(std::string_view ext) {
-  return ext == ".ts" || ext == ".tsx" || ext == ".js" || ext == ".jsx";
-}
-
 std::string_view strip_leading(std::string_view text, char c) {
   while (!text.empty() && text.front() == c) text.remove_prefix(1);
   return text;
@@ -80,13 +77,13 @@ std::string tidy_sentence(std::string_view raw) {
   return std::string(common::cut_code_points(common::trim(collapsed), kMaxSentenceChars));
 }
 
-std::string doc_comment_sentence(std::string_view content, std::string_view ext) {
+std::string doc_comment_sentence(std::string_view content, Language language) {
   const SummaryPatterns& p = summary_patterns();
-  if (ext == ".py") {
+  if (language == Language::kPython) {
     if (std::optional<RegexMatch> m = p.py_docstring.search(content)) {
       return tidy_sentence(m->group(1));
     }
-  } else if (is_js_family(ext)) {
+  } else if (language == Language::kTypeScript) {
     if (std::optional<RegexMatch> m = p.js_doc_comment.match_at_start(content)) {
       std::string body(m->group(1));
       std::erase(body, '*');
@@ -111,8 +108,8 @@ std::string first_line_sentence(std::string_view content) {
   return "";
 }
 
-std::string find_sentence(std::string_view content, std::string_view ext) {
-  std::string sentence = doc_comment_sentence(content, ext);
+std::string find_sentence(std::string_view content, Language language) {
+  std::string sentence = doc_comment_sentence(content, language);
   if (sentence.empty()) sentence = first_line_sentence(content);
   return sentence;
 }
@@ -141,16 +138,16 @@ void add_names(const Regex& re, std::string_view content, NameList& list, bool s
   }
 }
 
-std::vector<std::string> collect_names(std::string_view content, std::string_view ext) {
+std::vector<std::string> collect_names(std::string_view content, Language language) {
   const SummaryPatterns& p = summary_patterns();
   NameList list;
-  if (ext == ".py") {
+  if (language == Language::kPython) {
     add_names(p.py_names, content, list, /*skip_private=*/true);
-  } else if (is_js_family(ext)) {
+  } else if (language == Language::kTypeScript) {
     add_names(p.js_names, content, list, /*skip_private=*/false);
-  } else if (ext == ".cs") {
+  } else if (language == Language::kCSharp) {
     add_names(p.cs_names, content, list, /*skip_private=*/false);
-  } else if (ext == ".xaml") {
+  } else if (language == Language::kXaml) {
     // One x:Class per file; only its first declaration counts.
     if (std::optional<RegexMatch> m = p.xaml_class.search(content)) list.add(m->group(1));
     add_names(p.xaml_name, content, list, /*skip_private=*/false);
@@ -204,8 +201,9 @@ std::string names_part(const std::vector<std::string>& names) {
 }  // namespace
 
 std::string make_summary(std::string_view content, std::string_view path, std::string_view ext) {
-  std::string sentence = find_sentence(content, ext);
-  std::vector<std::string> names = collect_names(content, ext);
+  const Language language = language_of(ext);
+  std::string sentence = find_sentence(content, language);
+  std::vector<std::string> names = collect_names(content, language);
 
   std::vector<std::string> parts;
   if (!sentence.empty()) {

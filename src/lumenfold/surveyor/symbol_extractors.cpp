@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lumenfold/common/regex.h"
@@ -47,39 +50,6 @@ constexpr size_t kCsMethodPublicWindow = 30;
 // search per function constant.
 constexpr size_t kPhpModifierLookbackBytes = 256;
 
-// Route handlers of file-based routers ("export async function POST(").
-constexpr std::string_view kTsRoutePattern =
-    R"re(^export\s+(?:async\s+)?function\s+(GET|POST|PUT|PATCH|DELETE|HEAD|OPTIONS)\s*[\(<])re";
-constexpr std::string_view kTsFunctionPattern =
-    R"re(^(export\s+)?(default\s+)?(async\s+)?function\s+([A-Za-z_]\w*)\s*[\(<])re";
-constexpr std::string_view kTsConstFunctionPattern =
-    R"re(^export\s+(?:const|let)\s+([A-Za-z_]\w*)\s*=\s*(?:async\s+)?(?:function|\([^)]*\)\s*=>|\w+\s*=>))re";
-constexpr std::string_view kTsTypePattern =
-    R"re(^(export\s+)?(?:interface|type)\s+([A-Za-z_]\w*)\s*[={<])re";
-constexpr std::string_view kTsClassPattern =
-    R"re(^(export\s+)?(?:default\s+)?class\s+([A-Za-z_]\w*))re";
-// zod schemas: "const UserSchema = z.object(...)".
-constexpr std::string_view kTsSchemaPattern =
-    R"re(^(?:export\s+)?const\s+([A-Za-z_]\w*[Ss]chema)\s*=\s*z\.)re";
-
-constexpr std::string_view kPyRouteDecoratorPattern =
-    R"re(@(?:app|router|blueprint)\.(?:get|post|put|delete|patch)\s*\()re";
-constexpr std::string_view kPyFunctionPattern = R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)\s*\()re";
-constexpr std::string_view kPyClassPattern = R"re(^class\s+([A-Za-z_]\w*))re";
-
-constexpr std::string_view kCsTypePattern =
-    R"re((?:public|internal|private|protected)\s+(?:(?:static|abstract|sealed|partial|new|override|virtual|extern|unsafe)\s+)*(?:class|interface|enum|struct|record)\s+([A-Za-z_]\w*))re";
-constexpr std::string_view kCsMethodPattern =
-    R"re((?:public|private|protected|internal)\s+(?:static\s+)?(?:async\s+)?(?:virtual\s+|override\s+)?(?!class\b|if\b|for\b|while\b|return\b|new\b)[\w<>\[\]?]+\s+([A-Za-z_]\w*)\s*\()re";
-
-constexpr std::string_view kPhpFunctionPattern =
-    R"re((?:public|private|protected|\s)(?:static\s+)?function\s+([A-Za-z_]\w*))re";
-constexpr std::string_view kPhpTypePattern =
-    R"re((?:class|interface|trait|enum)\s+([A-Za-z_]\w*))re";
-// The run of modifier keywords that ends right where "function" begins.
-constexpr std::string_view kPhpModifierRunPattern =
-    R"re(\b(?:(?:public|protected|private|static|abstract|final)\s+)+\z)re";
-
 // Statement keywords that the C# method pattern can take for a name
 // ("else if (", "return new Foo(").
 constexpr std::string_view kCsNonMethodNames[] = {"if", "for", "while", "return", "new", "class"};
@@ -88,20 +58,33 @@ constexpr std::string_view kPublic = "public";
 constexpr std::string_view kPhpFunctionKeyword = "function";
 
 struct Patterns {
-  Regex ts_route{kTsRoutePattern, kRegexMultiline};
-  Regex ts_function{kTsFunctionPattern, kRegexMultiline};
-  Regex ts_const_function{kTsConstFunctionPattern, kRegexMultiline};
-  Regex ts_type{kTsTypePattern, kRegexMultiline};
-  Regex ts_class{kTsClassPattern, kRegexMultiline};
-  Regex ts_schema{kTsSchemaPattern, kRegexMultiline};
-  Regex py_route_decorator{kPyRouteDecoratorPattern, kRegexCaseless | kRegexMultiline};
-  Regex py_function{kPyFunctionPattern, kRegexMultiline};
-  Regex py_class{kPyClassPattern, kRegexMultiline};
-  Regex cs_type{kCsTypePattern};
-  Regex cs_method{kCsMethodPattern};
-  Regex php_function{kPhpFunctionPattern};
-  Regex php_type{kPhpTypePattern};
-  Regex php_modifier_run{kPhpModifierRunPattern};
+  // Route handlers of file-based routers ("export async function POST(").
+  Regex ts_route{R"re(^export\s+(?:async\s+)?function\s+(GET|POST|PUT|PATCH|DELETE|HEAD|OPTIONS)\s*[\(<])re",
+                 kRegexMultiline};
+  Regex ts_function{R"re(^(export\s+)?(default\s+)?(async\s+)?function\s+([A-Za-z_]\w*)\s*[\(<])re",
+                    kRegexMultiline};
+  Regex ts_const_function{
+      R"re(^export\s+(?:const|let)\s+([A-Za-z_]\w*)\s*=\s*(?:async\s+)?(?:function|\([^)]*\)\s*=>|\w+\s*=>))re",
+      kRegexMultiline};
+  Regex ts_type{R"re(^(export\s+)?(?:interface|type)\s+([A-Za-z_]\w*)\s*[={<])re", kRegexMultiline};
+  Regex ts_class{R"re(^(export\s+)?(?:default\s+)?class\s+([A-Za-z_]\w*))re", kRegexMultiline};
+  // zod schemas: "const UserSchema = z.object(...)".
+  Regex ts_schema{R"re(^(?:export\s+)?const\s+([A-Za-z_]\w*[Ss]chema)\s*=\s*z\.)re", kRegexMultiline};
+
+  Regex py_route_decorator{R"re(@(?:app|router|blueprint)\.(?:get|post|put|delete|patch)\s*\()re",
+                           kRegexCaseless | kRegexMultiline};
+  Regex py_function{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)\s*\()re", kRegexMultiline};
+  Regex py_class{R"re(^class\s+([A-Za-z_]\w*))re", kRegexMultiline};
+
+  Regex cs_type{
+      R"re((?:public|internal|private|protected)\s+(?:(?:static|abstract|sealed|partial|new|override|virtual|extern|unsafe)\s+)*(?:class|interface|enum|struct|record)\s+([A-Za-z_]\w*))re"};
+  Regex cs_method{
+      R"re((?:public|private|protected|internal)\s+(?:static\s+)?(?:async\s+)?(?:virtual\s+|override\s+)?(?!class\b|if\b|for\b|while\b|return\b|new\b)[\w<>\[\]?]+\s+([A-Za-z_]\w*)\s*\()re"};
+
+  Regex php_function{R"re((?:public|private|protected|\s)(?:static\s+)?function\s+([A-Za-z_]\w*))re"};
+  Regex php_type{R"re((?:class|interface|trait|enum)\s+([A-Za-z_]\w*))re"};
+  // The run of modifier keywords that ends right where "function" begins.
+  Regex php_modifier_run{R"re(\b(?:(?:public|protected|private|static|abstract|final)\s+)+\z)re"};
 };
 
 const Patterns& patterns() {
@@ -134,14 +117,27 @@ class LineCounter {
   int64_t line_ = 0;
 };
 
+
+// How a symbol's last line is found from its first.
+enum class BlockRule {
+  kBraces,       // find_block_end_ts
+  kIndentation,  // find_block_end_py
+  kCsWindow,     // a fixed window, cut at the last line
+};
+
+// What a pass records for a declaration whose name is still free.
+struct Declaration {
+  std::string type;
+  std::string confidence;
+  bool exported = false;
+};
+
 // The per-file state shared by the passes of one extractor: the lines, the
 // descriptions so far and the names already taken.
 class SymbolRecorder {
  public:
   SymbolRecorder(std::string_view content, std::string_view file_id)
-      : content_(content), file_id_(file_id), lines_(common::split_lines(content)) {}
-
-  std::string_view content() const { return content_; }
+      : file_id_(file_id), lines_(common::split_lines(content)) {}
 
   // Whether `name` may still be recorded: not empty and not taken. The first
   // pass that finds a name decides its type.
@@ -149,26 +145,30 @@ class SymbolRecorder {
     return !name.empty() && names_.find(name) == names_.end();
   }
 
-  int64_t last_line() const { return lines_.empty() ? 0 : static_cast<int64_t>(lines_.size()) - 1; }
-  int64_t ts_block_end(int64_t line) const {
-    return static_cast<int64_t>(find_block_end_ts(lines_, static_cast<size_t>(line)));
-  }
-  int64_t py_block_end(int64_t line) const {
-    return static_cast<int64_t>(find_block_end_py(lines_, static_cast<size_t>(line)));
+  int64_t block_end(BlockRule rule, int64_t line) const {
+    switch (rule) {
+      case BlockRule::kBraces:
+        return static_cast<int64_t>(find_block_end_ts(lines_, static_cast<size_t>(line)));
+      case BlockRule::kIndentation:
+        return static_cast<int64_t>(find_block_end_py(lines_, static_cast<size_t>(line)));
+      case BlockRule::kCsWindow:
+        break;
+    }
+    const int64_t last_line = lines_.empty() ? 0 : static_cast<int64_t>(lines_.size()) - 1;
+    return std::min(last_line, line + kCsSymbolWindowLines);
   }
 
-  void record(std::string_view name, std::string_view symbol_type, std::string_view confidence,
-              bool exported, int64_t line_start, int64_t line_end) {
+  void record(std::string_view name, Declaration declared, int64_t line_start, int64_t line_end) {
     SymbolDescription sym;
     sym.id = std::string(file_id_) + "::" + std::string(name);
     sym.name = std::string(name);
-    sym.symbol_type = std::string(symbol_type);
+    sym.symbol_type = std::move(declared.type);
     sym.line_start = line_start;
     sym.line_end = line_end;
     sym.body_hash =
         body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
-    sym.confidence = std::string(confidence);
-    sym.exported = exported;
+    sym.confidence = std::move(declared.confidence);
+    sym.exported = declared.exported;
     sym.keywords = name_keywords(name);
     names_.insert(sym.name);
     symbols_.push_back(std::move(sym));
@@ -177,76 +177,72 @@ class SymbolRecorder {
   std::vector<SymbolDescription> take() { return std::move(symbols_); }
 
  private:
-  std::string_view content_;
   std::string_view file_id_;
   std::vector<std::string_view> lines_;
   std::set<std::string, std::less<>> names_;
   std::vector<SymbolDescription> symbols_;
 };
 
+// Calls visit(match, line) for every match of `pattern` in `content`.
+template <typename Visit>
+void for_each_match(const Regex& pattern, std::string_view content, Visit visit) {
+  LineCounter counter(content);
+  for (const RegexMatch& m : pattern.find_all(content).matches) visit(m, counter.line_at(m.start()));
+}
+
+// What a pass knows about one match when it decides what the match declares.
+struct Found {
+  std::string_view content;
+  const RegexMatch& match;
+  std::string_view name;
+  int64_t line;
+  std::span<const int64_t> route_decorator_lines;  // ascending; Python's only
+};
+
+// One pass of an extractor: each match of `pattern` whose group `name_group`
+// is a name still free is recorded as `declare` describes it (nullopt: not
+// a symbol after all), from its line to the end that `block` finds.
+struct Pass {
+  Regex Patterns::*pattern;
+  int name_group;
+  BlockRule block;
+  std::optional<Declaration> (*declare)(const Found&);
+};
+
+// Runs `passes` in order over `content`; the first pass to find a name
+// decides its symbol.
+std::vector<SymbolDescription> record_passes(std::string_view content, std::string_view file_id,
+                                             std::span<const Pass> passes,
+                                             std::span<const int64_t> route_decorator_lines = {}) {
+  SymbolRecorder rec(content, file_id);
+  for (const Pass& pass : passes) {
+    for_each_match(patterns().*pass.pattern, content, [&](const RegexMatch& m, int64_t line) {
+      const std::string_view name = m.group(pass.name_group);
+      if (!rec.accepts(name)) return;
+      std::optional<Declaration> declared = pass.declare({content, m, name, line, route_decorator_lines});
+      if (declared) rec.record(name, std::move(*declared), line, rec.block_end(pass.block, line));
+    });
+  }
+  return rec.take();
+}
+
+// A declaration of `type` with confidence "high".
+Declaration high(std::string_view type, bool exported) {
+  return {std::string(type), std::string(kConfidenceHigh), exported};
+}
+
+// A TS/JS function, typed from its name.
+Declaration classified_ts(std::string_view name, bool exported) {
+  auto [type, confidence] = classify_ts(name, exported);
+  return {std::move(type), std::move(confidence), exported};
+}
+
 // Whether `word` occurs within the `chars` code points that start at `start`.
 bool occurs_within(std::string_view text, size_t start, size_t chars, std::string_view word) {
   return common::cut_code_points(text.substr(start), chars).find(word) != std::string_view::npos;
 }
 
-void record_ts_routes(SymbolRecorder& rec) {
-  LineCounter counter(rec.content());
-  for (const RegexMatch& m : patterns().ts_route.find_all(rec.content()).matches) {
-    const int64_t line = counter.line_at(m.start());
-    if (!rec.accepts(m.group(1))) continue;
-    rec.record(m.group(1), kSymbolApiRoute, kConfidenceHigh, true, line, rec.ts_block_end(line));
-  }
-}
-
-void record_ts_functions(SymbolRecorder& rec) {
-  LineCounter counter(rec.content());
-  for (const RegexMatch& m : patterns().ts_function.find_all(rec.content()).matches) {
-    const int64_t line = counter.line_at(m.start());
-    const std::string_view name = m.group(4);
-    if (!rec.accepts(name)) continue;
-    const bool exported = m.has(1);
-    auto [type, confidence] = classify_ts(name, exported);
-    // Route handlers need "export": the route pass alone records them.
-    if (type == kSymbolApiRoute) continue;
-    rec.record(name, type, confidence, exported, line, rec.ts_block_end(line));
-  }
-}
-
-void record_ts_const_functions(SymbolRecorder& rec) {
-  LineCounter counter(rec.content());
-  for (const RegexMatch& m : patterns().ts_const_function.find_all(rec.content()).matches) {
-    const int64_t line = counter.line_at(m.start());
-    const std::string_view name = m.group(1);
-    if (!rec.accepts(name)) continue;
-    auto [type, confidence] = classify_ts(name, true);
-    rec.record(name, type, confidence, true, line, rec.ts_block_end(line));
-  }
-}
-
-// Records group `name_group` of every match as a "model" with confidence
-// "high"; exported comes from whether `export_group` took part (0: always).
-void record_ts_models(SymbolRecorder& rec, const Regex& pattern, int export_group, int name_group) {
-  LineCounter counter(rec.content());
-  for (const RegexMatch& m : pattern.find_all(rec.content()).matches) {
-    const int64_t line = counter.line_at(m.start());
-    const std::string_view name = m.group(name_group);
-    if (!rec.accepts(name)) continue;
-    const bool exported = export_group == 0 || m.has(export_group);
-    rec.record(name, kSymbolModel, kConfidenceHigh, exported, line, rec.ts_block_end(line));
-  }
-}
-
-// Line numbers of the route decorators, ascending.
-std::vector<int64_t> py_route_decorator_lines(const SymbolRecorder& rec) {
-  std::vector<int64_t> lines;
-  LineCounter counter(rec.content());
-  for (const RegexMatch& m : patterns().py_route_decorator.find_all(rec.content()).matches) {
-    lines.push_back(counter.line_at(m.start()));
-  }
-  return lines;
-}
-
-bool near_any(const std::vector<int64_t>& sorted_lines, int64_t line) {
+bool near_any(std::span<const int64_t> sorted_lines, int64_t line) {
   auto it = std::lower_bound(sorted_lines.begin(), sorted_lines.end(), line - kRouteDecoratorReach);
   return it != sorted_lines.end() && *it <= line + kRouteDecoratorReach;
 }
@@ -277,94 +273,88 @@ bool php_function_is_public(std::string_view content, const RegexMatch& m) {
   return run && run->group(0).find(kPublic) != std::string_view::npos;
 }
 
+std::optional<Declaration> declare_ts_route(const Found&) { return high(kSymbolApiRoute, true); }
+
+std::optional<Declaration> declare_ts_function(const Found& f) {
+  Declaration declared = classified_ts(f.name, f.match.has(1));
+  // Route handlers need "export": the route pass alone records them.
+  if (declared.type == kSymbolApiRoute) return std::nullopt;
+  return declared;
+}
+
+std::optional<Declaration> declare_exported_ts_function(const Found& f) { return classified_ts(f.name, true); }
+
+// Exported when the pattern's group 1 ("export") took part.
+std::optional<Declaration> declare_model(const Found& f) { return high(kSymbolModel, f.match.has(1)); }
+
+std::optional<Declaration> declare_exported_model(const Found&) { return high(kSymbolModel, true); }
+
+std::optional<Declaration> declare_py_function(const Found& f) {
+  // Private helpers and tests are not entry points worth indexing.
+  if (f.name.starts_with("_") || f.name.starts_with("test_")) return std::nullopt;
+  return high(near_any(f.route_decorator_lines, f.line) ? kSymbolApiRoute : kSymbolUseCase, true);
+}
+
+std::optional<Declaration> declare_py_class(const Found& f) { return high(kSymbolModel, !f.name.starts_with("_")); }
+
+std::optional<Declaration> declare_cs_type(const Found& f) {
+  return high(kSymbolModel, occurs_within(f.content, f.match.start(), kCsTypePublicWindow, kPublic));
+}
+
+std::optional<Declaration> declare_cs_method(const Found& f) {
+  if (is_cs_non_method_name(f.name)) return std::nullopt;
+  return high(kSymbolUseCase, occurs_within(f.content, f.match.start(), kCsMethodPublicWindow, kPublic));
+}
+
+std::optional<Declaration> declare_php_function(const Found& f) {
+  return high(kSymbolUseCase, php_function_is_public(f.content, f.match));
+}
+
+constexpr Pass kTsPasses[] = {
+    {&Patterns::ts_route, 1, BlockRule::kBraces, declare_ts_route},
+    {&Patterns::ts_function, 4, BlockRule::kBraces, declare_ts_function},
+    {&Patterns::ts_const_function, 1, BlockRule::kBraces, declare_exported_ts_function},
+    {&Patterns::ts_type, 2, BlockRule::kBraces, declare_model},
+    {&Patterns::ts_class, 2, BlockRule::kBraces, declare_model},
+    {&Patterns::ts_schema, 1, BlockRule::kBraces, declare_exported_model},
+};
+constexpr Pass kPyPasses[] = {
+    {&Patterns::py_function, 1, BlockRule::kIndentation, declare_py_function},
+    {&Patterns::py_class, 1, BlockRule::kIndentation, declare_py_class},
+};
+constexpr Pass kCsPasses[] = {
+    {&Patterns::cs_type, 1, BlockRule::kCsWindow, declare_cs_type},
+    {&Patterns::cs_method, 1, BlockRule::kCsWindow, declare_cs_method},
+};
+constexpr Pass kPhpPasses[] = {
+    {&Patterns::php_function, 1, BlockRule::kBraces, declare_php_function},
+    {&Patterns::php_type, 1, BlockRule::kBraces, declare_exported_model},
+};
+
+// Line numbers of the route decorators, ascending.
+std::vector<int64_t> py_route_decorator_lines(std::string_view content) {
+  std::vector<int64_t> lines;
+  for_each_match(patterns().py_route_decorator, content,
+                 [&](const RegexMatch&, int64_t line) { lines.push_back(line); });
+  return lines;
+}
+
 }  // namespace
 
-std::vector<SymbolDescription> extract_symbols_ts(std::string_view content,
-                                                  std::string_view file_id) {
-  SymbolRecorder rec(content, file_id);
-  const Patterns& p = patterns();
-  record_ts_routes(rec);
-  record_ts_functions(rec);
-  record_ts_const_functions(rec);
-  record_ts_models(rec, p.ts_type, /*export_group=*/1, /*name_group=*/2);
-  record_ts_models(rec, p.ts_class, /*export_group=*/1, /*name_group=*/2);
-  record_ts_models(rec, p.ts_schema, /*export_group=*/0, /*name_group=*/1);
-  return rec.take();
+std::vector<SymbolDescription> extract_symbols_ts(std::string_view content, std::string_view file_id) {
+  return record_passes(content, file_id, kTsPasses);
 }
 
-std::vector<SymbolDescription> extract_symbols_py(std::string_view content,
-                                                  std::string_view file_id) {
-  SymbolRecorder rec(content, file_id);
-  const std::vector<int64_t> decorator_lines = py_route_decorator_lines(rec);
-
-  LineCounter function_lines(content);
-  for (const RegexMatch& m : patterns().py_function.find_all(content).matches) {
-    const int64_t line = function_lines.line_at(m.start());
-    const std::string_view name = m.group(1);
-    // Private helpers and tests are not entry points worth indexing.
-    if (name.starts_with("_") || name.starts_with("test_")) continue;
-    if (!rec.accepts(name)) continue;
-    const std::string_view type =
-        near_any(decorator_lines, line) ? kSymbolApiRoute : kSymbolUseCase;
-    rec.record(name, type, kConfidenceHigh, true, line, rec.py_block_end(line));
-  }
-
-  LineCounter class_lines(content);
-  for (const RegexMatch& m : patterns().py_class.find_all(content).matches) {
-    const int64_t line = class_lines.line_at(m.start());
-    const std::string_view name = m.group(1);
-    if (!rec.accepts(name)) continue;
-    rec.record(name, kSymbolModel, kConfidenceHigh, !name.starts_with("_"), line,
-               rec.py_block_end(line));
-  }
-  return rec.take();
+std::vector<SymbolDescription> extract_symbols_py(std::string_view content, std::string_view file_id) {
+  return record_passes(content, file_id, kPyPasses, py_route_decorator_lines(content));
 }
 
-std::vector<SymbolDescription> extract_symbols_cs(std::string_view content,
-                                                  std::string_view file_id) {
-  SymbolRecorder rec(content, file_id);
-  const auto window_end = [&](int64_t line) {
-    return std::min(rec.last_line(), line + kCsSymbolWindowLines);
-  };
-
-  LineCounter type_lines(content);
-  for (const RegexMatch& m : patterns().cs_type.find_all(content).matches) {
-    const int64_t line = type_lines.line_at(m.start());
-    if (!rec.accepts(m.group(1))) continue;
-    const bool exported = occurs_within(content, m.start(), kCsTypePublicWindow, kPublic);
-    rec.record(m.group(1), kSymbolModel, kConfidenceHigh, exported, line, window_end(line));
-  }
-
-  LineCounter method_lines(content);
-  for (const RegexMatch& m : patterns().cs_method.find_all(content).matches) {
-    const int64_t line = method_lines.line_at(m.start());
-    const std::string_view name = m.group(1);
-    if (is_cs_non_method_name(name) || !rec.accepts(name)) continue;
-    const bool exported = occurs_within(content, m.start(), kCsMethodPublicWindow, kPublic);
-    rec.record(name, kSymbolUseCase, kConfidenceHigh, exported, line, window_end(line));
-  }
-  return rec.take();
+std::vector<SymbolDescription> extract_symbols_cs(std::string_view content, std::string_view file_id) {
+  return record_passes(content, file_id, kCsPasses);
 }
 
-std::vector<SymbolDescription> extract_symbols_php(std::string_view content,
-                                                   std::string_view file_id) {
-  SymbolRecorder rec(content, file_id);
-
-  LineCounter function_lines(content);
-  for (const RegexMatch& m : patterns().php_function.find_all(content).matches) {
-    const int64_t line = function_lines.line_at(m.start());
-    if (!rec.accepts(m.group(1))) continue;
-    const bool exported = php_function_is_public(content, m);
-    rec.record(m.group(1), kSymbolUseCase, kConfidenceHigh, exported, line, rec.ts_block_end(line));
-  }
-
-  LineCounter type_lines(content);
-  for (const RegexMatch& m : patterns().php_type.find_all(content).matches) {
-    const int64_t line = type_lines.line_at(m.start());
-    if (!rec.accepts(m.group(1))) continue;
-    rec.record(m.group(1), kSymbolModel, kConfidenceHigh, true, line, rec.ts_block_end(line));
-  }
-  return rec.take();
+std::vector<SymbolDescription> extract_symbols_php(std::string_view content, std::string_view file_id) {
+  return record_passes(content, file_id, kPhpPasses);
 }
 
 }  // namespace lumenfold::surveyor

@@ -42,18 +42,38 @@ bool is_hook_name(std::string_view name) {
   return name.starts_with(kHookPrefix) && upper_at(name, kHookPrefix.size());
 }
 
+using Extractor = std::vector<SymbolDescription> (*)(std::string_view content, std::string_view file_id);
+
+// nullptr for a language without symbols.
+Extractor extractor_for(Language language) {
+  switch (language) {
+    case Language::kTypeScript:
+      return extract_symbols_ts;
+    case Language::kPython:
+      return extract_symbols_py;
+    case Language::kCSharp:
+      return extract_symbols_cs;
+    case Language::kPhp:
+      return extract_symbols_php;
+    case Language::kGo:
+    case Language::kSwift:
+    case Language::kXaml:
+    case Language::kOther:
+      return nullptr;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+bool has_symbol_extractor(Language language) { return extractor_for(language) != nullptr; }
 
 std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content,
                                                         std::string_view file_id,
                                                         std::string_view ext) {
-  if (ext == ".ts" || ext == ".tsx" || ext == ".js" || ext == ".jsx") {
-    return extract_symbols_ts(content, file_id);
-  }
-  if (ext == ".py") return extract_symbols_py(content, file_id);
-  if (ext == ".cs") return extract_symbols_cs(content, file_id);
-  if (ext == ".php") return extract_symbols_php(content, file_id);
-  return {};
+  const Extractor extract = extractor_for(language_of(ext));
+  if (extract == nullptr) return {};
+  return extract(content, file_id);
 }
 
 std::pair<std::string, std::string> classify_ts(std::string_view name, bool exported) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/node.h"
 
 namespace lumenfold::surveyor {
@@ -34,8 +35,12 @@ inline constexpr std::string_view kSymbolModel = "model";
 inline constexpr std::string_view kConfidenceHigh = "high";
 inline constexpr std::string_view kConfidenceMedium = "medium";
 
-// Dispatches on the lower-cased extension: .ts/.tsx/.js/.jsx, .py, .cs and
-// .php have extractors; anything else yields nothing. `content` is the full
+// Whether files of `language` get symbols: TypeScript/JavaScript, Python,
+// C# and PHP do.
+bool has_symbol_extractor(Language language);
+
+// Dispatches on language_of(ext), `ext` being the lower-cased extension: a
+// language without an extractor yields nothing. `content` is the full
 // decoded text.
 std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content,
                                                         std::string_view file_id,

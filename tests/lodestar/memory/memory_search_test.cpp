@@ -120,8 +120,8 @@ TEST(ScoreMemoryEntryTest, TypeWeightRoundsHalvesToEven) {
   EXPECT_EQ(score(on_symbol, {"login"}, related).score, 14);  // 9 x 1.5 = 13.5
   EXPECT_EQ(score(unknown_kind, {}, related).reasons, (Reasons{"same file as retrieved context", "fresh memory"}));
   EXPECT_EQ(score(without_kind, {}, related).score, 5);
-  EXPECT_EQ(memory_type_multiplier("next"), 1.1);
-  EXPECT_EQ(memory_type_multiplier("Decision"), 1.0);
+  EXPECT_EQ(memory_type_multiplier(parse_memory_kind("next")), 1.1);
+  EXPECT_EQ(memory_type_multiplier(parse_memory_kind("Decision")), 1.0);
 }
 
 TEST(ScoreMemoryEntryTest, OverlapSearchesContentTagsAndAnchorsAsSubstrings) {

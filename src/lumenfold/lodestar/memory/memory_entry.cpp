@@ -11,6 +11,7 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/iso_datetime.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 
 namespace lumenfold::lodestar {
 
@@ -19,7 +20,7 @@ using common::Json;
 namespace {
 
 // The kind of a memory that says nothing about its kind.
-constexpr std::string_view kDefaultKind = "fact";
+constexpr MemoryKind kDefaultKind = MemoryKind::kFact;
 
 // A truthy member of a symbol index record, as text; "" otherwise.
 std::string record_text(const Json* record, std::string_view key) {
@@ -138,7 +139,8 @@ std::optional<Json> normalize_memory_entry(const Json& entry, const SymbolLookup
 
   Json out = Json::object();
   out["id"] = id_source ? common::made_text(*id_source) : memory_id(now_epoch);
-  out["kind"] = kind_source ? common::made_text(*kind_source) : std::string(kDefaultKind);
+  // The kind is kept as text: one the server does not know survives as is.
+  out["kind"] = kind_source ? common::made_text(*kind_source) : std::string(memory_kind_name(kDefaultKind));
   out["content"] = std::move(content);
   out["tags"] = text_items(common::member_or_null(entry, "tags"));
   out["files"] = std::move(files);

@@ -9,6 +9,7 @@
 
 #include "lumenfold/common/elapsed.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 
 namespace lumenfold::lodestar {
 
@@ -26,19 +27,21 @@ constexpr size_t kCapInteractionPattern = 1;
 constexpr size_t kCapStaleMarker = 1;
 constexpr size_t kCapOtherKind = 6;
 
-size_t group_cap(const std::string& kind) {
-  if (kind == "query_association") return kCapQueryAssociation;
-  if (kind == "decision") return kCapDecision;
-  if (kind == "edit_observation") return kCapEditObservation;
-  if (kind == "interaction_pattern") return kCapInteractionPattern;
-  if (kind == "stale_marker") return kCapStaleMarker;
+size_t group_cap(MemoryKind kind) {
+  if (kind == MemoryKind::kQueryAssociation) return kCapQueryAssociation;
+  if (kind == MemoryKind::kDecision) return kCapDecision;
+  if (kind == MemoryKind::kEditObservation) return kCapEditObservation;
+  if (kind == MemoryKind::kInteractionPattern) return kCapInteractionPattern;
+  if (kind == MemoryKind::kStaleMarker) return kCapStaleMarker;
   return kCapOtherKind;
 }
 
-bool is_habit_kind(const std::string& kind) { return kind == "query_association" || kind == "interaction_pattern"; }
+bool is_habit_kind(MemoryKind kind) {
+  return kind == MemoryKind::kQueryAssociation || kind == MemoryKind::kInteractionPattern;
+}
 
 bool expired(const Json& entry, int64_t now_seconds) {
-  return is_habit_kind(field_text(entry, "kind")) &&
+  return is_habit_kind(memory_kind_of(entry)) &&
          common::elapsed_more_than(field_integer(entry, "created_epoch"), now_seconds, kHabitMemoryLifetimeSec);
 }
 
@@ -62,8 +65,10 @@ std::vector<Json> prune_context_entries(std::vector<Json> entries, int64_t now_s
   std::vector<Json> taken;
   for (const Candidate& c : kept) {
     if (taken.size() >= kMaxContextEntries) break;
+    // Grouped by the kind's text: each kind the server does not know is a
+    // group of its own.
     std::string kind = field_text(*c.entry, "kind");
-    size_t cap = group_cap(kind);
+    size_t cap = group_cap(parse_memory_kind(kind));
     size_t& size = group_sizes[{std::move(kind), field_text(*c.entry, "symbol_id"), field_text(*c.entry, "file_path")}];
     if (size >= cap) continue;
     ++size;

@@ -12,6 +12,7 @@
 #include "lumenfold/common/text_search.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
 
 namespace lumenfold::lodestar {
@@ -76,7 +77,7 @@ void add_recency(const Json& entry, double now_epoch, MemoryScore& out) {
 }
 
 bool is_cross_session(const Json& entry, int64_t session_start_epoch) {
-  if (field_text(entry, "kind") != "query_association") return false;
+  if (memory_kind_of(entry) != MemoryKind::kQueryAssociation) return false;
   int64_t recorded = field_integer(common::member_or_null(entry, "evidence"), "session_epoch");
   return recorded > 0 && recorded != session_start_epoch;
 }
@@ -100,7 +101,7 @@ struct Scored {
 Json result_item(const Json& entry, const MemoryScore& scored) {
   Json item = entry;
   if (scored.overlap < kStrongOverlap && scored.score < kStrongScore &&
-      field_text(entry, "kind") == "query_association") {
+      memory_kind_of(entry) == MemoryKind::kQueryAssociation) {
     item["weak_match"] = true;
     item["weak_match_reason"] = "auto-generated, only " + std::to_string(scored.overlap) + " term overlap";
   }
@@ -115,7 +116,7 @@ Json result_item(const Json& entry, const MemoryScore& scored) {
 
 }  // namespace
 
-double memory_type_multiplier(std::string_view kind) {
+double memory_type_multiplier(MemoryKind kind) {
   for (const MemoryTypeMultiplier& m : kMemoryTypeMultipliers) {
     if (m.kind == kind) return m.multiplier;
   }
@@ -156,7 +157,7 @@ MemoryScore score_memory_entry(const Json& entry, const TextSet& qterms, const T
     out.score -= kCrossSessionPenalty;
     out.reasons.push_back("cross-session penalty");
   }
-  double m = memory_type_multiplier(field_text(entry, "kind"));
+  double m = memory_type_multiplier(memory_kind_of(entry));
   if (m != 1.0) {
     out.score = round_half_even(static_cast<double>(out.score) * m);
     out.reasons.push_back("type_weight\u00D7" + one_decimal(m));

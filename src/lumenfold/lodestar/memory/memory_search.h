@@ -13,30 +13,31 @@
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/memory_scope.h"
 
 namespace lumenfold::lodestar {
 
 struct MemoryTypeMultiplier {
-  std::string_view kind;
+  MemoryKind kind;
   double multiplier;
 };
 // How much each kind of memory is worth relative to a plain note: decisions
 // and hard facts frame a question best, auto-generated habits and stale
 // markers least. Kinds not listed weigh 1.0.
 inline constexpr std::array<MemoryTypeMultiplier, 8> kMemoryTypeMultipliers = {{
-    {"decision", 1.5},
-    {"fact", 1.3},
-    {"blocker", 1.3},
-    {"next", 1.1},
-    {"edit_observation", 1.1},
-    {"interaction_pattern", 1.0},
-    {"query_association", 0.8},
-    {"stale_marker", 0.5},
+    {MemoryKind::kDecision, 1.5},
+    {MemoryKind::kFact, 1.3},
+    {MemoryKind::kBlocker, 1.3},
+    {MemoryKind::kNext, 1.1},
+    {MemoryKind::kEditObservation, 1.1},
+    {MemoryKind::kInteractionPattern, 1.0},
+    {MemoryKind::kQueryAssociation, 0.8},
+    {MemoryKind::kStaleMarker, 0.5},
 }};
 
 // The multiplier of `kind`; 1.0 for any kind not in the table.
-double memory_type_multiplier(std::string_view kind);
+double memory_type_multiplier(MemoryKind kind);
 
 // Ordered so that lookups by string_view need no copy.
 using TextSet = std::set<std::string, std::less<>>;

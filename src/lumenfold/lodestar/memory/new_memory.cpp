@@ -12,7 +12,7 @@ using common::Json;
 Json new_memory_entry(NewMemory memory, const MemoryAnchor& anchor, double now_epoch, const std::string& id) {
   Json entry = Json::object();
   if (!id.empty()) entry["id"] = id;
-  entry["kind"] = std::move(memory.kind);
+  entry["kind"] = memory_kind_name(memory.kind);
   entry["content"] = std::move(memory.content);
   entry["tags"] = std::move(memory.tags);
   entry["files"] = std::move(memory.files);

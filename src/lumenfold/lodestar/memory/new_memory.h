@@ -9,13 +9,14 @@
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 
 namespace lumenfold::lodestar {
 
 // What a tool decides about a memory it records; the other members come
 // from the anchor and the time.
 struct NewMemory {
-  std::string kind;
+  MemoryKind kind;  // not kOther: a recorded memory is of a kind the server knows
   std::string content;
   common::Json tags;
   common::Json files;

@@ -11,6 +11,7 @@
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
 
@@ -40,9 +41,9 @@ std::string joined(const Json& list, std::string_view separator) {
   return out;
 }
 
-Json read_memory(std::string_view kind, std::string content, const std::string& ref, const MemoryAnchor& anchor,
+Json read_memory(MemoryKind kind, std::string content, const std::string& ref, const MemoryAnchor& anchor,
                  const std::vector<std::string>& qterms, Json observed_queries, Json evidence, double now_epoch) {
-  return new_memory_entry({std::string(kind), std::move(content), text_list(qterms), Json::array({ref}),
+  return new_memory_entry({kind, std::move(content), text_list(qterms), Json::array({ref}),
                            std::move(observed_queries), std::move(evidence)},
                           anchor, now_epoch);
 }
@@ -67,8 +68,8 @@ void capture_read_memory(const MemoryScope& scope, std::span<const LoggedAction>
     Json evidence = {{"source", kReadSource},
                      {"anchor_mode", anchor.symbol_id.empty() ? "file" : "symbol"},
                      {"session_epoch", scope.session_start_epoch}};
-    memories.push_back(read_memory("query_association", "Queried during: " + q, ref, anchor, qterms, Json::array({q}),
-                                   std::move(evidence), scope.now_epoch));
+    memories.push_back(read_memory(MemoryKind::kQueryAssociation, "Queried during: " + q, ref, anchor, qterms,
+                                   Json::array({q}), std::move(evidence), scope.now_epoch));
   }
 
   int64_t now_seconds = whole_seconds(scope.now_epoch);
@@ -79,7 +80,7 @@ void capture_read_memory(const MemoryScope& scope, std::span<const LoggedAction>
     std::string content =
         co.empty() ? std::string("Repeatedly visited during recent work") : "Frequently read with: " + joined(co, ", ");
     Json evidence = {{"source", kReadSource}, {"read_count", read_count}, {"co_visited", co}};
-    memories.push_back(read_memory("interaction_pattern", std::move(content), ref, anchor, qterms,
+    memories.push_back(read_memory(MemoryKind::kInteractionPattern, std::move(content), ref, anchor, qterms,
                                    list_member(context, "queries"), std::move(evidence), scope.now_epoch));
   }
   upsert_context_memories(scope.store, memories, scope.symbols, scope.now_epoch);

@@ -7,6 +7,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/upsert.h"
 
 namespace lumenfold::lodestar {
@@ -29,7 +30,7 @@ Json list_copy(const Json& v) { return v.is_array() ? v : Json::array(); }
 // runs never mark it again.
 Json stale_marker(const Json& entry, const std::string& symbol_id, const Staleness& why, double now_epoch) {
   Json marker = Json::object();
-  marker["kind"] = "stale_marker";
+  marker["kind"] = memory_kind_name(MemoryKind::kStaleMarker);
   marker["content"] = std::string(why.marker_content);
   marker["files"] = list_copy(common::member_or_null(entry, "files"));
   marker["file_path"] = field_text(entry, "file_path");

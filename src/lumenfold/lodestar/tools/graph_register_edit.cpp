@@ -124,7 +124,8 @@ Json decision_memory(const GraphRegisterEditArgs& args, const MemoryAnchor& anch
                      const EditClock& clock) {
   Json queries = evidence.value("recent_queries", Json::array());
   return new_memory_entry(
-      {"decision", args.summary, query_terms(args.summary), args.files, std::move(queries), std::move(evidence)},
+      {MemoryKind::kDecision, args.summary, query_terms(args.summary), args.files, std::move(queries),
+       std::move(evidence)},
       anchor, clock.now, memory_id(clock.now));
 }
 
@@ -141,7 +142,7 @@ Json edit_observation(const std::string& file, const std::string& summary, const
                          {"recent_action_kinds", evidence.value("recent_action_kinds", Json::array())},
                          {"recent_queries", queries},
                          {"edited", true}};
-  return new_memory_entry({"edit_observation", std::move(content), std::move(tags), Json::array({file}),
+  return new_memory_entry({MemoryKind::kEditObservation, std::move(content), std::move(tags), Json::array({file}),
                            std::move(queries), std::move(observed_evidence)},
                           anchor, clock.now);
 }

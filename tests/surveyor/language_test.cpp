@@ -1,0 +1,25 @@
+#include "lumenfold/surveyor/language.h"
+
+#include <gtest/gtest.h>
+
+namespace lumenfold::surveyor {
+namespace {
+
+TEST(LanguageOfTest, MapsEachExtensionExactly) {
+  struct Case {
+    const char* ext;
+    Language language;
+  };
+  const Case cases[] = {
+      {".ts", Language::kTypeScript}, {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
+      {".jsx", Language::kTypeScript}, {".py", Language::kPython},     {".cs", Language::kCSharp},
+      {".php", Language::kPhp},       {".go", Language::kGo},           {".swift", Language::kSwift},
+      {".xaml", Language::kXaml},     {".md", Language::kOther},        {".pyi", Language::kOther},
+      {".mjs", Language::kOther},     {".TS", Language::kOther},        {".Swift", Language::kOther},
+      {"ts", Language::kOther},       {"", Language::kOther},
+  };
+  for (const Case& c : cases) EXPECT_EQ(language_of(c.ext), c.language) << c.ext;
+}
+
+}  // namespace
+}  // namespace lumenfold::surveyor
