@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 #include "test_support/temp_dir.h"
 
 namespace lumenfold::lodestar {
@@ -161,6 +162,38 @@ TEST_F(ActionGraphStoreTest, SoundFilesWrittenElsewhereAreReplacedWithoutACopy) 
   for (const auto& e : fs::directory_iterator(dir_.path())) {
     EXPECT_EQ(e.path().filename().string().find(".corrupt-"), std::string::npos) << e.path();
   }
+}
+
+TEST_F(ActionGraphStoreTest, EveryChangeIsSavedAsTheWholeDocumentLaidOutAfresh) {
+  // The same changes made to a plain document; after each save the file
+  // must hold its full layout, whatever texts the store kept from before.
+  Json expected = empty_action_graph();
+  const std::vector<std::string> files = {"a.py", "b.py", "a.py"};
+  for (int64_t i = 0; i < 3; ++i) {
+    const int64_t now = kNow + i;
+    const Json record{{"query_terms", {"login"}}, {"last_ts", now}};
+    store_.append_action("read", Json{{"file", "a.py"}}, now);
+    store_.ensure_node("query:login", "query");
+    store_.add_edge("query:login", "a.py", "read", now, Json{{"mode", "full"}});
+    store_.put_file_record("a.py", record);
+    store_.mark_files_edited("action:edit", files, now, "t" + std::to_string(i));
+    store_.append_decision(Json{{"summary", "change " + std::to_string(i)}}, 2, 40);
+    store_.save(now);
+
+    append_action(expected, "read", Json{{"file", "a.py"}}, now);
+    ensure_node(expected, "query:login", "query");
+    add_edge(expected, "query:login", "a.py", "read", now, Json{{"mode", "full"}});
+    expected["files"]["a.py"] = record;
+    for (const std::string& f : files) {
+      ensure_node(expected, f, "file");
+      add_edge(expected, "action:edit", f, "edited", now);
+      mark_file_edited(expected, f, "t" + std::to_string(i));
+    }
+    append_decision(expected, Json{{"summary", "change " + std::to_string(i)}}, 2, 40);
+    EXPECT_EQ(dir_.read("chat_action_graph.json"), common::dump_indented(expected)) << i;
+  }
+  EXPECT_EQ(store_.total_edit_count(), 5);  // a.py twice since its last read record, b.py three times
+  EXPECT_EQ(expected["decisions_archive"], "change 0");
 }
 
 }  // namespace
