@@ -10,6 +10,7 @@
 #include "lumenfold/common/text_search.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/memory_merge.h"
@@ -89,19 +90,6 @@ int64_t substring_overlap(const std::string& blob, const std::vector<std::string
   return n;
 }
 
-// Terms that appear whole among the record's stored query terms.
-int64_t stored_term_overlap(const Json& record, const std::vector<std::string>& terms) {
-  const Json& stored = common::member_or_null(record, "query_terms");
-  if (!stored.is_array()) return 0;
-  int64_t n = 0;
-  for (const std::string& term : terms) {
-    bool found = std::any_of(stored.begin(), stored.end(),
-                             [&](const Json& t) { return t.is_string() && t.get_ref<const std::string&>() == term; });
-    n += found ? 1 : 0;
-  }
-  return n;
-}
-
 Json action_hits(const Json& graph, const std::vector<std::string>& terms, int64_t limit) {
   Json hits = Json::array();
   const Json& actions = actions_of(graph);
@@ -127,14 +115,9 @@ struct FileHit {
 
 Json file_hits(const Json& graph, const std::vector<std::string>& terms, int64_t limit) {
   std::vector<FileHit> hits;
-  auto files = graph.find("files");
-  if (files != graph.end() && files->is_object()) {
-    for (auto it = files->begin(); it != files->end(); ++it) {
-      const Json& record = it->is_object() ? *it : empty_object();
-      int64_t overlap = terms.empty() ? 0 : stored_term_overlap(record, terms);
-      if (!terms.empty() && overlap == 0) continue;
-      hits.push_back({it.key(), overlap, field_integer(record, "edited_count")});
-    }
+  for (const FileOverlap& f : file_overlaps(graph, terms)) {
+    if (!terms.empty() && f.overlap == 0) continue;
+    hits.push_back({f.file, f.overlap, field_integer(f.record, "edited_count")});
   }
   std::stable_sort(hits.begin(), hits.end(), [](const FileHit& a, const FileHit& b) {
     if (a.overlap != b.overlap) return a.overlap > b.overlap;

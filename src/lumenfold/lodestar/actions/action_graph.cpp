@@ -8,9 +8,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
+#include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/slim_payload.h"
 
 namespace lumenfold::lodestar {
@@ -60,6 +62,34 @@ Json& list_member(Json& graph, std::string_view name) {
 void keep_newest(Json& list, size_t limit) {
   if (list.size() <= limit) return;
   list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(list.size() - limit));
+}
+
+// Stored decisions may have been edited by hand: only text summaries are
+// archived.
+std::string joined_summaries(const Json& decisions, size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) text += "; ";
+    const Json& d = decisions[i];
+    if (d.is_object()) text += common::get_text(d, "summary");
+  }
+  return text;
+}
+
+// Keeps the newest decisions as a list and folds the older ones into the
+// archive text, which never passes its cap.
+void fold_old_decisions(Json& graph, size_t window, size_t archive_max_chars) {
+  Json& decisions = graph["decisions"];
+  if (decisions.size() <= window) return;
+  size_t old_count = decisions.size() - window;
+  std::string text = joined_summaries(decisions, old_count);
+  decisions.erase(decisions.begin(), decisions.begin() + static_cast<std::ptrdiff_t>(old_count));
+  std::string archive = common::get_text(graph, "decisions_archive");
+  if (!archive.empty()) {
+    archive.erase(archive.find_last_not_of('.') + 1);
+    text = archive + "; " + text;
+  }
+  graph["decisions_archive"] = std::string(common::cut_code_points(text, archive_max_chars));
 }
 
 bool is_non_empty_object(const Json& v) { return v.is_object() && !v.empty(); }
@@ -164,6 +194,13 @@ void append_action(Json& graph, std::string_view kind, const Json& payload, int6
   action["payload"] = slim_payload(kind, payload);
   actions.push_back(std::move(action));
   keep_newest(actions, kMaxActions);
+}
+
+void append_decision(Json& graph, Json decision, size_t window, size_t archive_max_chars) {
+  Json& decisions = graph["decisions"];
+  if (!decisions.is_array()) decisions = Json::array();
+  decisions.push_back(std::move(decision));
+  fold_old_decisions(graph, window, archive_max_chars);
 }
 
 void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds) {

@@ -86,6 +86,13 @@ void add_edge(common::Json& graph, std::string_view from, std::string_view to, s
 // REQUIRES: graph is an object.
 void append_action(common::Json& graph, std::string_view kind, const common::Json& payload, int64_t now_seconds);
 
+// Appends `decision` to graph["decisions"] (made a list when it is none)
+// and keeps the newest `window` decisions there; the summaries of the older
+// ones (text summaries only) are folded, joined by "; ", into the text
+// "decisions_archive" after what it held (its trailing dots dropped), cut
+// to `archive_max_chars` code points. REQUIRES: graph is an object.
+void append_decision(common::Json& graph, common::Json decision, size_t window, size_t archive_max_chars);
+
 // Loads the document at `file`, appends {"ts": now_seconds, "kind": kind,
 // "payload": slim_payload(kind, payload)} to "actions", keeps the newest 300
 // actions and saves it. A caller holding its own loaded copy must save it

@@ -8,6 +8,9 @@
 // wrote, so a change made by another process, or by hand, is read again.
 // Not thread-safe: the server runs one tool call at a time.
 //
+// Nothing else touches the document: tools change it through the named
+// changes below and read it through const views and copies.
+//
 // A file that exists but is not a JSON object (or is torn) loads as the
 // empty graph, yet is never overwritten: the next save first renames it to
 // "chat_action_graph.json.corrupt-<unix seconds>" (state_file.h:
@@ -17,7 +20,9 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -26,66 +31,94 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/action_graph_text.h"
 #include "lumenfold/lodestar/actions/action_log.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 
 namespace lumenfold::lodestar {
 
 class ActionGraphStore {
  public:
-  ActionGraphStore() = default;
+  // The store of the action graph kept at `file` (which need not exist).
+  explicit ActionGraphStore(std::filesystem::path file);
   ActionGraphStore(const ActionGraphStore&) = delete;
   ActionGraphStore& operator=(const ActionGraphStore&) = delete;
 
-  // The document at `file`, read as load_action_graph reads it. The
-  // reference stays valid until the next call on this store.
-  const common::Json& load(const std::filesystem::path& file);
+  const std::filesystem::path& file() const { return file_; }
 
-  // The same document, to be changed in place and then written with
-  // save(). Changes left unsaved are seen by later loads of this store.
-  common::Json& edit(const std::filesystem::path& file);
+  // Reads. Each one sees the changes not yet saved; without such changes it
+  // first reads the file again when it changed since this store last read
+  // or wrote it, as load_action_graph reads it.
 
-  // Writes the document last loaded or edited to its file, as
-  // save_action_graph does, after setting a damaged file aside (named from
-  // `now_seconds`, the current Unix time). When the write fails, or a
-  // damaged file cannot be moved, the cached copy is dropped, so the next
-  // load reads the file again, and the error is thrown. REQUIRES: load() or
-  // edit() was called.
+  // The whole document, for reading; valid until the next call on this
+  // store.
+  const common::Json& document();
+
+  // The log of the document, as logged_actions() gives it; valid until the
+  // next call on this store.
+  std::span<const LoggedAction> logged_actions();
+
+  // A copy of the record of `ref` in "files" (file_records.h); {} when it
+  // has none or it is no object.
+  common::Json file_record(std::string_view ref);
+
+  // file_overlaps (file_records.h) of the document: every file record with
+  // the number of `terms` it shares; valid until the next call on this
+  // store.
+  std::vector<FileOverlap> file_overlaps(std::span<const std::string> terms);
+
+  // total_edit_count (file_records.h) of the document.
+  int64_t total_edit_count();
+
+  // Changes. They stay in memory, seen by the reads above, until save()
+  // writes them or discard() drops them; in between the file is not read
+  // again, so a save writes over what another writer changed meanwhile.
+  // Only these change the document: the elements of "nodes", "edges" and
+  // "actions" are never changed once appended, which the kept texts and
+  // the kept log rely on (kept_list.h).
+
+  // append_action (action_graph.h).
+  void append_action(std::string_view kind, const common::Json& payload, int64_t now_seconds);
+  // ensure_node (action_graph.h), finding the existing nodes through an
+  // index of their ids.
+  void ensure_node(std::string_view node_id, std::string_view node_type, const common::Json& meta = common::Json());
+  // add_edge (action_graph.h).
+  void add_edge(std::string_view from, std::string_view to, std::string_view rel, int64_t now_seconds,
+                const common::Json& meta = common::Json());
+  // put_file_record (file_records.h).
+  void put_file_record(std::string_view ref, common::Json record);
+  // Records an edit of `files` by the action node `action_id`: per file (a
+  // file listed twice counts twice) its node, an "edited" edge from the
+  // action stamped `now_seconds`, and mark_file_edited (file_records.h)
+  // with `last_ts`. Creates or repairs "files" even for no files.
+  void mark_files_edited(std::string_view action_id, const std::vector<std::string>& files, int64_t now_seconds,
+                         const std::string& last_ts);
+  // append_decision (action_graph.h).
+  void append_decision(common::Json decision, size_t window, size_t archive_max_chars);
+
+  // Writes the document to the file (laid out as save_action_graph lays it
+  // out) after setting a damaged file aside (named from `now_seconds`, the
+  // current Unix time). When the write fails, or a damaged file cannot be
+  // moved, the unsaved changes are dropped, so the next read reads the file
+  // again, and the error is thrown.
   void save(int64_t now_seconds);
 
-  // ensure_node (action_graph.h) on the document last edited, finding the
-  // existing nodes through an index of their ids. REQUIRES: edit() was
-  // called.
-  void ensure_node(std::string_view node_id, std::string_view node_type, const common::Json& meta = common::Json());
+  // Drops the changes not saved: the next read reads the file again.
+  void discard();
 
-  // The log of the document last loaded or edited, as logged_actions()
-  // gives it; valid until the next call on this store. REQUIRES: load() or
-  // edit() was called.
-  std::span<const LoggedAction> logged_actions() { return action_log_.actions(graph_); }
+  // Appends one action (append_action) and saves.
+  void record_action(std::string_view kind, const common::Json& payload, int64_t now_seconds);
 
-  // Forgets changes made through edit() and not saved: the next load
-  // reads the file again.
-  void discard() {
-    loaded_ = false;
-    forget_derived();
-  }
-
-  // Replaces the document at `file` with `graph` and saves it.
-  void save(const std::filesystem::path& file, common::Json graph, int64_t now_seconds);
-
-  // Appends one action (see append_action) and saves.
-  void record_action(const std::filesystem::path& file, std::string_view kind, const common::Json& payload,
-                     int64_t now_seconds);
+  // Replaces the document with empty_action_graph() and saves it, as a
+  // new scan starts the record over.
+  void reset(int64_t now_seconds);
 
  private:
-  std::filesystem::path file_;
-  bool loaded_ = false;
-  // The stamp the file had when last read or written; nullopt for a file
-  // that did not exist.
-  std::optional<common::FileStamp> stamp_;
-  // The stamp of the version this store wrote last: a save over it needs
-  // no check for damage.
-  std::optional<common::FileStamp> written_stamp_;
+  // The document as it is now: the unsaved one, else the file's, read
+  // again when its stamp changed.
+  common::Json& current();
+  // current(), for a change: from here on until save or discard the
+  // document is not read again.
+  common::Json& change();
   void set_aside_if_damaged(int64_t now_seconds);
-  common::Json graph_;
   // What is kept about graph_ between calls, dropped whenever graph_ is
   // replaced or read again.
   void forget_derived() {
@@ -93,6 +126,17 @@ class ActionGraphStore {
     node_ids_.clear();
     action_log_.clear();
   }
+
+  const std::filesystem::path file_;
+  bool loaded_ = false;
+  bool changed_ = false;  // graph_ holds changes not yet saved
+  // The stamp the file had when last read or written; nullopt for a file
+  // that did not exist.
+  std::optional<common::FileStamp> stamp_;
+  // The stamp of the version this store wrote last: a save over it needs
+  // no check for damage.
+  std::optional<common::FileStamp> written_stamp_;
+  common::Json graph_;
   // Lays out graph_ for saving, reusing the text of unchanged elements.
   ActionGraphText text_;
   NodeIds node_ids_;

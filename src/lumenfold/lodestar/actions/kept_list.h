@@ -4,7 +4,9 @@
 // tool calls, lined up again with the list as it is at the next call.
 //
 // Elements are told apart by the address of their JSON object. That holds
-// because those elements are never changed once appended; because the
+// because those elements are never changed once appended (the server's
+// document is changed only through ActionGraphStore, whose changes append
+// and drop whole elements, action_graph_store.h); because the
 // keeper is cleared whenever the document is replaced or read again from
 // disk; and because the server saves after every tool call, which appends a
 // handful of elements, far fewer than a list keeps: an element still in the

@@ -9,7 +9,6 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_simd.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/server/server_state.h"
 
@@ -79,7 +78,7 @@ std::string memory_line(const Json& memory) {
 
 std::string prime_text(ServerState& state) {
   const Settings& settings = state.settings;
-  const Json& graph = state.action_graph.load(settings.action_graph_file());
+  const Json& graph = state.action_graph.document();
   std::vector<EditedFile> edited = edited_files(graph.value("files", Json::object()));
   Json all_decisions = graph.value("decisions", Json::array());
   std::vector<Json> decisions;

@@ -29,17 +29,15 @@ std::optional<Json> read_graph(const std::filesystem::path& path) {
   return doc;
 }
 
-// Whether the graph was scanned from another directory than `project_root`.
-// A graph without a root, or with one that is not text, is accepted.
-bool names_other_root(const Json& graph, const std::filesystem::path& project_root) {
-  auto root = graph.find("root");
-  if (root == graph.end() || !root->is_string()) return false;
-  const std::string& text = root->get_ref<const std::string&>();
-  if (text.empty()) return false;
-  return resolve_path(text) != project_root;
-}
-
 }  // namespace
+
+std::optional<std::filesystem::path> other_project_root(const Json& graph, const std::filesystem::path& project_root) {
+  auto root = graph.find("root");
+  if (root == graph.end() || !root->is_string() || root->get_ref<const std::string&>().empty()) return std::nullopt;
+  std::filesystem::path resolved = resolve_path(root->get<std::string>());
+  if (resolved == project_root) return std::nullopt;
+  return resolved;
+}
 
 std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
   const std::filesystem::path path = settings.info_graph_file();
@@ -50,7 +48,7 @@ std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
   std::optional<Json> graph = read_graph(path);
   if (!graph) return nullptr;
   // A graph of another project is never served while the root is locked.
-  if (settings.locked_project_root && names_other_root(*graph, settings.project_root)) {
+  if (settings.locked_project_root && other_project_root(*graph, settings.project_root)) {
     graph_.reset();
     stamp_.reset();
     return nullptr;

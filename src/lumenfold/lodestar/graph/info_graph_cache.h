@@ -14,6 +14,12 @@ namespace lumenfold::lodestar {
 
 struct Settings;
 
+// The "root" of an information graph, resolved (resolve_path), when it
+// names another directory than `project_root`; nullopt for a graph without
+// a root, or with one that is not a non-empty text.
+std::optional<std::filesystem::path> other_project_root(const common::Json& graph,
+                                                        const std::filesystem::path& project_root);
+
 class InfoGraphCache {
  public:
   InfoGraphCache() = default;

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
 
@@ -45,6 +46,19 @@ std::optional<Json> local_chat_fix(RetrievalModule* module, InfoGraphCache& grap
   out["graph_edges"] = std::move(*edges);
   out["grep_hits"] = Json::array();
   return out;
+}
+
+std::vector<std::string> ranked_file_ids(const Json& ranked, size_t limit) {
+  std::vector<std::string> ids;
+  const Json& files = common::member_or_null(ranked, "graph_files");
+  if (!files.is_array()) return ids;
+  for (size_t i = 0; i < files.size() && i < limit; ++i) {
+    const Json& id = common::member_or_null(files[i], "id");
+    if (id.is_null()) continue;
+    std::string text = common::made_text(id);
+    if (!text.empty()) ids.push_back(std::move(text));
+  }
+  return ids;
 }
 
 }  // namespace lumenfold::lodestar

@@ -2,8 +2,11 @@
 // Local retrieval: the retrieval module ranks the cached information graph.
 
 #include <cstdint>
+#include <limits>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 
@@ -12,6 +15,14 @@ namespace lumenfold::lodestar {
 class InfoGraphCache;
 class RetrievalModule;
 struct Settings;
+
+// The non-empty "id"s (made text) of the first `limit` members of a ranked
+// result's "graph_files", in rank order; members that are not objects or
+// have a null or no id are passed over but counted. [] when the result has
+// no list of ranked files. Ranked results come from here or from the remote
+// graph API, in the same shape.
+std::vector<std::string> ranked_file_ids(const common::Json& ranked,
+                                         size_t limit = std::numeric_limits<size_t>::max());
 
 // {"ok": true, "query", "graph_files", "graph_edges", "grep_hits": []} from
 // `module`'s ranking of the graph that `graphs` serves for `settings`.

@@ -63,8 +63,8 @@ void cut_at_anchor(ReadCut& cut, std::string_view anchor, int64_t granted) {
 
 }  // namespace
 
-ReadCut cut_for_read(std::string text, const Json* symbol, std::string_view query, std::string_view anchor,
-                     int64_t granted) {
+ReadCut cut_for_read(std::string text, const Json* symbol, const std::vector<std::string>& terms,
+                     std::string_view anchor, int64_t granted) {
   granted = std::max<int64_t>(0, granted);
   ReadCut cut{std::move(text), "full", false};
   if (symbol != nullptr && symbol->is_object()) {
@@ -76,7 +76,6 @@ ReadCut cut_for_read(std::string text, const Json* symbol, std::string_view quer
   if (!anchor.empty()) {
     cut_at_anchor(cut, anchor, granted);
   } else if (static_cast<int64_t>(common::code_point_count(cut.content)) > granted) {
-    std::vector<std::string> terms = query_terms(query);
     cut.content = excerpt_by_terms(cut.content, terms, granted);
     cut.mode = terms.empty() ? "head" : "query_excerpt";
   }

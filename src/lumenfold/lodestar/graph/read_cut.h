@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 
@@ -28,12 +29,12 @@ struct ReadCut {
 //      inclusive lines): only those lines, joined by "\n"; stale when its
 //      non-empty body hash differs from the short hash of those lines;
 //   2. without an anchor: text longer than `granted` becomes an excerpt
-//      around the query's terms ("query_excerpt"), or its head when the
-//      query has none ("head");
+//      around the query's `terms` (query_terms, text_utils.h)
+//      ("query_excerpt"), or its head when there are none ("head");
 //   3. with an anchor: the `granted` characters centred on its first
 //      case-insensitive occurrence, or the head when it does not occur.
 // `symbol` may be null. A negative `granted` counts as 0.
-ReadCut cut_for_read(std::string text, const common::Json* symbol, std::string_view query, std::string_view anchor,
-                     int64_t granted);
+ReadCut cut_for_read(std::string text, const common::Json* symbol, const std::vector<std::string>& terms,
+                     std::string_view anchor, int64_t granted);
 
 }  // namespace lumenfold::lodestar

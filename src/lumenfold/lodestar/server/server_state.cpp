@@ -18,6 +18,7 @@ ServerState::ServerState(Settings s, std::unique_ptr<RetrievalModule> retrieval,
                          std::unique_ptr<HttpTransport> transport, Clock clock)
     : settings(std::move(s)),
       context_store(settings.context_store_file()),
+      action_graph(settings.action_graph_file()),
       retrieval_(std::move(retrieval)),
       transport_(or_real_http(std::move(transport))),
       remote_(settings.tsl_base, settings.tsl_api_token, *transport_),

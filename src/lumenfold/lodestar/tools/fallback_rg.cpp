@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/server/child_process.h"
 #include "lumenfold/lodestar/server/server_state.h"
@@ -122,8 +121,7 @@ Json limit_refusal(const FallbackRgArgs& args, ServerState& state, int64_t calls
                {"fallback_calls", calls},
                {"fallback_max_calls", max_calls}};
   log_tool(state.settings.log_file(), "fallback_rg", payload);
-  state.action_graph.record_action(state.settings.action_graph_file(), "fallback_blocked_limit", payload,
-                                   state.now_seconds());
+  state.action_graph.record_action("fallback_blocked_limit", payload, state.now_seconds());
   return Json{
       {"ok", false}, {"error", kFallbackLimitError}, {"fallback_calls", calls}, {"fallback_max_calls", max_calls}};
 }

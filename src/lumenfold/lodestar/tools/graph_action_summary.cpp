@@ -14,7 +14,8 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/text_search.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/action_log.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
@@ -80,19 +81,12 @@ RelevantFile relevant_file(const std::string& file, const Json& record, int64_t 
 
 // Touched files sharing a term with a non-empty query (every touched file
 // for an empty one), most relevant first.
-std::vector<RelevantFile> relevant_files(const Json& files_meta, const std::string& query,
-                                         const std::set<std::string>& terms) {
+std::vector<RelevantFile> relevant_files(const Json& action_graph, const std::string& query,
+                                         const std::vector<std::string>& terms) {
   std::vector<RelevantFile> out;
-  if (!files_meta.is_object()) return out;
-  const Json no_record = Json::object();
-  for (const auto& [file, stored] : files_meta.items()) {
-    const Json& record = stored.is_object() ? stored : no_record;
-    std::set<std::string> stored_terms = text_set(record, "query_terms");
-    int64_t overlap = std::count_if(terms.begin(), terms.end(), [&](const std::string& t) {
-      return stored_terms.count(t) > 0;
-    });
-    if (!query.empty() && overlap == 0) continue;
-    out.push_back(relevant_file(file, record, overlap));
+  for (const FileOverlap& f : file_overlaps(action_graph, terms)) {
+    if (!query.empty() && f.overlap == 0) continue;
+    out.push_back(relevant_file(f.file, f.record, f.overlap));
   }
   std::sort(out.begin(), out.end(), [](const RelevantFile& a, const RelevantFile& b) {
     if (a.overlap != b.overlap) return a.overlap > b.overlap;
@@ -143,13 +137,6 @@ Json pick_decisions(const Json& decisions, const std::string& query, const std::
   return out;
 }
 
-// Moves member `key` out of `graph` (which is not saved afterwards), or
-// gives `fallback` when it is absent.
-Json take_member(Json& graph, const char* key, Json fallback) {
-  auto it = graph.find(key);
-  return it == graph.end() ? fallback : std::move(*it);
-}
-
 }  // namespace
 
 GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
@@ -160,19 +147,22 @@ namespace {
 
 Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
-  Json graph = state.action_graph.load(settings.action_graph_file());
-  Json actions = take_member(graph, "actions", Json::array());
+  const Json& graph = state.action_graph.document();
+  const Json& actions = actions_of(graph);
   Json recent = Json::array();
   for (size_t i = tail_start(actions.size(), args.limit); i < actions.size(); ++i) recent.push_back(actions[i]);
+  const std::string archive = common::get_text(graph, "decisions_archive");
+  const Json& all_decisions = common::member_or_null(graph, "decisions");
 
-  std::vector<std::string> term_list = query_terms(args.query);
-  std::set<std::string> terms(term_list.begin(), term_list.end());
-  std::vector<RelevantFile> relevant = relevant_files(take_member(graph, "files", Json::object()), args.query, terms);
-  Json decisions = pick_decisions(take_member(graph, "decisions", Json::array()), args.query, terms, relevant);
+  const std::vector<std::string> term_list = query_terms(args.query);
+  const std::set<std::string> terms(term_list.begin(), term_list.end());
+  std::vector<RelevantFile> relevant = relevant_files(graph, args.query, term_list);
+  // An absent list (null) reads as empty.
+  Json decisions = pick_decisions(all_decisions, args.query, terms, relevant);
 
   Json payload{{"query", args.query}, {"limit", args.limit}};
   log_tool(settings.log_file(), "graph_action_summary", payload);
-  state.action_graph.record_action(settings.action_graph_file(), "action_summary", payload, state.now_seconds());
+  state.action_graph.record_action("action_summary", payload, state.now_seconds());
 
   Json relevant_items = Json::array();
   std::vector<std::string> related;
@@ -190,7 +180,6 @@ Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
            {"relevant_files", std::move(relevant_items)},
            {"decisions", std::move(decisions)},
            {"memories", memories}};
-  std::string archive = common::get_text(graph, "decisions_archive");
   if (!archive.empty()) out["decisions_archive"] = archive;
   return out;
 }

@@ -22,7 +22,9 @@
 #include "lumenfold/common/json_simd.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/lodestar/actions/action_evidence.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/file_records.h"
+#include "lumenfold/lodestar/graph/info_graph_cache.h"
+#include "lumenfold/lodestar/graph/local_chat_fix.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
@@ -142,16 +144,6 @@ bool has_no_nodes(const Json& head) {
   return it == head.end() || common::as_integer(*it) == 0;
 }
 
-// The graph's root, resolved, when it names another directory than the
-// project root; only a non-empty text root is compared.
-std::optional<fs::path> other_project_root(const Json& head, const fs::path& project_root) {
-  auto it = head.find("root");
-  if (it == head.end() || !it->is_string() || it->get_ref<const std::string&>().empty()) return std::nullopt;
-  fs::path resolved = resolve_path(it->get<std::string>());
-  if (resolved == project_root) return std::nullopt;
-  return resolved;
-}
-
 Json needs_project(const GraphContinueArgs& args, const Settings& settings) {
   return Json{{"ok", false},
               {"needs_project", true},
@@ -188,21 +180,6 @@ const Json* graph_files(const Json& retrieved) {
   return (it != retrieved.end() && it->is_array() && !it->empty()) ? &*it : nullptr;
 }
 
-// The non-empty ids of the ranked members, as text, in rank order.
-std::vector<std::string> ranked_ids(const Json& retrieved) {
-  std::vector<std::string> ids;
-  const Json* files = graph_files(retrieved);
-  if (files == nullptr) return ids;
-  for (const Json& member : *files) {
-    if (!member.is_object()) continue;
-    auto id = member.find("id");
-    if (id == member.end() || id->is_null()) continue;
-    std::string text = common::made_text(*id);
-    if (!text.empty()) ids.push_back(std::move(text));
-  }
-  return ids;
-}
-
 int64_t top_score(const Json& retrieved) {
   const Json* files = graph_files(retrieved);
   if (files == nullptr || !(*files)[0].is_object()) return 0;
@@ -227,7 +204,7 @@ Json cold_start(const GraphContinueArgs& args, ServerState& state, int64_t file_
               {"mode", "bootstrap_explore"},
               {"project_root", root},
               {"note", kColdStartNote},
-              {"recommended_files", ranked_ids(retrieved)},
+              {"recommended_files", ranked_file_ids(retrieved)},
               {"graph_edges", retrieved.value("graph_edges", Json::array())}};
 }
 
@@ -291,14 +268,14 @@ Json memory_first(const GraphContinueArgs& args, ServerState& state, const std::
            {"memories", memories_for(state, args.query, files)}};
   log_tool(state.settings.log_file(), "graph_continue",
            Json{{"query", args.query}, {"mode", "memory_first"}, {"recommended_files", files}});
-  state.action_graph.record_action(state.settings.action_graph_file(), "continue_memory_first",
-                                   Json{{"query", args.query}, {"recommended_files", files}}, state.now_seconds());
+  state.action_graph.record_action("continue_memory_first", Json{{"query", args.query}, {"recommended_files", files}},
+                                   state.now_seconds());
   return out;
 }
 
 Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const Json& files_meta) {
   Json retrieved = retrieve(args, state);
-  std::vector<std::string> ids = ranked_ids(retrieved);
+  std::vector<std::string> ids = ranked_file_ids(retrieved);
   Band band = band_for_score(top_score(retrieved));
   std::string intent = classify_intent_or_general(state.retrieval(), args.query);
   if (intent == kExploreIntent) {
@@ -321,8 +298,8 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
   log_tool(state.settings.log_file(), "graph_continue",
            Json{{"query", args.query}, {"mode", "retrieve_then_read"}, {"confidence", confidence},
                 {"recommended_files", top}});
-  state.action_graph.record_action(state.settings.action_graph_file(), "continue_retrieve",
-                                   Json{{"query", args.query}, {"recommended_files", top}}, state.now_seconds());
+  state.action_graph.record_action("continue_retrieve", Json{{"query", args.query}, {"recommended_files", top}},
+                                   state.now_seconds());
   return out;
 }
 
@@ -347,9 +324,10 @@ Json continue_query(const GraphContinueArgs& args, ServerState& state) {
   int64_t file_count = count_member(*head, "file_count", count_member(*head, "node_count", 0));
   if (file_count < kColdStartMaxFiles) return cold_start(args, state, file_count);
 
-  const Json& action_graph = state.action_graph.load(settings.action_graph_file());
+  const Json& action_graph = state.action_graph.document();
   Json history = search_action_history(action_graph, args.query, args.limit);
-  Json files_meta = action_graph.value("files", Json::object());
+  // A copy: the retrieval below changes the action graph.
+  Json files_meta = file_records(action_graph);
   std::vector<std::string> remembered = memory_first_files(history, settings.memory_first_min_overlap);
   if (!remembered.empty()) return memory_first(args, state, remembered, files_meta);
   return retrieve_then_read(args, state, files_meta);

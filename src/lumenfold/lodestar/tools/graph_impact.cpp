@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/mcp/input_limits.h"
@@ -26,7 +25,7 @@ std::string end_text(const Json& edge, const char* key) {
 Json impact_of(const GraphImpactArgs& args, ServerState& state) {
   Json payload{{"changed_files", args.changed_files}};
   log_tool(state.settings.log_file(), "graph_impact", payload);
-  state.action_graph.record_action(state.settings.action_graph_file(), "impact", payload, state.now_seconds());
+  state.action_graph.record_action("impact", payload, state.now_seconds());
   std::shared_ptr<const Json> graph = fetch_graph(state);
 
   std::set<std::string> changed(args.changed_files.begin(), args.changed_files.end());

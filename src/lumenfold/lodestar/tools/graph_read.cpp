@@ -11,7 +11,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/memory_scope.h"
 #include "lumenfold/lodestar/memory/read_capture.h"
@@ -28,19 +28,33 @@ using common::Json;
 
 namespace {
 
-// One call's arguments with the values derived from them before any gate.
+// One call's arguments with the values derived from them before any gate;
+// the gates take what they need from here rather than derive it again.
 struct ReadRequest {
   const GraphReadArgs& args;
   int64_t requested;  // max_chars raised to the minimum
   int64_t limit;      // requested, capped by the per-read maximum
-  std::vector<std::string> terms;
-  std::string file_base;  // the file of a "file::symbol" reference
+  std::vector<std::string> terms;  // the query's terms
+  std::string query_id;            // the query's node in the action graph
+  std::string repeat_key;          // what tells a repeat within the turn
+  std::string file_base;           // the file of a "file::symbol" reference
 };
+
+// File, query key and anchor, each in lower case, joined by "|".
+std::string repeat_key_of(const GraphReadArgs& args, const std::string& key) {
+  return common::to_lower(args.file) + "|" + common::to_lower(key) + "|" + common::to_lower(args.anchor);
+}
 
 ReadRequest derive_request(const GraphReadArgs& args, const ServerState& state) {
   const int64_t requested = std::max(args.max_chars, kMinRequestedChars);
   const int64_t hard_max = state.turn.explore_hard_max_chars.value_or(state.settings.hard_max_read_chars);
-  return ReadRequest{args, requested, std::min(requested, hard_max), query_terms(args.query),
+  const std::string key = query_key(args.query);
+  return ReadRequest{args,
+                     requested,
+                     std::min(requested, hard_max),
+                     query_terms(args.query),
+                     "query:" + (args.query.empty() ? std::string("(empty)") : key),
+                     repeat_key_of(args, key),
                      std::string(file_part(args.file))};
 }
 
@@ -72,7 +86,7 @@ void log_read(const ServerState& state, const Json& payload) {
 
 void log_and_record(ServerState& state, std::string_view kind, const Json& payload) {
   log_read(state, payload);
-  state.action_graph.record_action(state.settings.action_graph_file(), kind, payload, state.now_seconds());
+  state.action_graph.record_action(kind, payload, state.now_seconds());
 }
 
 std::optional<Json> allowlist_refusal(const ReadRequest& r, ServerState& state) {
@@ -106,34 +120,13 @@ void note_candidate_read(const ReadRequest& r, TurnState& turn) {
 void capture_memory(const ReadRequest& r, ServerState& state) {
   SymbolLookup symbols = state.symbols();
   MemoryScope scope{state.context_store, symbols, state.now(), state.settings.session_start_epoch};
-  state.action_graph.load(state.settings.action_graph_file());
   capture_read_memory(scope, state.action_graph.logged_actions(), r.args.file, r.file_base, r.args.query, r.terms);
-}
-
-// The action graph's record of the last read of this very reference.
-Json read_record(ServerState& state, const std::string& file) {
-  const Json& graph = state.action_graph.load(state.settings.action_graph_file());
-  auto files = graph.find("files");
-  if (files == graph.end() || !files->is_object()) return Json::object();
-  auto record = files->find(file);
-  return record != files->end() && record->is_object() ? *record : Json::object();
-}
-
-bool shares_a_term(const Json& record, const std::vector<std::string>& terms) {
-  auto stored = record.find("query_terms");
-  if (stored == record.end() || !stored->is_array()) return false;
-  for (const Json& t : *stored) {
-    if (t.is_string() && std::find(terms.begin(), terms.end(), t.get_ref<const std::string&>()) != terms.end()) {
-      return true;
-    }
-  }
-  return false;
 }
 
 // An earlier read of this reference for overlapping terms answers again
 // from its stored copy, at no cost to the turn.
 std::optional<Json> answer_from_action_graph(const ReadRequest& r, const Json& record, ServerState& state) {
-  if (record.empty() || !shares_a_term(record, r.terms)) return std::nullopt;
+  if (shared_term_count(record, r.terms) == 0) return std::nullopt;
   auto cached = record.find("cached_content");
   if (cached == record.end() || !common::is_truthy(*cached)) return std::nullopt;
   const std::string content = head(common::made_text(*cached), r.limit);
@@ -168,12 +161,6 @@ Json budget_refusal(const ReadRequest& r, const Budget& budget, const ServerStat
       {"error", kBudgetError},
       {"budget",
        {{"used_chars", budget.used}, {"remaining_chars", budget.remaining}, {"turn_read_budget_chars", budget.total}}}};
-}
-
-// File, query key and anchor, each in lower case, joined by "|".
-std::string repeat_key(const ReadRequest& r) {
-  return common::to_lower(r.args.file) + "|" + common::to_lower(query_key(r.args.query)) + "|" +
-         common::to_lower(r.args.anchor);
 }
 
 const std::string* seen_read(const TurnState& turn, const std::string& key) {
@@ -232,27 +219,24 @@ void charge_turn(const std::string& key, const std::string& content, int64_t use
 // from, saved together.
 void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json& payload, ServerState& state) {
   const std::string& file = r.args.file;
-  Json& graph = state.action_graph.edit(state.settings.action_graph_file());
-  append_action(graph, "read", payload, state.now_seconds());
-  const std::string qid = "query:" + (r.args.query.empty() ? std::string("(empty)") : query_key(r.args.query));
-  state.action_graph.ensure_node(qid, "query", Json{{"text", r.args.query}});
-  state.action_graph.ensure_node(file, "file");
-  add_edge(graph, qid, file, "read", state.now_seconds(), Json{{"mode", cut.mode}});
-  Json& files = graph["files"];
-  if (!files.is_object()) files = Json::object();
-  files[file] = Json{{"query_terms", r.terms},
-                     {"cached_content", head(cut.content, kCachedContentChars)},
-                     {"cached_chars", length_of(cut.content)},
-                     {"cached_tokens_est", est_tokens(cut.content)},
-                     {"last_action", "read"},
-                     {"last_ts", state.now_seconds()}};
-  state.action_graph.save(state.now_seconds());
+  ActionGraphStore& action_graph = state.action_graph;
+  action_graph.append_action("read", payload, state.now_seconds());
+  action_graph.ensure_node(r.query_id, "query", Json{{"text", r.args.query}});
+  action_graph.ensure_node(file, "file");
+  action_graph.add_edge(r.query_id, file, "read", state.now_seconds(), Json{{"mode", cut.mode}});
+  action_graph.put_file_record(file, Json{{"query_terms", r.terms},
+                                          {"cached_content", head(cut.content, kCachedContentChars)},
+                                          {"cached_chars", length_of(cut.content)},
+                                          {"cached_tokens_est", est_tokens(cut.content)},
+                                          {"last_action", "read"},
+                                          {"last_ts", state.now_seconds()}});
+  action_graph.save(state.now_seconds());
 }
 
 Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,
-                int64_t granted, const std::string& key, ServerState& state) {
-  ReadCut cut = cut_for_read(std::move(text), symbol ? &*symbol : nullptr, r.args.query, r.args.anchor, granted);
-  charge_turn(key, cut.content, budget.used, state.turn);
+                int64_t granted, ServerState& state) {
+  ReadCut cut = cut_for_read(std::move(text), symbol ? &*symbol : nullptr, r.terms, r.args.anchor, granted);
+  charge_turn(r.repeat_key, cut.content, budget.used, state.turn);
   note_candidate_read(r, state.turn);
 
   Json payload = log_payload(r, granted, cut.mode);
@@ -286,18 +270,17 @@ Json read_target(const GraphReadArgs& args, ServerState& state) {
   const ReadRequest r = derive_request(args, state);
   if (std::optional<Json> refused = allowlist_refusal(r, state)) return std::move(*refused);
   if (std::optional<Json> refused = reuse_gate_refusal(r, state)) return std::move(*refused);
-  const Json record = read_record(state, args.file);
+  const Json record = state.action_graph.file_record(args.file);
   if (std::optional<Json> answer = answer_from_action_graph(r, record, state)) return std::move(*answer);
 
   const Budget budget = turn_budget(state);
   if (budget.remaining <= 0) return budget_refusal(r, budget, state);
   const int64_t granted = std::min(budget.remaining, r.limit);
-  const std::string key = repeat_key(r);
-  if (const std::string* stored = seen_read(state.turn, key)) return repeat_answer(r, *stored, granted, state);
+  if (const std::string* stored = seen_read(state.turn, r.repeat_key)) return repeat_answer(r, *stored, granted, state);
 
   Located located = locate_and_load(r, state);
   if (located.refusal) return std::move(*located.refusal);
-  return serve_read(r, std::move(*located.text), located.symbol, budget, granted, key, state);
+  return serve_read(r, std::move(*located.text), located.symbol, budget, granted, state);
 }
 
 }  // namespace

@@ -11,9 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
-#include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_evidence.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
@@ -53,71 +51,11 @@ MemoryAnchor file_anchor(std::string_view ref, const SymbolLookup& symbols) {
   return anchor;
 }
 
-void mark_files_edited(ActionGraphStore& store, Json& graph, const std::string& action_id,
-                       const std::vector<std::string>& files, const EditClock& clock) {
-  if (!graph["files"].is_object()) graph["files"] = Json::object();
-  for (const std::string& f : files) {
-    store.ensure_node(f, "file");
-    add_edge(graph, action_id, f, "edited", clock.seconds);
-    // Looked up after the edge: adding a member to the graph moves the
-    // others, so no reference into it survives ensure_node or add_edge.
-    Json& record = graph["files"][f];
-    if (!record.is_object()) record = Json::object();
-    int64_t previous = record.contains("edited_count") ? common::as_integer(record["edited_count"]).value_or(0) : 0;
-    record["last_action"] = "edited";
-    record["last_ts"] = clock.iso;
-    record["edited_count"] = previous + 1;
-  }
-}
-
-// Stored decisions may have been edited by hand: only text summaries are
-// archived.
-std::string joined_summaries(const Json& decisions, size_t count) {
-  std::string text;
-  for (size_t i = 0; i < count; ++i) {
-    if (i > 0) text += "; ";
-    const Json& d = decisions[i];
-    if (d.is_object()) text += common::get_text(d, "summary");
-  }
-  return text;
-}
-
-// Keeps the newest decisions as a list and folds the older ones into the
-// archive text, which never passes its cap.
-void fold_old_decisions(Json& graph) {
-  Json& decisions = graph["decisions"];
-  if (decisions.size() <= kDecisionWindow) return;
-  size_t old_count = decisions.size() - kDecisionWindow;
-  std::string text = joined_summaries(decisions, old_count);
-  decisions.erase(decisions.begin(), decisions.begin() + static_cast<std::ptrdiff_t>(old_count));
-  std::string archive = common::get_text(graph, "decisions_archive");
-  if (!archive.empty()) {
-    archive.erase(archive.find_last_not_of('.') + 1);
-    text = archive + "; " + text;
-  }
-  graph["decisions_archive"] = std::string(common::cut_code_points(text, kDecisionArchiveMaxChars));
-}
-
-void append_decision(Json& graph, const GraphRegisterEditArgs& args, const EditClock& clock) {
-  Json& decisions = graph["decisions"];
-  if (!decisions.is_array()) decisions = Json::array();
-  decisions.push_back(Json{{"ts", clock.seconds},
-                           {"summary", args.summary},
-                           {"files", args.files},
-                           {"scope", args.files.size() < kGlobalScopeMinFiles ? "file" : "global"}});
-  fold_old_decisions(graph);
-}
-
-int64_t total_edit_count(const Json& graph) {
-  int64_t total = 0;
-  auto records = graph.find("files");
-  if (records == graph.end()) return 0;
-  for (const Json& record : *records) {
-    if (record.is_object() && record.contains("edited_count")) {
-      total += common::as_integer(record["edited_count"]).value_or(0);
-    }
-  }
-  return total;
+Json decision(const GraphRegisterEditArgs& args, const EditClock& clock) {
+  return Json{{"ts", clock.seconds},
+              {"summary", args.summary},
+              {"files", args.files},
+              {"scope", args.files.size() < kGlobalScopeMinFiles ? "file" : "global"}};
 }
 
 Json decision_memory(const GraphRegisterEditArgs& args, const MemoryAnchor& anchor, Json evidence,
@@ -166,27 +104,28 @@ Json register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   const EditClock clock{state.now(), state.now_seconds(), iso_time(state.now())};
 
-  Json& graph = state.action_graph.edit(settings.action_graph_file());
+  ActionGraphStore& action_graph = state.action_graph;
   std::string action_id = "action:edit:" + std::to_string(clock.seconds);
-  state.action_graph.ensure_node(action_id, "action", Json{{"summary", args.summary}});
-  mark_files_edited(state.action_graph, graph, action_id, args.files, clock);
-  append_decision(graph, args, clock);
+  action_graph.ensure_node(action_id, "action", Json{{"summary", args.summary}});
+  action_graph.mark_files_edited(action_id, args.files, clock.seconds, clock.iso);
+  action_graph.append_decision(decision(args, clock), kDecisionWindow, kDecisionArchiveMaxChars);
 
   try {
-    store_edit_memories(args, graph, state, clock);
+    store_edit_memories(args, action_graph.document(), state, clock);
   } catch (...) {
     // Without its memories the edit is not registered at all.
-    state.action_graph.discard();
+    action_graph.discard();
     throw;
   }
 
-  int64_t total = total_edit_count(graph);
+  int64_t total = action_graph.total_edit_count();
   int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
   log_tool(settings.log_file(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
-  append_action(graph, "register_edit",
-                Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},
-                clock.seconds);
-  state.action_graph.save(clock.seconds);
+  action_graph.append_action(
+      "register_edit",
+      Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},
+      clock.seconds);
+  action_graph.save(clock.seconds);
 
   Json out{{"ok", true},
            {"edited_files", args.files},

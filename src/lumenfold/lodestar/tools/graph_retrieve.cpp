@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <set>
 #include <stdexcept>
 #include <system_error>
 #include <utility>
@@ -11,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
-#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/cache/cache_key.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/local_chat_fix.h"
@@ -30,24 +29,6 @@ namespace {
 // The allowlist of a cache hit and the files of a cache entry are not cut
 // to top_files.
 constexpr size_t kEveryRankedFile = std::numeric_limits<size_t>::max();
-
-// The "id" of a ranked file as text; "" when it has none.
-std::string file_id_of(const Json& ranked) {
-  const Json& id = common::member_or_null(ranked, "id");
-  return id.is_null() ? std::string() : common::made_text(id);
-}
-
-// The non-empty ids of the first `limit` ranked files of `out`, in order.
-std::vector<std::string> ranked_file_ids(const Json& out, size_t limit) {
-  std::vector<std::string> ids;
-  const Json& files = common::member_or_null(out, "graph_files");
-  if (!files.is_array()) return ids;
-  for (size_t i = 0; i < files.size() && i < limit; ++i) {
-    std::string id = file_id_of(files[i]);
-    if (!id.empty()) ids.push_back(std::move(id));
-  }
-  return ids;
-}
 
 Json with_member(const Json& result, const char* key, Json value) {
   Json out = result.is_object() ? result : Json::object();
@@ -78,8 +59,8 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
   Json payload = request_payload(args);
   payload["mode"] = "retrieval_cache_hit";
   log_tool(state.settings.log_file(), "graph_retrieve", payload);
-  state.action_graph.record_action(state.settings.action_graph_file(), "retrieve_cache_hit",
-                                   Json{{"query", args.query}, {"cache_key", key}}, state.now_seconds());
+  state.action_graph.record_action("retrieve_cache_hit", Json{{"query", args.query}, {"cache_key", key}},
+                                   state.now_seconds());
   return out;
 }
 
@@ -97,15 +78,15 @@ Json ranked_result(const GraphRetrieveArgs& args, ServerState& state) {
 
 // Records the query and its first ranked files in the action graph; they
 // become the read allowlist.
-void record_retrieval(const GraphRetrieveArgs& args, const Json& out, ServerState& state, Json& graph) {
-  const std::string qid = "query:" + query_key(args.query);
+void record_retrieval(const GraphRetrieveArgs& args, const std::string& qk, const Json& out, ServerState& state) {
+  const std::string qid = "query:" + qk;
   state.action_graph.ensure_node(qid, "query", Json{{"text", args.query}});
   // Even a top_files of 0 or less keeps the best file.
   const size_t n = args.top_files > 1 ? static_cast<size_t>(args.top_files) : 1;
   std::vector<std::string> ids = ranked_file_ids(out, n);
   for (const std::string& fid : ids) {
     state.action_graph.ensure_node(fid, "file");
-    add_edge(graph, qid, fid, "retrieved", state.now_seconds());
+    state.action_graph.add_edge(qid, fid, "retrieved", state.now_seconds());
   }
   state.turn.retrieved_files = std::move(ids);
 }
@@ -117,8 +98,7 @@ int64_t integer_member(const Json& record, std::string_view key) {
 
 // Files that earlier reads stored for overlapping query terms, best first:
 // most shared terms, then the larger cached reads, then by name.
-Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_terms) {
-  const std::set<std::string> terms(query_terms.begin(), query_terms.end());
+Json reuse_candidates(ActionGraphStore& action_graph, const std::vector<std::string>& terms) {
   struct Candidate {
     std::string file;
     int64_t overlap;
@@ -127,24 +107,13 @@ Json reuse_candidates(const Json& graph, const std::vector<std::string>& query_t
     Json last_action;
   };
   std::vector<Candidate> found;
-  const Json& files = common::member_or_null(graph, "files");
-  if (files.is_object()) {
-    for (auto it = files.begin(); it != files.end(); ++it) {
-      std::set<std::string> shared;
-      const Json& read_terms = common::member_or_null(it.value(), "query_terms");
-      if (read_terms.is_array()) {
-        for (const Json& t : read_terms) {
-          if (t.is_string() && terms.contains(t.get_ref<const std::string&>())) shared.insert(t.get<std::string>());
-        }
-      }
-      if (shared.empty()) continue;
-      // Only records (objects) can share terms; their "last_action" is
-      // passed on as stored.
-      auto last_action = it.value().find("last_action");
-      found.push_back({it.key(), static_cast<int64_t>(shared.size()), integer_member(it.value(), "cached_chars"),
-                       integer_member(it.value(), "cached_tokens_est"),
-                       last_action == it.value().end() ? Json("") : *last_action});
-    }
+  for (const FileOverlap& f : action_graph.file_overlaps(terms)) {
+    if (f.overlap == 0) continue;
+    // The "last_action" of a record is passed on as stored.
+    auto last_action = f.record.find("last_action");
+    found.push_back({f.file, f.overlap, integer_member(f.record, "cached_chars"),
+                     integer_member(f.record, "cached_tokens_est"),
+                     last_action == f.record.end() ? Json("") : *last_action});
   }
   std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
     if (a.overlap != b.overlap) return a.overlap > b.overlap;
@@ -218,15 +187,13 @@ Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
 
   log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
   // Written with the retrieval's nodes and edges in one save below.
-  append_action(state.action_graph.edit(state.settings.action_graph_file()), "retrieve", request_payload(args),
-                state.now_seconds());
+  state.action_graph.append_action("retrieve", request_payload(args), state.now_seconds());
   Json out = ranked_result(args, state);
 
-  Json& graph = state.action_graph.edit(state.settings.action_graph_file());
-  record_retrieval(args, out, state, graph);
+  record_retrieval(args, qk, out, state);
   state.action_graph.save(state.now_seconds());
 
-  Json candidates = reuse_candidates(graph, query_terms(args.query));
+  Json candidates = reuse_candidates(state.action_graph, query_terms(args.query));
   turn.reuse_gate_candidates.clear();
   for (const Json& c : candidates) turn.reuse_gate_candidates.push_back(c["file"].get<std::string>());
   turn.reuse_gate_satisfied = false;

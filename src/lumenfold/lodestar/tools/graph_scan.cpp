@@ -8,7 +8,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
 #include "lumenfold/lodestar/server/graph_documents_store.h"
@@ -87,7 +86,7 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   settings.project_root = root;
   std::error_code ec;
   fs::remove(settings.retrieval_cache_file(), ec);
-  state.action_graph.save(settings.action_graph_file(), empty_action_graph(), state.now_seconds());
+  state.action_graph.reset(state.now_seconds());
   state.turn.reset();
 
   int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));
