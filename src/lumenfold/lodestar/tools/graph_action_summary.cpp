@@ -150,14 +150,6 @@ Json take_member(Json& graph, const char* key, Json fallback) {
   return it == graph.end() ? fallback : std::move(*it);
 }
 
-}  // namespace
-
-GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
-  return {args.at("query").get<std::string>(), args.at("limit").get<int64_t>()};
-}
-
-namespace {
-
 Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   Json graph = state.action_graph.load(settings.action_graph_file());
