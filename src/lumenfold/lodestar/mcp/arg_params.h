@@ -33,11 +33,14 @@
 
 namespace lumenfold::lodestar {
 
+// Declare with required_arg, defaulted_arg or nullable_arg below. The
+// struct's members carry no defaults of their own: the declaration's
+// default is the only one.
 template <typename Args>
 struct ArgParam {
-  ToolParam param;
+  ToolParam param;  // what agents see and what the arguments are checked against
   std::variant<std::string Args::*, int64_t Args::*, double Args::*, bool Args::*, std::vector<std::string> Args::*>
-      member;
+      member;  // where fill_args puts the checked value
 };
 
 template <typename Args>
