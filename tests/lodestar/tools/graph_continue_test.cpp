@@ -12,6 +12,7 @@
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
+#include "lumenfold/lodestar/mcp/tool_arguments.h"
 #include "server_test_state.h"
 
 namespace lumenfold::lodestar {
@@ -334,8 +335,9 @@ TEST_F(RemoteGraphContinueTest, WithoutAModuleTheRemoteRanksAndTheIntentIsGenera
 }
 
 TEST_F(GraphContinueTest, ArgumentsCarryTheirDefaults) {
-  GraphContinueArgs args = parse_graph_continue_args(Json{{"query", "q"}, {"top_files", 5}, {"top_edges", 12},
-                                                          {"limit", 8}});
+  common::Result<Json> checked = bind_arguments(tool_params(kGraphContinueParams), Json{{"query", "q"}});
+  ASSERT_TRUE(checked) << checked.error();
+  GraphContinueArgs args = fill_args(kGraphContinueParams, *checked);
   EXPECT_EQ(args.query, "q");
   EXPECT_EQ(args.top_files, 5);
   EXPECT_EQ(args.top_edges, 12);

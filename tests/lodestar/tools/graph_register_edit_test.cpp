@@ -32,7 +32,7 @@ Json memory_of(const TempDir& dir, const std::string& kind, const std::string& f
 }
 
 Json run(ServerState& state, const Json& files, const std::string& summary = "") {
-  return graph_register_edit(parse_graph_register_edit_args(Json{{"files", files}, {"summary", summary}}), state);
+  return graph_register_edit(fill_args(kGraphRegisterEditParams, Json{{"files", files}, {"summary", summary}}), state);
 }
 
 TEST(GraphRegisterEditTest, TextIsAOneElementListOfFileScope) {
@@ -315,10 +315,10 @@ TEST(GraphRegisterEditTest, CutsWhatItStoresAndSaysSo) {
 }
 
 TEST(GraphRegisterEditTest, ArgumentsTakeATextOrAList) {
-  GraphRegisterEditArgs text = parse_graph_register_edit_args(Json{{"files", "a.py"}, {"summary", "s"}});
+  GraphRegisterEditArgs text = fill_args(kGraphRegisterEditParams, Json{{"files", "a.py"}, {"summary", "s"}});
   EXPECT_EQ(text.files, std::vector<std::string>{"a.py"});
   EXPECT_EQ(text.summary, "s");
-  GraphRegisterEditArgs list = parse_graph_register_edit_args(Json{{"files", {"a.py", "a.py"}}, {"summary", ""}});
+  GraphRegisterEditArgs list = fill_args(kGraphRegisterEditParams, Json{{"files", {"a.py", "a.py"}}, {"summary", ""}});
   EXPECT_EQ(list.files, (std::vector<std::string>{"a.py", "a.py"}));
 }
 

@@ -128,10 +128,6 @@ Json limit_refusal(const FallbackRgArgs& args, ServerState& state, int64_t calls
 
 }  // namespace
 
-FallbackRgArgs parse_fallback_rg_args(const Json& args) {
-  return {args.at("pattern").get<std::string>(), args.at("max_hits").get<int64_t>()};
-}
-
 Json fallback_rg(const FallbackRgArgs& args, ServerState& state) {
   // An argument cannot carry a NUL: rg would search for the text before it.
   if (args.pattern.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kFallbackNulPatternError}};

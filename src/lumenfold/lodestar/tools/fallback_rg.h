@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -16,9 +17,12 @@ inline constexpr char kFallbackNulPatternError[] =
 
 struct FallbackRgArgs {
   std::string pattern;
-  int64_t max_hits = 30;
+  int64_t max_hits;
 };
-FallbackRgArgs parse_fallback_rg_args(const common::Json& args);
+inline const ArgParams<FallbackRgArgs> kFallbackRgParams = {
+    required_arg<ParamType::kString>("pattern", &FallbackRgArgs::pattern),
+    defaulted_arg<ParamType::kInteger>("max_hits", &FallbackRgArgs::max_hits, 30),
+};
 
 // A text search of the project with `rg` (line numbers, smart case, at most
 // `max_hits` matches per file), rationed to the allowed calls per query

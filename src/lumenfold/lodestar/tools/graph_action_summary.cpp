@@ -137,14 +137,6 @@ Json pick_decisions(const Json& decisions, const std::string& query, const std::
   return out;
 }
 
-}  // namespace
-
-GraphActionSummaryArgs parse_graph_action_summary_args(const Json& args) {
-  return {args.at("query").get<std::string>(), args.at("limit").get<int64_t>()};
-}
-
-namespace {
-
 Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   const Json& graph = state.action_graph.document();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -18,9 +19,12 @@ inline constexpr int64_t kSummaryMemories = 5;
 
 struct GraphActionSummaryArgs {
   std::string query;
-  int64_t limit = 12;
+  int64_t limit;
 };
-GraphActionSummaryArgs parse_graph_action_summary_args(const common::Json& args);
+inline const ArgParams<GraphActionSummaryArgs> kGraphActionSummaryParams = {
+    defaulted_arg<ParamType::kString>("query", &GraphActionSummaryArgs::query, ""),
+    defaulted_arg<ParamType::kInteger>("limit", &GraphActionSummaryArgs::limit, 12),
+};
 
 // {"ok": true, "recent_actions", "relevant_files", "decisions", "memories"}
 // plus "decisions_archive" when the archive is not empty:

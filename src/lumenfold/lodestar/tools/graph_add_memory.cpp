@@ -24,10 +24,6 @@ std::string local_date(int64_t epoch_seconds) {
   return buf;
 }
 
-std::vector<std::string> list_or_empty(const Json& value) {
-  return value.is_array() ? value.get<std::vector<std::string>>() : std::vector<std::string>{};
-}
-
 Json add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
   double now = state.now();
   Json entry{{"type", args.type},
@@ -52,11 +48,6 @@ Json add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
 }
 
 }  // namespace
-
-GraphAddMemoryArgs parse_graph_add_memory_args(const Json& args) {
-  return {args.at("type").get<std::string>(), args.at("content").get<std::string>(), list_or_empty(args.at("tags")),
-          list_or_empty(args.at("files"))};
-}
 
 Json graph_add_memory(const GraphAddMemoryArgs& args, ServerState& state) {
   InputCuts cuts;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -28,7 +29,12 @@ struct GraphAddMemoryArgs {
   std::vector<std::string> tags;   // empty when absent
   std::vector<std::string> files;  // empty when absent
 };
-GraphAddMemoryArgs parse_graph_add_memory_args(const common::Json& args);
+inline const ArgParams<GraphAddMemoryArgs> kGraphAddMemoryParams = {
+    required_arg<ParamType::kString>("type", &GraphAddMemoryArgs::type),
+    required_arg<ParamType::kString>("content", &GraphAddMemoryArgs::content),
+    nullable_arg<ParamType::kStringList>("tags", &GraphAddMemoryArgs::tags),
+    nullable_arg<ParamType::kStringList>("files", &GraphAddMemoryArgs::files),
+};
 
 // Appends one memory to the context store and saves it (which prunes).
 // The entry is normalised first, created now, so that it has its kind, id

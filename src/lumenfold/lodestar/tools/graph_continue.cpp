@@ -303,15 +303,6 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
   return out;
 }
 
-}  // namespace
-
-GraphContinueArgs parse_graph_continue_args(const Json& args) {
-  return {args.at("query").get<std::string>(), args.at("top_files").get<int64_t>(),
-          args.at("top_edges").get<int64_t>(), args.at("limit").get<int64_t>()};
-}
-
-namespace {
-
 Json continue_query(const GraphContinueArgs& args, ServerState& state) {
   const Settings& settings = state.settings;
   std::optional<Json> head = graph_head(state);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -30,11 +31,16 @@ inline constexpr char kColdStartNextAction[] = "Ask the user what they want to w
 
 struct GraphContinueArgs {
   std::string query;
-  int64_t top_files = 5;
-  int64_t top_edges = 12;
-  int64_t limit = 8;  // past actions and files searched for the query
+  int64_t top_files;
+  int64_t top_edges;
+  int64_t limit;  // past actions and files searched for the query
 };
-GraphContinueArgs parse_graph_continue_args(const common::Json& args);
+inline const ArgParams<GraphContinueArgs> kGraphContinueParams = {
+    required_arg<ParamType::kString>("query", &GraphContinueArgs::query),
+    defaulted_arg<ParamType::kInteger>("top_files", &GraphContinueArgs::top_files, 5),
+    defaulted_arg<ParamType::kInteger>("top_edges", &GraphContinueArgs::top_edges, 12),
+    defaulted_arg<ParamType::kInteger>("limit", &GraphContinueArgs::limit, 8),
+};
 
 // The agent's first call for a request: says how to gather context for
 // `query`, with hints instead of file contents. The first route that

@@ -49,10 +49,6 @@ Json impact_of(const GraphImpactArgs& args, ServerState& state) {
 
 }  // namespace
 
-GraphImpactArgs parse_graph_impact_args(const Json& args) {
-  return {args.at("changed_files").get<std::vector<std::string>>()};
-}
-
 Json graph_impact(const GraphImpactArgs& args, ServerState& state) {
   InputCuts cuts;
   const GraphImpactArgs bounded{cuts.files(args.changed_files, "changed_files")};

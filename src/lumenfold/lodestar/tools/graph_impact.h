@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -14,7 +15,9 @@ inline constexpr char kGraphImpactDescription[] = "Return connected local files 
 struct GraphImpactArgs {
   std::vector<std::string> changed_files;
 };
-GraphImpactArgs parse_graph_impact_args(const common::Json& args);
+inline const ArgParams<GraphImpactArgs> kGraphImpactParams = {
+    required_arg<ParamType::kStringList>("changed_files", &GraphImpactArgs::changed_files),
+};
 
 // {"ok": true, "changed_files", "connected_files",
 // "untouched_connected_files"}, each sorted: the local files one edge away

@@ -10,10 +10,6 @@ namespace lumenfold::lodestar {
 
 using common::Json;
 
-GraphNeighborsArgs parse_graph_neighbors_args(const Json& args) {
-  return {args.at("file").get<std::string>(), args.at("limit").get<int64_t>()};
-}
-
 Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
   log_tool(state.settings.log_file(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
   std::shared_ptr<const Json> graph = fetch_graph(state);

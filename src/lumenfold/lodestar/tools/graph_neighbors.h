@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -13,9 +14,12 @@ inline constexpr char kGraphNeighborsDescription[] = "Return graph edges touchin
 
 struct GraphNeighborsArgs {
   std::string file;
-  int64_t limit = 30;
+  int64_t limit;
 };
-GraphNeighborsArgs parse_graph_neighbors_args(const common::Json& args);
+inline const ArgParams<GraphNeighborsArgs> kGraphNeighborsParams = {
+    required_arg<ParamType::kString>("file", &GraphNeighborsArgs::file),
+    defaulted_arg<ParamType::kInteger>("limit", &GraphNeighborsArgs::limit, 30),
+};
 
 // {"ok": true, "file", "neighbors"}: the graph's edges from or to `file`,
 // in stored order, stopping once `limit` are collected (at least one is

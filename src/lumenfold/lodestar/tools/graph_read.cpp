@@ -257,15 +257,6 @@ Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json
   return out;
 }
 
-}  // namespace
-
-GraphReadArgs parse_graph_read_args(const Json& args) {
-  return {args.at("file").get<std::string>(), args.at("max_chars").get<int64_t>(), args.at("query").get<std::string>(),
-          args.at("anchor").get<std::string>()};
-}
-
-namespace {
-
 Json read_target(const GraphReadArgs& args, ServerState& state) {
   const ReadRequest r = derive_request(args, state);
   if (std::optional<Json> refused = allowlist_refusal(r, state)) return std::move(*refused);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -38,11 +39,16 @@ inline constexpr int64_t kCachedContentChars = 300;
 
 struct GraphReadArgs {
   std::string file;  // "path" or "path::symbol"; relative or absolute
-  int64_t max_chars = 20000;
+  int64_t max_chars;
   std::string query;
   std::string anchor;
 };
-GraphReadArgs parse_graph_read_args(const common::Json& args);
+inline const ArgParams<GraphReadArgs> kGraphReadParams = {
+    required_arg<ParamType::kString>("file", &GraphReadArgs::file),
+    defaulted_arg<ParamType::kInteger>("max_chars", &GraphReadArgs::max_chars, 20000),
+    defaulted_arg<ParamType::kString>("query", &GraphReadArgs::query, ""),
+    defaulted_arg<ParamType::kString>("anchor", &GraphReadArgs::anchor, ""),
+};
 
 // Reads one project file, or one symbol of it, within the turn's budgets
 // and gates. In order, the first that applies answers:

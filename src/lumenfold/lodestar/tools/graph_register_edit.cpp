@@ -140,13 +140,6 @@ Json register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
 
 }  // namespace
 
-GraphRegisterEditArgs parse_graph_register_edit_args(const Json& args) {
-  const Json& files = args.at("files");
-  std::vector<std::string> list =
-      files.is_string() ? std::vector<std::string>{files.get<std::string>()} : files.get<std::vector<std::string>>();
-  return {std::move(list), args.at("summary").get<std::string>()};
-}
-
 Json graph_register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
   InputCuts cuts;
   const GraphRegisterEditArgs bounded{cuts.files(args.files, "files"), cuts.text(args.summary, "summary")};

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -24,8 +25,10 @@ struct GraphRegisterEditArgs {
   std::vector<std::string> files;
   std::string summary;
 };
-// `files` may be a text or a list of texts (the registry checked it).
-GraphRegisterEditArgs parse_graph_register_edit_args(const common::Json& args);
+inline const ArgParams<GraphRegisterEditArgs> kGraphRegisterEditParams = {
+    required_arg<ParamType::kStringOrStringList>("files", &GraphRegisterEditArgs::files),
+    defaulted_arg<ParamType::kString>("summary", &GraphRegisterEditArgs::summary, ""),
+};
 
 // Records an edit of `files`:
 //   - action graph: an "action:edit:<now>" node with the summary, a file

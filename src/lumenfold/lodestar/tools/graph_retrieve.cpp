@@ -161,15 +161,6 @@ void store_in_cache(const std::string& key, const Json& out, ServerState& state)
   retrieval_cache.save(std::move(cache), state.now_seconds());
 }
 
-}  // namespace
-
-GraphRetrieveArgs parse_graph_retrieve_args(const Json& args) {
-  return {args.at("query").get<std::string>(), args.at("top_files").get<int64_t>(),
-          args.at("top_edges").get<int64_t>()};
-}
-
-namespace {
-
 Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   TurnState& turn = state.turn;
   const std::string qk = query_key(args.query);

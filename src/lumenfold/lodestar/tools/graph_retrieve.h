@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -19,10 +20,14 @@ inline constexpr size_t kMaxReuseCandidates = 3;
 
 struct GraphRetrieveArgs {
   std::string query;
-  int64_t top_files = 5;
-  int64_t top_edges = 12;
+  int64_t top_files;
+  int64_t top_edges;
 };
-GraphRetrieveArgs parse_graph_retrieve_args(const common::Json& args);
+inline const ArgParams<GraphRetrieveArgs> kGraphRetrieveParams = {
+    required_arg<ParamType::kString>("query", &GraphRetrieveArgs::query),
+    defaulted_arg<ParamType::kInteger>("top_files", &GraphRetrieveArgs::top_files, 5),
+    defaulted_arg<ParamType::kInteger>("top_edges", &GraphRetrieveArgs::top_edges, 12),
+};
 
 // Ranks the project's files for `query` and opens the query turn that
 // graph_read and fallback_rg are budgeted by.

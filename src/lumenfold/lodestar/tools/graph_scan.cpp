@@ -56,8 +56,6 @@ int64_t count_or(const Json& graph, const char* key, int64_t fallback) {
 
 }  // namespace
 
-GraphScanArgs parse_graph_scan_args(const Json& args) { return {args.at("project_root").get<std::string>()}; }
-
 fs::path resolve_user_path(const std::string& path) {
   std::error_code ec;
   fs::path absolute = fs::absolute(expand_home(path), ec);

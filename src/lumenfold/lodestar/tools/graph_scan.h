@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/lodestar/mcp/arg_params.h"
 
 namespace lumenfold::lodestar {
 
@@ -23,7 +24,9 @@ inline constexpr char kGraphScanDescription[] =
 struct GraphScanArgs {
   std::string project_root;
 };
-GraphScanArgs parse_graph_scan_args(const common::Json& args);
+inline const ArgParams<GraphScanArgs> kGraphScanParams = {
+    required_arg<ParamType::kString>("project_root", &GraphScanArgs::project_root),
+};
 
 // `path` with a leading "~" expanded to the home directory, made absolute,
 // symbolic links resolved.
