@@ -1,6 +1,7 @@
 #include "lumenfold/lodestar/tools/graph_read.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -58,6 +59,19 @@ ReadRequest derive_request(const GraphReadArgs& args, const ServerState& state) 
                      std::string(file_part(args.file))};
 }
 
+// How a call ends: the answer, and what is written about it. Every path
+// through the gates ends in one Outcome, and finish() writes it in one place,
+// in one order: the log line, the action graph, then the turn and the memory
+// of a read whose content went out.
+struct Outcome {
+  Json answer;
+  std::optional<Json> log;  // the log line's payload; nullopt: nothing is logged
+  // Writes the action graph, given the logged payload; empty: nothing is
+  // recorded. Set only with `log`.
+  std::function<void(const Json& payload, ServerState&)> record;
+  bool served = false;                       // the file's content (or its stored copy) went out
+};
+
 int64_t length_of(std::string_view text) { return static_cast<int64_t>(common::code_point_count(text)); }
 
 std::string head(std::string_view text, int64_t chars) {
@@ -80,26 +94,28 @@ void add_response_size(Json& payload, std::string_view content) {
   payload["response_tokens_est"] = est_tokens(content);
 }
 
-void log_read(const ServerState& state, const Json& payload) {
-  log_tool(state.settings.log_file(), "graph_read", payload);
+// An answer logged with `payload` and not recorded.
+Outcome logged(Json answer, Json payload) { return {std::move(answer), std::move(payload), {}, false}; }
+
+// An answer logged with `payload` and recorded as one action of `kind`.
+Outcome logged_and_recorded(Json answer, Json payload, const char* kind) {
+  auto record = [kind](const Json& logged, ServerState& state) {
+    state.action_graph.record_action(kind, logged, state.now_seconds());
+  };
+  return {std::move(answer), std::move(payload), std::move(record), false};
 }
 
-void log_and_record(ServerState& state, std::string_view kind, const Json& payload) {
-  log_read(state, payload);
-  state.action_graph.record_action(kind, payload, state.now_seconds());
-}
-
-std::optional<Json> allowlist_refusal(const ReadRequest& r, ServerState& state) {
+std::optional<Outcome> allowlist_refusal(const ReadRequest& r, ServerState& state) {
   const std::vector<std::string>& allowed = state.turn.retrieved_files;
   if (!state.settings.enforce_read_allowlist || allowed.empty() || names_one_of(r, allowed)) return std::nullopt;
   const Json sorted = std::set<std::string>(allowed.begin(), allowed.end());
   Json payload = log_payload(r, 0, "allowlist_blocked");
   payload["retrieved_files"] = sorted;
-  log_and_record(state, "read_blocked_allowlist", payload);
-  return Json{{"ok", false}, {"error", kAllowlistError}, {"retrieved_files", sorted}};
+  return logged_and_recorded(Json{{"ok", false}, {"error", kAllowlistError}, {"retrieved_files", sorted}},
+                             std::move(payload), "read_blocked_allowlist");
 }
 
-std::optional<Json> reuse_gate_refusal(const ReadRequest& r, ServerState& state) {
+std::optional<Outcome> reuse_gate_refusal(const ReadRequest& r, const ServerState& state) {
   const std::vector<std::string>& candidates = state.turn.reuse_gate_candidates;
   if (!state.settings.enforce_reuse_gate || candidates.empty() || state.turn.reuse_gate_satisfied ||
       names_one_of(r, candidates)) {
@@ -107,8 +123,8 @@ std::optional<Json> reuse_gate_refusal(const ReadRequest& r, ServerState& state)
   }
   Json payload = log_payload(r, 0, "reuse_gate_blocked");
   payload["reuse_gate_candidates"] = candidates;
-  log_and_record(state, "read_blocked_reuse_gate", payload);
-  return Json{{"ok", false}, {"error", kReuseGateError}, {"reuse_gate_candidates", candidates}};
+  return logged_and_recorded(Json{{"ok", false}, {"error", kReuseGateError}, {"reuse_gate_candidates", candidates}},
+                             std::move(payload), "read_blocked_reuse_gate");
 }
 
 // A read of a reuse candidate, however it was served, is what the gate
@@ -125,18 +141,18 @@ void capture_memory(const ReadRequest& r, ServerState& state) {
 
 // An earlier read of this reference for overlapping terms answers again
 // from its stored copy, at no cost to the turn.
-std::optional<Json> answer_from_action_graph(const ReadRequest& r, const Json& record, ServerState& state) {
+std::optional<Outcome> answer_from_action_graph(const ReadRequest& r, const Json& record) {
   if (shared_term_count(record, r.terms) == 0) return std::nullopt;
   auto cached = record.find("cached_content");
   if (cached == record.end() || !common::is_truthy(*cached)) return std::nullopt;
   const std::string content = head(common::made_text(*cached), r.limit);
   Json payload = log_payload(r, length_of(content), "cache_hit");
   add_response_size(payload, content);
-  log_and_record(state, "read_cache_hit", payload);
-  note_candidate_read(r, state.turn);
-  capture_memory(r, state);
-  return Json{
-      {"ok", true}, {"file", r.args.file}, {"content", content}, {"mode", "cache_hit"}, {"from_action_graph", true}};
+  Outcome out = logged_and_recorded(
+      Json{{"ok", true}, {"file", r.args.file}, {"content", content}, {"mode", "cache_hit"}, {"from_action_graph", true}},
+      std::move(payload), "read_cache_hit");
+  out.served = true;
+  return out;
 }
 
 struct Budget {
@@ -151,16 +167,17 @@ Budget turn_budget(const ServerState& state) {
   return {used, total, std::max<int64_t>(0, total - used)};
 }
 
-Json budget_refusal(const ReadRequest& r, const Budget& budget, const ServerState& state) {
+Outcome budget_refusal(const ReadRequest& r, const Budget& budget) {
   Json payload = log_payload(r, 0, "budget_exhausted");
   payload["response_chars"] = 0;
   payload["response_tokens_est"] = 0;
-  log_read(state, payload);
-  return Json{
-      {"ok", false},
-      {"error", kBudgetError},
-      {"budget",
-       {{"used_chars", budget.used}, {"remaining_chars", budget.remaining}, {"turn_read_budget_chars", budget.total}}}};
+  return logged(Json{{"ok", false},
+                     {"error", kBudgetError},
+                     {"budget",
+                      {{"used_chars", budget.used},
+                       {"remaining_chars", budget.remaining},
+                       {"turn_read_budget_chars", budget.total}}}},
+                std::move(payload));
 }
 
 const std::string* seen_read(const TurnState& turn, const std::string& key) {
@@ -170,16 +187,16 @@ const std::string* seen_read(const TurnState& turn, const std::string& key) {
   return nullptr;
 }
 
-Json repeat_answer(const ReadRequest& r, const std::string& stored, int64_t granted, const ServerState& state) {
+Outcome repeat_answer(const ReadRequest& r, const std::string& stored, int64_t granted) {
   const std::string preview = head(stored, kRepeatPreviewChars);
   Json payload = log_payload(r, std::min(granted, kRepeatPreviewChars), "dedupe_preview");
   add_response_size(payload, preview);
-  log_read(state, payload);
-  return Json{{"ok", true},
-              {"file", r.args.file},
-              {"content", preview},
-              {"mode", "dedupe_preview"},
-              {"already_returned", true}};
+  return logged(Json{{"ok", true},
+                     {"file", r.args.file},
+                     {"content", preview},
+                     {"mode", "dedupe_preview"},
+                     {"already_returned", true}},
+                std::move(payload));
 }
 
 // The file's text from disk, or, for a file deleted since the scan, from
@@ -233,11 +250,10 @@ void record_in_action_graph(const ReadRequest& r, const ReadCut& cut, const Json
   action_graph.save(state.now_seconds());
 }
 
-Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,
-                int64_t granted, ServerState& state) {
+Outcome serve_read(const ReadRequest& r, std::string text, const std::optional<Json>& symbol, const Budget& budget,
+                   int64_t granted, ServerState& state) {
   ReadCut cut = cut_for_read(std::move(text), symbol ? &*symbol : nullptr, r.terms, r.args.anchor, granted);
   charge_turn(r.repeat_key, cut.content, budget.used, state.turn);
-  note_candidate_read(r, state.turn);
 
   Json payload = log_payload(r, granted, cut.mode);
   add_response_size(payload, cut.content);
@@ -245,33 +261,53 @@ Json serve_read(const ReadRequest& r, std::string text, const std::optional<Json
   // Against the standard budget, also while exploring.
   payload["budget_remaining_chars"] =
       std::max<int64_t>(0, state.settings.turn_read_budget_chars - state.turn.used_chars);
-  log_read(state, payload);
-  record_in_action_graph(r, cut, payload, state);
-  capture_memory(r, state);
-
-  Json out{{"ok", true}, {"file", r.args.file}, {"content", std::move(cut.content)}, {"mode", cut.mode}};
+  Json answer{{"ok", true}, {"file", r.args.file}, {"content", cut.content}, {"mode", cut.mode}};
   if (cut.stale) {
-    out["stale"] = true;
-    out["stale_reason"] = kStaleSymbolReason;
+    answer["stale"] = true;
+    answer["stale_reason"] = kStaleSymbolReason;
   }
-  return out;
+  auto record = [&r, cut = std::move(cut)](const Json& logged, ServerState& s) {
+    record_in_action_graph(r, cut, logged, s);
+  };
+  return {std::move(answer), std::move(payload), std::move(record), /*served=*/true};
+}
+
+// Where the gates let the read through: the file's text, cut to what the
+// turn's budget grants; a repeat within the turn gets a short preview.
+Outcome read_file(const ReadRequest& r, ServerState& state) {
+  const Budget budget = turn_budget(state);
+  if (budget.remaining <= 0) return budget_refusal(r, budget);
+  const int64_t granted = std::min(budget.remaining, r.limit);
+  if (const std::string* stored = seen_read(state.turn, r.repeat_key)) return repeat_answer(r, *stored, granted);
+
+  Located located = locate_and_load(r, state);
+  // Nothing is logged for a file that is outside the root or nowhere.
+  if (located.refusal) return {std::move(*located.refusal), std::nullopt, {}, false};
+  return serve_read(r, std::move(*located.text), located.symbol, budget, granted, state);
+}
+
+Outcome decide(const ReadRequest& r, ServerState& state) {
+  if (std::optional<Outcome> refused = allowlist_refusal(r, state)) return std::move(*refused);
+  if (std::optional<Outcome> refused = reuse_gate_refusal(r, state)) return std::move(*refused);
+  if (std::optional<Outcome> answer = answer_from_action_graph(r, state.action_graph.file_record(r.args.file))) {
+    return std::move(*answer);
+  }
+  return read_file(r, state);
+}
+
+Json finish(const ReadRequest& r, Outcome outcome, ServerState& state) {
+  if (outcome.log) log_tool(state.settings.log_file(), "graph_read", *outcome.log);
+  if (outcome.record) outcome.record(*outcome.log, state);
+  if (outcome.served) {
+    note_candidate_read(r, state.turn);
+    capture_memory(r, state);
+  }
+  return std::move(outcome.answer);
 }
 
 Json read_target(const GraphReadArgs& args, ServerState& state) {
   const ReadRequest r = derive_request(args, state);
-  if (std::optional<Json> refused = allowlist_refusal(r, state)) return std::move(*refused);
-  if (std::optional<Json> refused = reuse_gate_refusal(r, state)) return std::move(*refused);
-  const Json record = state.action_graph.file_record(args.file);
-  if (std::optional<Json> answer = answer_from_action_graph(r, record, state)) return std::move(*answer);
-
-  const Budget budget = turn_budget(state);
-  if (budget.remaining <= 0) return budget_refusal(r, budget, state);
-  const int64_t granted = std::min(budget.remaining, r.limit);
-  if (const std::string* stored = seen_read(state.turn, r.repeat_key)) return repeat_answer(r, *stored, granted, state);
-
-  Located located = locate_and_load(r, state);
-  if (located.refusal) return std::move(*located.refusal);
-  return serve_read(r, std::move(*located.text), located.symbol, budget, granted, state);
+  return finish(r, decide(r, state), state);
 }
 
 }  // namespace
