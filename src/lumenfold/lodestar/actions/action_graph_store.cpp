@@ -53,7 +53,7 @@ void ActionGraphStore::save(int64_t now_seconds) {
   assert(loaded_);
   try {
     set_aside_if_damaged(now_seconds);
-    common::save_json_text(file_, text_.render(graph_));
+    common::save_json_text(file_, text_.render(graph_), syncer_);
     // Kept in step at every save, as the renderer is, so that no element
     // freed since can be taken for a kept one (kept_list.h).
     action_log_.actions(graph_);

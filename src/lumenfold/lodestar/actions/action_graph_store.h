@@ -27,11 +27,17 @@
 #include "lumenfold/lodestar/actions/action_graph_text.h"
 #include "lumenfold/lodestar/actions/action_log.h"
 
+namespace lumenfold::common {
+class StateFileSyncer;
+}
+
 namespace lumenfold::lodestar {
 
 class ActionGraphStore {
  public:
-  ActionGraphStore() = default;
+  // `syncer` syncs what it saves to disk in the background (it must outlive
+  // the store); without one a save is on disk when it returns.
+  explicit ActionGraphStore(common::StateFileSyncer* syncer = nullptr) : syncer_(syncer) {}
   ActionGraphStore(const ActionGraphStore&) = delete;
   ActionGraphStore& operator=(const ActionGraphStore&) = delete;
 
@@ -76,6 +82,7 @@ class ActionGraphStore {
                      int64_t now_seconds);
 
  private:
+  common::StateFileSyncer* syncer_;
   std::filesystem::path file_;
   bool loaded_ = false;
   // The stamp the file had when last read or written; nullopt for a file

@@ -10,7 +10,6 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
 #include "lumenfold/lodestar/graph/node_content_stripper.h"
-#include "lumenfold/lodestar/server/settings.h"
 
 namespace lumenfold::lodestar {
 namespace {
@@ -36,13 +35,13 @@ bool names_other_root(const Json& graph, const std::filesystem::path& project_ro
   if (root == graph.end() || !root->is_string()) return false;
   const std::string& text = root->get_ref<const std::string&>();
   if (text.empty()) return false;
-  return resolve_path(text) != project_root;
+  return common::resolve_path(text) != project_root;
 }
 
 }  // namespace
 
-std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
-  const std::filesystem::path path = settings.info_graph_file();
+std::shared_ptr<const Json> InfoGraphCache::get(const std::filesystem::path& path,
+                                                const std::optional<std::filesystem::path>& locked_root) {
   std::optional<common::FileStamp> stamp = common::file_stamp(path);
   if (!stamp) return nullptr;
   if (graph_ && stamp == stamp_ && path == path_) return graph_;
@@ -50,7 +49,7 @@ std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
   std::optional<Json> graph = read_graph(path);
   if (!graph) return nullptr;
   // A graph of another project is never served while the root is locked.
-  if (settings.locked_project_root && names_other_root(*graph, settings.project_root)) {
+  if (locked_root && names_other_root(*graph, *locked_root)) {
     graph_.reset();
     stamp_.reset();
     return nullptr;

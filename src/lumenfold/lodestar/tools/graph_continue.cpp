@@ -126,7 +126,7 @@ std::optional<Json> read_graph_head(const fs::path& graph_file) {
 // The head of the project's information graph; nullopt when there is none
 // (no file, not JSON, not an object).
 std::optional<Json> graph_head(ServerState& state) {
-  if (std::shared_ptr<const Json> graph = state.graphs.info_graph.get(state.settings)) return head_of(*graph);
+  if (std::shared_ptr<const Json> graph = state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root)) return head_of(*graph);
   return read_graph_head(state.settings.info_graph_file());
 }
 
