@@ -15,7 +15,7 @@
 #include "lumenfold/common/json_file_cache.h"
 #include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 #include "test_support/temp_dir.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 
 namespace lumenfold::lodestar {
 

@@ -10,7 +10,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_prune.h"
 

@@ -2,7 +2,7 @@
 
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/httplib_transport.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 
 namespace lumenfold::lodestar {
 

@@ -24,11 +24,11 @@
 #include "lumenfold/lodestar/actions/action_evidence.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/memory/memory_search.h"
-#include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
+#include "lumenfold/lodestar/tools/graph_retrieve.h"
 
 namespace lumenfold::lodestar {
 
@@ -289,7 +289,7 @@ Json memory_first(const GraphContinueArgs& args, ServerState& state, const std::
            {"intent", intent},
            {"recommended_files", recommended(files, files_meta)},
            {"memories", memories_for(state, args.query, files)}};
-  log_tool(state.settings.log_file(), "graph_continue",
+  log_tool(state.settings.log_file(), state.now(), "graph_continue",
            Json{{"query", args.query}, {"mode", "memory_first"}, {"recommended_files", files}});
   state.action_graph.record_action(state.settings.action_graph_file(), "continue_memory_first",
                                    Json{{"query", args.query}, {"recommended_files", files}}, state.now_seconds());
@@ -318,7 +318,7 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
            {"intent", intent},
            {"recommended_files", recommended(top, files_meta)},
            {"memories", memories_for(state, args.query, top)}};
-  log_tool(state.settings.log_file(), "graph_continue",
+  log_tool(state.settings.log_file(), state.now(), "graph_continue",
            Json{{"query", args.query}, {"mode", "retrieve_then_read"}, {"confidence", confidence},
                 {"recommended_files", top}});
   state.action_graph.record_action(state.settings.action_graph_file(), "continue_retrieve",

@@ -2,9 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -15,7 +15,7 @@ GraphNeighborsArgs parse_graph_neighbors_args(const Json& args) {
 }
 
 Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
-  log_tool(state.settings.log_file(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
+  log_tool(state.settings.log_file(), state.now(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
   std::shared_ptr<const Json> graph = fetch_graph(state);
   const Json& edges = graph_edges(*graph);
   Json neighbors = Json::array();

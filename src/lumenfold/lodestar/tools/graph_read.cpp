@@ -12,15 +12,18 @@
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
+#include "lumenfold/lodestar/graph/read_cut.h"
+#include "lumenfold/lodestar/graph/token_estimate.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/memory/memory_scope.h"
 #include "lumenfold/lodestar/memory/read_capture.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
-#include "lumenfold/lodestar/mcp/input_limits.h"
 #include "lumenfold/lodestar/server/project_file.h"
-#include "lumenfold/lodestar/graph/read_cut.h"
-#include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -67,7 +70,7 @@ void add_response_size(Json& payload, std::string_view content) {
 }
 
 void log_read(const ServerState& state, const Json& payload) {
-  log_tool(state.settings.log_file(), "graph_read", payload);
+  log_tool(state.settings.log_file(), state.now(), "graph_read", payload);
 }
 
 void log_and_record(ServerState& state, std::string_view kind, const Json& payload) {

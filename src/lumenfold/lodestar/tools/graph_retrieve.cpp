@@ -15,10 +15,11 @@
 #include "lumenfold/lodestar/cache/cache_key.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/local_retrieval.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 #include "lumenfold/lodestar/graph/remote_api.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -77,7 +78,7 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
 
   Json payload = request_payload(args);
   payload["mode"] = "retrieval_cache_hit";
-  log_tool(state.settings.log_file(), "graph_retrieve", payload);
+  log_tool(state.settings.log_file(), state.now(), "graph_retrieve", payload);
   state.action_graph.record_action(state.settings.action_graph_file(), "retrieve_cache_hit",
                                    Json{{"query", args.query}, {"cache_key", key}}, state.now_seconds());
   return out;
@@ -216,7 +217,7 @@ Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   const std::string key = cache_key(args.query, args.top_files, args.top_edges);
   if (std::optional<Json> hit = cached_result(args, state, key)) return std::move(*hit);
 
-  log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
+  log_tool(state.settings.log_file(), state.now(), "graph_retrieve", request_payload(args));
   // Written with the retrieval's nodes and edges in one save below.
   append_action(state.action_graph.edit(state.settings.action_graph_file()), "retrieve", request_payload(args),
                 state.now_seconds());
