@@ -47,14 +47,6 @@ constexpr char kServerVersion[] = "1.0.0";
 // only, over both IP versions (clients resolve "localhost" to either).
 constexpr const char* kLoopbackHosts[] = {"127.0.0.1", "::1"};
 
-// The directory of this program, links resolved: the distribution files
-// and the default data directory live beside it.
-fs::path program_directory() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path() : self.parent_path();
-}
-
 int fail(const std::string& message) {
   std::cerr << "lodestar: " << message << "\n";
   return 1;

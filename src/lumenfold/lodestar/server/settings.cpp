@@ -115,6 +115,12 @@ common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& pro
   return s;
 }
 
+fs::path program_directory() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path(ec) : self.parent_path();
+}
+
 EnvLookup process_environment() {
   return [](const char* name) -> std::optional<std::string> {
     const char* value = std::getenv(name);

@@ -66,6 +66,11 @@ common::Result<Settings> read_settings(const EnvLookup& env, const std::filesyst
 // The process environment as an EnvLookup.
 EnvLookup process_environment();
 
+// The directory of this program, links resolved: the distribution files,
+// the scanner and the default data directory live beside it. The current
+// directory when /proc does not say (and empty when that is gone too).
+std::filesystem::path program_directory();
+
 // The project root is resolved as common::resolve_path does it.
 using common::resolve_path;
 

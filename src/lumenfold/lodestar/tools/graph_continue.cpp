@@ -89,13 +89,6 @@ Band explore_band(Band band) {
   return band;
 }
 
-// The directory of this program, links resolved.
-fs::path program_directory() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path(ec) : self.parent_path();
-}
-
 // The members of the graph that decide the first routes.
 constexpr const char* kHeadMembers[] = {"node_count", "file_count", "root"};
 
