@@ -68,7 +68,7 @@ class Fixture {
     Settings settings;
     settings.project_root = dir_ / "proj";
     settings.data_dir = dir_ / "data";
-    module_ = lumenfold::tsl::make_local_retrieval_module(settings).release();
+    module_ = lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval).release();
     state_ = std::make_unique<ServerState>(settings, std::unique_ptr<RetrievalModule>(module_));
     Json scanned = graph_scan({settings.project_root.string()}, *state_);
     if (!scanned["ok"].get<bool>()) throw std::runtime_error("scan failed");
@@ -164,7 +164,7 @@ void BM_ReadFileWithQuery(benchmark::State& st) { read_loop(st, kReadFile, "Read
 
 void BM_RankOnly(benchmark::State& st) {
   Fixture& fx = Fixture::get();
-  std::shared_ptr<const Json> graph = fx.state().graphs.info_graph.get(fx.state().settings);
+  std::shared_ptr<const Json> graph = fx.state().graphs.info_graph.get(fx.state().settings.info_graph_file(), fx.state().settings.locked_project_root);
   int i = 0;
   for (auto _ : st) {
     std::string query = "process_" + std::to_string(i++) + " request handler";

@@ -134,7 +134,7 @@ void BM_InfoGraphFirstLoad(benchmark::State& state) {
   const Fixture& fx = Fixture::get();
   for (auto _ : state) {
     InfoGraphCache cache;
-    std::shared_ptr<const Json> graph = cache.get(fx.settings());
+    std::shared_ptr<const Json> graph = cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root);
     if (!graph) state.SkipWithError("graph did not load");
     benchmark::DoNotOptimize(graph.get());
   }
@@ -144,8 +144,8 @@ void BM_InfoGraphFirstLoad(benchmark::State& state) {
 void BM_InfoGraphCachedLoad(benchmark::State& state) {
   const Fixture& fx = Fixture::get();
   InfoGraphCache cache;
-  cache.get(fx.settings());
-  for (auto _ : state) benchmark::DoNotOptimize(cache.get(fx.settings()).get());
+  cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root);
+  for (auto _ : state) benchmark::DoNotOptimize(cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root).get());
 }
 
 void BM_SymbolIndexFirstLoad(benchmark::State& state) {
@@ -200,7 +200,7 @@ void print_graph_memory() {
   const Fixture& fx = Fixture::get();
   const long before = lumenfold::bench::resident_kib();
   InfoGraphCache cache;
-  std::shared_ptr<const Json> graph = cache.get(fx.settings());
+  std::shared_ptr<const Json> graph = cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root);
   const long after = lumenfold::bench::resident_kib();
   std::cout << "graph file " << fx.graph_bytes() / (1 << 20) << " MiB; resident after first load "
             << after / 1024 << " MiB (" << (after - before) / 1024 << " MiB held by the graph)\n";

@@ -178,7 +178,7 @@ class Fixture {
     // Each call runs in full: no answer is reused from an earlier one.
     settings.enforce_single_retrieve = false;
     settings.enforce_reuse_gate = false;
-    state_ = std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings));
+    state_ = std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
     Json scanned = graph_scan({settings.project_root.string()}, *state_);
     if (!scanned["ok"].get<bool>()) throw std::runtime_error("scan failed");
     fs::copy(settings.data_dir, dir_ / "scanned", fs::copy_options::recursive);
@@ -199,7 +199,7 @@ class Fixture {
     Settings settings = state_->settings;
     settings.data_dir = dir_ / ("fresh" + std::to_string(fresh_dirs_++));
     fs::copy(dir_ / "scanned", settings.data_dir, fs::copy_options::recursive);
-    return std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings));
+    return std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
   }
   // A prefix that makes each call's text new, so no cache answers it.
   std::string fresh_prefix() { return "call" + std::to_string(calls_++) + " "; }

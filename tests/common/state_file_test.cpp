@@ -31,22 +31,23 @@ ino_t inode_of(const fs::path& p) {
 
 TEST(StateFileTest, EachWriteIsSeenAtOnceAndTheSpareHoldsThePreviousVersionUntilItIsOnDisk) {
   TempDir dir;
+  StateFileSyncer syncer;
   const fs::path target = dir.path() / "graph.json";
   const fs::path spare = spare_file_of(target);
   EXPECT_EQ(spare.filename(), "graph.json.swap");
 
-  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}").has_value());
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}", &syncer).has_value());
   EXPECT_EQ(read_file(target), "{\"v\": 1}");
   EXPECT_FALSE(fs::exists(spare));  // the first version is written directly
 
   {
-    HeldSyncs held;
-    ASSERT_FALSE(write_state_file(target, "{\"v\": 2}").has_value());
+    HeldSyncs held(syncer);
+    ASSERT_FALSE(write_state_file(target, "{\"v\": 2}", &syncer).has_value());
     EXPECT_EQ(read_file(target), "{\"v\": 2}");
     EXPECT_EQ(read_file(spare), "{\"v\": 1}");
   }
   // Once the new version is on disk the old one is let go.
-  EXPECT_FALSE(sync_state_files().has_value());
+  EXPECT_FALSE(syncer.sync_all().has_value());
   EXPECT_EQ(read_file(spare), "");
 
   // From here on the same two files take turns: no file is created.
@@ -54,12 +55,12 @@ TEST(StateFileTest, EachWriteIsSeenAtOnceAndTheSpareHoldsThePreviousVersionUntil
   for (int v = 3; v <= 6; ++v) {
     const std::string text = "{\"v\": " + std::to_string(v) + "}";
     {
-      HeldSyncs held;
-      ASSERT_FALSE(write_state_file(target, text).has_value());
+      HeldSyncs held(syncer);
+      ASSERT_FALSE(write_state_file(target, text, &syncer).has_value());
       EXPECT_EQ(read_file(target), text);
       EXPECT_EQ(read_file(spare), "{\"v\": " + std::to_string(v - 1) + "}");
     }
-    EXPECT_FALSE(sync_state_files().has_value());
+    EXPECT_FALSE(syncer.sync_all().has_value());
     EXPECT_EQ(read_file(target), text);
     EXPECT_EQ(read_file(spare), "");
     EXPECT_EQ((std::set<ino_t>{inode_of(target), inode_of(spare)}), pair);
@@ -71,11 +72,12 @@ TEST(StateFileTest, EachWriteIsSeenAtOnceAndTheSpareHoldsThePreviousVersionUntil
 
 TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
   TempDir dir;
+  StateFileSyncer syncer;
   const fs::path target = dir.path() / "store.json";
-  ASSERT_FALSE(write_state_file(target, "[1]").has_value());
+  ASSERT_FALSE(write_state_file(target, "[1]", &syncer).has_value());
   {
-    HeldSyncs held;  // power is lost before the new version is on disk
-    ASSERT_FALSE(write_state_file(target, "[1, 2]").has_value());
+    HeldSyncs held(syncer);  // power is lost before the new version is on disk
+    ASSERT_FALSE(write_state_file(target, "[1, 2]", &syncer).has_value());
     EXPECT_EQ(read_state_file(target), Json::parse("[1, 2]"));
 
     for (const std::string& torn : {std::string("[1, 2"), std::string(), std::string(4, '\0')}) {
@@ -85,7 +87,7 @@ TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
       EXPECT_TRUE(from_spare);
     }
   }
-  EXPECT_FALSE(sync_state_files().has_value());
+  EXPECT_FALSE(syncer.sync_all().has_value());
   // Both damaged: nothing to read.
   dir.write("store.json.swap", "[1");
   EXPECT_FALSE(read_state_file(target).has_value());
@@ -103,13 +105,14 @@ TEST(StateFileTest, ATornTargetReadsAsThePreviousVersionAndAGoneOneAsGone) {
 
 TEST(StateFileTest, ASpareThatIsALinkOrSharedIsNeverWrittenThrough) {
   TempDir dir;
+  StateFileSyncer syncer;
   const fs::path target = dir.path() / "doc.json";
-  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}").has_value());
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 1}", &syncer).has_value());
 
   // A symbolic link in the spare's place: the file it points at stays.
   const fs::path elsewhere = dir.write("elsewhere.txt", "keep me");
   fs::create_symlink(elsewhere, spare_file_of(target));
-  ASSERT_FALSE(write_state_file(target, "{\"v\": 2}").has_value());
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 2}", &syncer).has_value());
   EXPECT_EQ(read_file(target), "{\"v\": 2}");
   EXPECT_EQ(read_file(elsewhere), "keep me");
 
@@ -117,15 +120,16 @@ TEST(StateFileTest, ASpareThatIsALinkOrSharedIsNeverWrittenThrough) {
   fs::remove(spare_file_of(target));
   const fs::path other = dir.write("other.txt", "mine");
   fs::create_hard_link(other, spare_file_of(target));
-  ASSERT_FALSE(write_state_file(target, "{\"v\": 3}").has_value());
+  ASSERT_FALSE(write_state_file(target, "{\"v\": 3}", &syncer).has_value());
   EXPECT_EQ(read_file(target), "{\"v\": 3}");
   EXPECT_EQ(read_file(other), "mine");
 }
 
 TEST(StateFileTest, ConcurrentWritersNeverMixTheirDocuments) {
   TempDir dir;
+  StateFileSyncer syncer;
   const fs::path target = dir.path() / "shared.json";
-  ASSERT_FALSE(write_state_file(target, "{}").has_value());
+  ASSERT_FALSE(write_state_file(target, "{}", &syncer).has_value());
   constexpr int kWriters = 4;
   constexpr int kWrites = 40;
   // Documents of different lengths, so a mix of two would not parse or
@@ -139,13 +143,13 @@ TEST(StateFileTest, ConcurrentWritersNeverMixTheirDocuments) {
   for (int w = 0; w < kWriters; ++w) {
     threads.emplace_back([&, w] {
       for (int n = 0; n < kWrites; ++n) {
-        if (auto error = write_state_file(target, document(w, n))) errors[w] = *error;
+        if (auto error = write_state_file(target, document(w, n), &syncer)) errors[w] = *error;
       }
     });
   }
   for (std::thread& t : threads) t.join();
   for (const std::string& error : errors) EXPECT_EQ(error, "");
-  EXPECT_FALSE(sync_state_files().has_value());
+  EXPECT_FALSE(syncer.sync_all().has_value());
 
   for (const fs::path& file : {target, spare_file_of(target)}) {
     std::optional<std::string> text = read_file(file);
@@ -162,12 +166,13 @@ TEST(StateFileTest, ConcurrentWritersNeverMixTheirDocuments) {
 
 TEST(StateFileTest, WriteFailuresAreReported) {
   TempDir dir;
-  std::optional<std::string> error = write_state_file(dir.path() / "missing" / "doc.json", "{}");
+  StateFileSyncer syncer;
+  std::optional<std::string> error = write_state_file(dir.path() / "missing" / "doc.json", "{}", &syncer);
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find("missing"), std::string::npos);
   // A directory in the target's place is not replaced.
   fs::create_directories(dir.path() / "taken");
-  EXPECT_TRUE(write_state_file(dir.path() / "taken", "{}").has_value());
+  EXPECT_TRUE(write_state_file(dir.path() / "taken", "{}", &syncer).has_value());
   EXPECT_TRUE(fs::is_directory(dir.path() / "taken"));
 }
 

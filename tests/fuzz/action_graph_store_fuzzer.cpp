@@ -45,11 +45,12 @@ void check_file(const std::filesystem::path& file, const Json& expected) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lumenfold::testing::TempDir dir;
+  lumenfold::common::StateFileSyncer syncer;
   const std::filesystem::path file = dir.write("chat_action_graph.json", lumenfold::fuzz::as_text(data, size));
 
   const Json loaded = load_action_graph(file);
   check_member_types(loaded);
-  ActionGraphStore store(file);
+  ActionGraphStore store(file, &syncer);
   require_equal(store.document(), loaded, "the store loads what load_action_graph loads");
   for (const LoggedAction& action : store.logged_actions()) (void)action;
 
@@ -61,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   require(!recorded["actions"].empty(), "the recorded action is kept");
   check_file(file, recorded);
 
-  require(!lumenfold::common::sync_state_files(), "state files reach the disk");
+  require(!syncer.sync_all(), "state files reach the disk");
   return 0;
 }

@@ -50,27 +50,28 @@ void check_entries(const std::vector<Json>& entries, const SymbolLookup& symbols
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lumenfold::testing::TempDir dir;
+  lumenfold::common::StateFileSyncer syncer;
   const std::string_view text = lumenfold::fuzz::as_text(data, size);
   const std::filesystem::path file = dir.write("data/context-store.json", text);
   const SymbolLookup symbols = lookup_in_json(symbol_index());
 
-  ContextStore store(file);
+  ContextStore store(file, &syncer);
   std::vector<Json> entries = store.load(symbols, kNow);
   std::optional<Json> parsed = lumenfold::common::parse_json(text);
   require(store.last_load() == ((parsed && parsed->is_array()) ? StoreLoad::kLoaded : StoreLoad::kCorrupt),
           "a load tells a sound file from a corrupt one");
   check_entries(entries, symbols);
 
-  ContextStore second(file);
+  ContextStore second(file, &syncer);
   const std::vector<Json> reread = second.load(symbols, kNow);
   require(reread == entries, "two stores read the same entries");
 
   const std::vector<Json> expected = ContextStore::saved_and_loaded(entries, symbols, kNow);
   store.save(std::move(entries), kNow, ContextStore::Entries::kNormalized);
-  ContextStore third(file);
+  ContextStore third(file, &syncer);
   require(third.load(symbols, kNow) == expected, "a saved store loads as saved_and_loaded says");
   require(third.last_load() == StoreLoad::kLoaded, "a saved store is sound");
 
-  require(!lumenfold::common::sync_state_files(), "state files reach the disk");
+  require(!syncer.sync_all(), "state files reach the disk");
   return 0;
 }

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   dir.write("data/info_graph.json", text);
 
   InfoGraphCache cache;
-  std::shared_ptr<const Json> graph = cache.get(settings);
+  std::shared_ptr<const Json> graph = cache.get(settings.info_graph_file(), settings.locked_project_root);
   std::optional<Json> expected = expected_graph(text);
   require(static_cast<bool>(graph) == expected.has_value(), "a graph is read exactly when the text is one");
   if (graph) require_equal(*graph, *expected, "the graph is the parsed text without node contents");

@@ -51,6 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(read_json_file(state->settings.symbol_index_file(), "the stored index is JSON").is_object(),
             "the stored symbol index is an object");
   }
-  require(!lumenfold::common::sync_state_files(), "state files reach the disk");
+  require(!state->state_files.sync_all(), "state files reach the disk");
   return 0;
 }

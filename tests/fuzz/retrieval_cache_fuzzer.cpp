@@ -15,7 +15,7 @@
 #include "lumenfold/common/json_file_cache.h"
 #include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 #include "test_support/temp_dir.h"
 
 namespace {
@@ -52,15 +52,16 @@ bool names_file(const Json& entry, const std::string& file) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lumenfold::testing::TempDir dir;
+  lumenfold::common::StateFileSyncer syncer;
   const std::filesystem::path project = dir.path() / "proj";
   dir.write("proj/src/a.py", "def load():\n    pass\n");
   const std::filesystem::path file = dir.write("data/retrieval_cache.json", lumenfold::fuzz::as_text(data, size));
 
-  const RetrievalCache cache(file, kTtlSec);
+  const RetrievalCache cache(file, kTtlSec, nullptr, &syncer);
   const Json doc = cache.load(kNow);
   check_loaded(doc);
   lumenfold::common::JsonFileCache parsed;
-  const RetrievalCache cached(file, kTtlSec, &parsed);
+  const RetrievalCache cached(file, kTtlSec, &parsed, &syncer);
   require_equal(cached.load(kNow), doc, "the parsed-file cache loads what a read loads");
   for (const auto& [key, entry] : doc["entries"].items()) {
     std::optional<Json> found = cached.find(key, kNow);
@@ -82,6 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(!names_file(entry, kChangedFile), "no entry names an invalidated file");
   }
 
-  require(!lumenfold::common::sync_state_files(), "state files reach the disk");
+  require(!syncer.sync_all(), "state files reach the disk");
   return 0;
 }

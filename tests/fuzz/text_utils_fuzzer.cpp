@@ -16,7 +16,9 @@
 #include "fuzz_support.h"
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/excerpt.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
+#include "lumenfold/lodestar/graph/token_estimate.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
-#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/local_retrieval.h"
 #include "lumenfold/lodestar/server/settings.h"
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
@@ -55,10 +55,10 @@ class RetrievalModuleTest : public ::testing::Test {
 
 TEST_F(RetrievalModuleTest, LocalRetrievalAnswersWithTheModuleRanking) {
   lodestar::Settings s = settings({});
-  std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s);
+  std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s.tsl_local_retrieval);
   ASSERT_NE(module, nullptr);
   lodestar::InfoGraphCache graphs;
-  std::optional<Json> out = lodestar::local_chat_fix(module.get(), graphs, s, "Cart.add_item loses items", 5, 12);
+  std::optional<Json> out = lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root, "Cart.add_item loses items", 5, 12);
   ASSERT_TRUE(out.has_value());
   std::vector<std::string> keys;
   for (auto it = out->begin(); it != out->end(); ++it) keys.push_back(it.key());
@@ -74,7 +74,7 @@ TEST_F(RetrievalModuleTest, LocalRetrievalAnswersWithTheModuleRanking) {
 
   // The same as the module's own answer over the server's cached graph.
   Retriever direct;
-  Json expected = direct.retrieve(*graphs.get(s), "Cart.add_item loses items", 5, 12);
+  Json expected = direct.retrieve(*graphs.get(s.info_graph_file(), s.locked_project_root), "Cart.add_item loses items", 5, 12);
   EXPECT_EQ(files, expected["files"]);
   EXPECT_EQ((*out)["graph_edges"], expected["edges"]);
   EXPECT_EQ(lodestar::classify_intent_or_general(module.get(), "How does checkout work?"), "explore");
@@ -84,14 +84,14 @@ TEST_F(RetrievalModuleTest, LocalRetrievalAnswersWithTheModuleRanking) {
 TEST_F(RetrievalModuleTest, SwitchedOffThereIsNoLocalRetrieval) {
   for (const char* off : {"0", "false", "False"}) {
     lodestar::Settings s = settings({{"TSL_LOCAL_RETRIEVAL", off}});
-    std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s);
+    std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s.tsl_local_retrieval);
     EXPECT_EQ(module, nullptr) << off;
     lodestar::InfoGraphCache graphs;
-    EXPECT_FALSE(lodestar::local_chat_fix(module.get(), graphs, s, "Cart.add_item", 5, 12).has_value()) << off;
+    EXPECT_FALSE(lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root, "Cart.add_item", 5, 12).has_value()) << off;
     EXPECT_EQ(lodestar::classify_intent_or_general(module.get(), "How does checkout work?"), "general");
   }
   for (const char* on : {"1", "yes", "true"}) {
-    EXPECT_NE(make_local_retrieval_module(settings({{"TSL_LOCAL_RETRIEVAL", on}})), nullptr) << on;
+    EXPECT_NE(make_local_retrieval_module(settings({{"TSL_LOCAL_RETRIEVAL", on}}).tsl_local_retrieval), nullptr) << on;
   }
 }
 

@@ -88,21 +88,39 @@ std::optional<std::string> write_file_atomically(const fs::path& target, std::st
   return error;
 }
 
-Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std::string_view bytes) {
+fs::path resolve_path(const std::string& text) {
+  std::error_code ec;
+  fs::path absolute = text.empty() ? fs::current_path(ec) : fs::absolute(text, ec);
+  if (ec) absolute = fs::path(text);
+  fs::path resolved = fs::weakly_canonical(absolute, ec);
+  if (ec) resolved = absolute.lexically_normal();
+  // "a/b/.." normalises to "a/"; the trailing empty name would make the
+  // path compare unequal to "a".
+  if (!resolved.has_filename() && resolved.has_relative_path()) resolved = resolved.parent_path();
+  return resolved;
+}
+
+namespace {
+
+ExchangeWrite not_exchanged() { return {ExchangeOutcome::kNotExchanged, UniqueFd()}; }
+
+}  // namespace
+
+Result<ExchangeWrite> write_by_exchange(const fs::path& target, const fs::path& spare, std::string_view bytes) {
   // A retry follows only a lost race with another writer of the same spare.
   for (int attempt = 0; attempt < 4; ++attempt) {
     struct stat target_st {};
-    if (::lstat(target.c_str(), &target_st) != 0 || !S_ISREG(target_st.st_mode)) return -1;
+    if (::lstat(target.c_str(), &target_st) != 0 || !S_ISREG(target_st.st_mode)) return not_exchanged();
     UniqueFd fd(::open(spare.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kDocumentMode));
-    if (!fd.valid()) return -1;
-    if (::flock(fd.get(), LOCK_EX) != 0) return -1;
+    if (!fd.valid()) return not_exchanged();
+    if (::flock(fd.get(), LOCK_EX) != 0) return not_exchanged();
     // The writer who held the lock before us may have exchanged the file we
     // opened into the target's place: writing it now would write the target.
     struct stat held {};
-    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return -1;
+    if (::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return not_exchanged();
     if (!names_file(spare, held)) continue;
     // A spare linked elsewhere too would be written through that name.
-    if (held.st_nlink != 1) return -1;
+    if (held.st_nlink != 1) return not_exchanged();
     // Emptied first, not written over: after a power loss the file then
     // holds a prefix of the new bytes, never old bytes mixed with new ones
     // (a mix could still parse, and would be read as a sound version).
@@ -110,13 +128,15 @@ Result<int> write_by_exchange(const fs::path& target, const fs::path& spare, std
     if (held.st_size != 0 && ::ftruncate(fd.get(), 0) != 0) return Error{errno_text("cannot truncate", spare)};
     if (::fchmod(fd.get(), kDocumentMode) != 0) return Error{errno_text("cannot set permissions of", spare)};
     if (!write_all(fd.get(), bytes)) return Error{errno_text("cannot write", spare)};
-    if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) return fd.release();
+    if (::renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+      return ExchangeWrite{ExchangeOutcome::kExchanged, std::move(fd)};
+    }
     if (errno == ENOENT) continue;  // the target went away meanwhile
     if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return Error{errno_text("cannot exchange", target)};
     ::unlink(spare.c_str());  // this file system cannot exchange names
-    return -1;
+    return not_exchanged();
   }
-  return -1;
+  return not_exchanged();
 }
 
 void empty_superseded_spare(const fs::path& target, const fs::path& spare, int current_fd) {

@@ -9,8 +9,15 @@
 #include <string_view>
 
 #include "lumenfold/common/result.h"
+#include "lumenfold/common/unique_fd.h"
 
 namespace lumenfold::common {
+
+// `text` made absolute with symbolic links resolved as far as the path
+// exists (the rest is normalised lexically, without a trailing "/"). The
+// empty text names the current working directory. Used for the project root
+// and wherever a root is compared with it.
+std::filesystem::path resolve_path(const std::string& text);
 
 // The file's bytes, or nullopt when it cannot be opened or read.
 std::optional<std::string> read_file(const std::filesystem::path& path);
@@ -22,16 +29,25 @@ std::optional<std::string> read_file(const std::filesystem::path& path);
 std::optional<std::string> write_file_atomically(const std::filesystem::path& target,
                                                  std::string_view bytes);
 
+// What write_by_exchange did when it did not fail.
+enum class ExchangeOutcome {
+  kExchanged,     // `target` holds the new bytes, `spare` the previous version
+  kNotExchanged,  // nothing written: the caller must write another way
+};
+struct ExchangeWrite {
+  ExchangeOutcome outcome;
+  UniqueFd file;  // kExchanged: the written file (now `target`), to sync and close
+};
+
 // Writes `bytes` into `spare` (created when missing) and exchanges the
 // names of `spare` and `target` atomically, without syncing: `target` then
 // holds the new bytes and `spare` the previous version. Writers of the same
 // spare, in this process or another, are serialised by a lock on it.
-// Returns a descriptor of the written file (now `target`) for the caller to
-// sync and close; -1 when nothing was written because `target` is not an
-// existing regular file, `spare` is not a plain file of its own, or the file
-// system cannot exchange names; or the error text.
-Result<int> write_by_exchange(const std::filesystem::path& target, const std::filesystem::path& spare,
-                              std::string_view bytes);
+// kNotExchanged when `target` is not an existing regular file, `spare` is
+// not a plain file of its own, or the file system cannot exchange names;
+// the error text when writing failed.
+Result<ExchangeWrite> write_by_exchange(const std::filesystem::path& target, const std::filesystem::path& spare,
+                                        std::string_view bytes);
 
 // Empties `spare` once `current_fd`, the version of `target` written last,
 // is on disk: the previous version in the spare is then no longer needed

@@ -12,8 +12,10 @@
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/common/unique_fd.h"
 
 namespace lumenfold::common {
 
@@ -29,35 +31,40 @@ constexpr std::string_view kCorruptSuffix = ".corrupt-";
 // Syncs and closes `fd`, the written version of `target`; the error text
 // when either fails. With `empty_spare`, a version that reached the disk
 // lets the previous version in the spare go.
-std::optional<std::string> sync_and_close(int fd, const std::string& target, bool empty_spare) {
+std::optional<std::string> sync_and_close(UniqueFd fd, const std::string& target, bool empty_spare) {
   std::optional<std::string> error;
-  if (::fsync(fd) != 0) {
+  if (::fsync(fd.get()) != 0) {
     error = "cannot sync " + target + ": " + std::strerror(errno);
   } else if (empty_spare) {
-    empty_superseded_spare(target, spare_file_of(target), fd);
+    empty_superseded_spare(target, spare_file_of(target), fd.get());
   }
-  if (::close(fd) != 0 && !error) error = "cannot close " + target + ": " + std::strerror(errno);
+  if (!fd.close() && !error) error = "cannot close " + target + ": " + std::strerror(errno);
   return error;
 }
 
-// Syncs written state files on its own thread, one at a time, oldest
-// first. Lives as long as the process; its destructor (at exit) syncs what
-// is still pending.
-class BackgroundSync {
+}  // namespace
+
+// The thread and its queue. The queue is drained before the thread ends.
+class StateFileSyncer::Worker {
  public:
-  BackgroundSync() : owner_(::getpid()), worker_(new std::thread([this] { run(); })) {}
-  ~BackgroundSync() {
-    // A forked child has no worker to stop (and must not destroy the
-    // parent's thread object, which would end the child).
-    if (!usable()) return;
+  Worker() : owner_(::getpid()), thread_(std::make_unique<std::thread>([this] { run(); })) {}
+  ~Worker() {
+    // A forked child has no thread to stop, and must not destroy the
+    // parent's thread object (that would end the child): it lets go of it
+    // unread.
+    if (!usable()) {
+      static_cast<void>(thread_.release());
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mu_);
       stopping_ = true;
     }
     work_.notify_one();
-    worker_->join();
-    delete worker_;
+    thread_->join();
   }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
 
   // False in a child forked from the process that started the thread: the
   // child has no such thread, and the lock may have been held at the fork.
@@ -77,11 +84,11 @@ class BackgroundSync {
 
   // Takes `fd`, a descriptor of the version of `target` just written, to
   // sync and close.
-  void add(const std::string& target, int fd) {
+  void add(const std::string& target, UniqueFd fd) {
     {
       std::lock_guard<std::mutex> lock(mu_);
       ++pending_[target];
-      queue_.push_back({target, fd});
+      queue_.push_back({target, std::move(fd)});
     }
     work_.notify_one();
   }
@@ -107,7 +114,7 @@ class BackgroundSync {
  private:
   struct Job {
     std::string target;
-    int fd;
+    UniqueFd fd;
   };
 
   void run() {
@@ -118,7 +125,7 @@ class BackgroundSync {
       Job job = std::move(queue_.front());
       queue_.pop_front();
       lock.unlock();
-      std::optional<std::string> error = sync_and_close(job.fd, job.target, /*empty_spare=*/true);
+      std::optional<std::string> error = sync_and_close(std::move(job.fd), job.target, /*empty_spare=*/true);
       lock.lock();
       if (error) errors_[job.target] = *error;
       if (--pending_[job.target] == 0) pending_.erase(job.target);
@@ -136,46 +143,42 @@ class BackgroundSync {
   bool stopping_ = false;
   bool held_ = false;  // tests: versions wait unsynced, as at a power loss
   const pid_t owner_;
-  std::thread* worker_;
+  // Declared last: the thread starts once everything it uses is built.
+  std::unique_ptr<std::thread> thread_;
 };
 
-BackgroundSync& background_sync() {
-  static BackgroundSync sync;
-  return sync;
+StateFileSyncer::StateFileSyncer() : worker_(std::make_unique<Worker>()) {}
+
+StateFileSyncer::~StateFileSyncer() = default;
+
+std::optional<std::string> StateFileSyncer::sync_all() {
+  // A forked child's writes were synced as they were made.
+  return worker_->usable() ? worker_->settle_all() : std::nullopt;
 }
 
-}  // namespace
+void StateFileSyncer::TEST_hold(bool hold) {
+  if (hold) sync_all();  // only versions written from now on wait
+  worker_->hold(hold);
+}
 
 fs::path spare_file_of(const fs::path& target) { return fs::path(target.string() + std::string(kSpareSuffix)); }
 
-std::optional<std::string> write_state_file(const fs::path& target, std::string_view bytes) {
+std::optional<std::string> write_state_file(const fs::path& target, std::string_view bytes, StateFileSyncer* syncer) {
   const std::string name = target.string();
-  BackgroundSync& sync = background_sync();
-  const bool in_background = sync.usable();
+  StateFileSyncer::Worker* worker = syncer != nullptr && syncer->worker_->usable() ? syncer->worker_.get() : nullptr;
   // The current version becomes the only intact copy while the new one is
   // not on disk yet: it must be on disk before the spare is reused.
-  if (in_background) {
-    if (std::optional<std::string> error = sync.settle(name)) return error;
+  if (worker != nullptr) {
+    if (std::optional<std::string> error = worker->settle(name)) return error;
   }
-  Result<int> written = write_by_exchange(target, spare_file_of(target), bytes);
+  Result<ExchangeWrite> written = write_by_exchange(target, spare_file_of(target), bytes);
   if (!written) return written.error();
-  if (*written < 0) return write_file_atomically(target, bytes);
-  if (in_background) {
-    sync.add(name, *written);
+  if (written->outcome == ExchangeOutcome::kNotExchanged) return write_file_atomically(target, bytes);
+  if (worker != nullptr) {
+    worker->add(name, std::move(written->file));
     return std::nullopt;
   }
-  return sync_and_close(*written, name, /*empty_spare=*/false);
-}
-
-std::optional<std::string> sync_state_files() {
-  BackgroundSync& sync = background_sync();
-  // A forked child's writes were synced as they were made.
-  return sync.usable() ? sync.settle_all() : std::nullopt;
-}
-
-void TEST_hold_state_file_syncs(bool hold) {
-  if (hold) sync_state_files();  // only versions written from now on wait
-  background_sync().hold(hold);
+  return sync_and_close(std::move(written->file), name, /*empty_spare=*/false);
 }
 
 std::optional<Json> read_state_file(const fs::path& path, bool* from_spare) {

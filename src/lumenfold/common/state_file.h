@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,20 +36,41 @@ namespace lumenfold::common {
 // The spare file of `target`.
 std::filesystem::path spare_file_of(const std::filesystem::path& target);
 
+// Syncs written state files on its own thread, one at a time, oldest
+// first. Its destructor syncs what is still pending, then ends the thread.
+// Thread-safe. In a process forked from the one that made it, the thread
+// is not there: writes through it are then synced before they return.
+class StateFileSyncer {
+ public:
+  StateFileSyncer();
+  ~StateFileSyncer();
+  StateFileSyncer(const StateFileSyncer&) = delete;
+  StateFileSyncer& operator=(const StateFileSyncer&) = delete;
+
+  // Blocks until every state file written through this syncer so far is on
+  // disk. Returns the errors of syncs not reported yet, one per line, or
+  // nullopt.
+  std::optional<std::string> sync_all();
+
+  // Tests only: while held, versions written from then on are left unsynced
+  // (so their previous versions stay in the spares, as at a power loss); a
+  // second write of such a target blocks until the hold is lifted.
+  void TEST_hold(bool hold);
+
+ private:
+  friend std::optional<std::string> write_state_file(const std::filesystem::path& target, std::string_view bytes,
+                                                     StateFileSyncer* syncer);
+  class Worker;
+  std::unique_ptr<Worker> worker_;
+};
+
 // Replaces `target` with `bytes`. The new content is visible to every reader
-// when the call returns; it reaches the disk shortly after. Returns the error
-// text, or nullopt on success. An earlier background sync of `target` that
-// failed is reported by this call (and the write is not made).
-std::optional<std::string> write_state_file(const std::filesystem::path& target, std::string_view bytes);
-
-// Blocks until every state file written so far is on disk. Returns the
-// errors of background syncs not reported yet, one per line, or nullopt.
-std::optional<std::string> sync_state_files();
-
-// Tests only: while held, versions written from then on are left unsynced
-// (so their previous versions stay in the spares, as at a power loss); a
-// second write of such a target blocks until the hold is lifted.
-void TEST_hold_state_file_syncs(bool hold);
+// when the call returns; it reaches the disk shortly after, synced by
+// `syncer` - or before the call returns when `syncer` is null. Returns the
+// error text, or nullopt on success. An earlier background sync of `target`
+// that failed is reported by this call (and the write is not made).
+std::optional<std::string> write_state_file(const std::filesystem::path& target, std::string_view bytes,
+                                            StateFileSyncer* syncer);
 
 // The document in `path` parsed, or nullopt when `path` is missing or
 // unreadable. A target that exists but does not parse (a write torn by a

@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/server/settings.h"
 #include "lumenfold/tsl/intent.h"
 
 namespace lumenfold::tsl {
@@ -15,8 +14,8 @@ std::optional<common::Json> LocalRetrievalModule::retrieve(const common::Json& g
 
 std::string LocalRetrievalModule::classify_intent(std::string_view query) { return tsl::classify_intent(query); }
 
-std::unique_ptr<lodestar::RetrievalModule> make_local_retrieval_module(const lodestar::Settings& settings) {
-  if (!settings.tsl_local_retrieval) return nullptr;
+std::unique_ptr<lodestar::RetrievalModule> make_local_retrieval_module(bool enabled) {
+  if (!enabled) return nullptr;
   return std::make_unique<LocalRetrievalModule>();
 }
 

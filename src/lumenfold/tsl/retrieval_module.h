@@ -5,8 +5,8 @@
 // Built as its own small library (lumenfold_tsl_module) so that the
 // dependency runs one way: the server's library links it, it links the
 // ranking library, and neither ranking library links the server's. It
-// uses only the server's headers (an abstract class and the settings
-// struct), nothing compiled into the server.
+// uses only one header of the server (an abstract class), nothing compiled
+// into the server.
 
 #include <cstdint>
 #include <memory>
@@ -17,10 +17,6 @@
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
 #include "lumenfold/tsl/retriever.h"
-
-namespace lumenfold::lodestar {
-struct Settings;
-}
 
 namespace lumenfold::tsl {
 
@@ -38,8 +34,9 @@ class LocalRetrievalModule final : public lodestar::RetrievalModule {
   Retriever retriever_;
 };
 
-// The module to bind at start-up: the built-in one, or none when
-// TSL_LOCAL_RETRIEVAL switched it off (the remote graph API answers then).
-std::unique_ptr<lodestar::RetrievalModule> make_local_retrieval_module(const lodestar::Settings& settings);
+// The module to bind at start-up: the built-in one, or none when not
+// `enabled` (TSL_LOCAL_RETRIEVAL switched it off: the remote graph API
+// answers then).
+std::unique_ptr<lodestar::RetrievalModule> make_local_retrieval_module(bool enabled);
 
 }  // namespace lumenfold::tsl

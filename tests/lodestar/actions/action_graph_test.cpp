@@ -38,14 +38,15 @@ TEST(ActionGraphTest, UnusableFilesLoadAsEmptyGraphAndStayUntouched) {
 
 TEST(ActionGraphTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
   TempDir dir;
+  common::StateFileSyncer syncer;
   const std::filesystem::path file = dir.path() / "g.json";
   Json first = empty_action_graph();
   append_action(first, "read", Json{{"file", "a.py"}}, 1);
-  save_action_graph(file, first);
+  save_action_graph(file, first, &syncer);
   Json second = first;
   append_action(second, "read", Json{{"file", "b.py"}}, 2);
-  testing::HeldSyncs held;  // power is lost before the second save is on disk
-  save_action_graph(file, second);
+  testing::HeldSyncs held(syncer);  // power is lost before the second save is on disk
+  save_action_graph(file, second, &syncer);
   EXPECT_EQ(load_action_graph(file), second);
   dir.write("g.json", "{\n  \"nodes\": [");
   EXPECT_EQ(load_action_graph(file), first);

@@ -33,6 +33,8 @@ TEST(RequestGateTest, LetsInTheLocalUserAndWhoeverHasTheToken) {
       {"", {"10.0.0.7", "127.0.0.1:8080", std::nullopt, std::nullopt}, 403},
       {"", {"127.0.0.1", "127.0.0.1:8080", "http://evil.example", std::nullopt}, 403},
       {"", {"127.0.0.1", "127.0.0.1:8080", "null", std::nullopt}, 403},
+      {"", {"127.0.0.1", "127.0.0.1:8080", "https://evil.example", std::nullopt}, 403},
+      {"", {"127.0.0.1", "127.0.0.1:8080", "http://localhost:5173", std::nullopt}, 0},
       // With a token: local requests still get in without it.
       {"s3cret", {"127.0.0.1", "localhost:8080", std::nullopt, std::nullopt}, 0},
       {"s3cret", {"10.0.0.7", "box:8080", std::nullopt, "Bearer s3cret"}, 0},

@@ -43,6 +43,7 @@ class InfoGraphCacheTest : public ::testing::Test {
   fs::file_time_type mtime() const { return fs::last_write_time(settings_.info_graph_file()); }
 
   void lock() { settings_.locked_project_root = settings_.project_root; }
+  std::shared_ptr<const Json> get() { return cache_.get(settings_.info_graph_file(), settings_.locked_project_root); }
 
   testing::TempDir dir_;
   Settings settings_;
@@ -50,12 +51,12 @@ class InfoGraphCacheTest : public ::testing::Test {
 };
 
 TEST_F(InfoGraphCacheTest, MissingFileGivesNull) {
-  EXPECT_EQ(cache_.get(settings_), nullptr);
+  EXPECT_EQ(get(), nullptr);
 }
 
 TEST_F(InfoGraphCacheTest, LoadsWithoutFileContents) {
   write_graph("\xEF\xBB\xBF" + graph_text("/elsewhere"));
-  std::shared_ptr<const Json> graph = cache_.get(settings_);
+  std::shared_ptr<const Json> graph = get();
   ASSERT_NE(graph, nullptr);
   EXPECT_EQ(graph->dump(),
             R"({"root":"/elsewhere","node_count":2,"nodes":[{"id":"a.py","kind":"file","summary":"v1"},)"
@@ -66,22 +67,22 @@ TEST_F(InfoGraphCacheTest, LoadsWithoutFileContents) {
 TEST_F(InfoGraphCacheTest, UnchangedFileIsReadOnce) {
   write_graph(graph_text("/p", "v1"));
   const fs::file_time_type t = mtime();
-  std::shared_ptr<const Json> first = cache_.get(settings_);
+  std::shared_ptr<const Json> first = get();
   ASSERT_NE(first, nullptr);
   // New bytes under the same time: the cached document is served.
   write_graph(graph_text("/p", "v2"));
   set_mtime(t);
-  EXPECT_EQ(cache_.get(settings_), first);
-  EXPECT_EQ((*cache_.get(settings_))["nodes"][0]["summary"], "v1");
+  EXPECT_EQ(get(), first);
+  EXPECT_EQ((*get())["nodes"][0]["summary"], "v1");
 }
 
 TEST_F(InfoGraphCacheTest, OneNanosecondNewerFileIsReadAgain) {
   write_graph(graph_text("/p", "v1"));
   const fs::file_time_type t = mtime();
-  std::shared_ptr<const Json> first = cache_.get(settings_);
+  std::shared_ptr<const Json> first = get();
   write_graph(graph_text("/p", "v2"));
   set_mtime(t + std::chrono::nanoseconds(1));
-  std::shared_ptr<const Json> second = cache_.get(settings_);
+  std::shared_ptr<const Json> second = get();
   ASSERT_NE(second, nullptr);
   EXPECT_NE(second, first);
   EXPECT_EQ((*second)["nodes"][0]["summary"], "v2");
@@ -92,46 +93,46 @@ TEST_F(InfoGraphCacheTest, OneNanosecondNewerFileIsReadAgain) {
 TEST_F(InfoGraphCacheTest, BrokenFileGivesNullAndKeepsTheCache) {
   write_graph(graph_text("/p", "v1"));
   const fs::file_time_type t = mtime();
-  std::shared_ptr<const Json> first = cache_.get(settings_);
+  std::shared_ptr<const Json> first = get();
   for (const std::string& bad : {std::string("{\"nodes\": [}"), std::string("[1, 2]"),
                                  std::string("{\"nodes\": 5}"), std::string("{\"nodes\": {}}"),
                                  std::string("{\"nodes\": [{\"content\": \"\\q\"}]}")}) {
     write_graph(bad);
     set_mtime(t + std::chrono::seconds(1));
-    EXPECT_EQ(cache_.get(settings_), nullptr) << bad;
+    EXPECT_EQ(get(), nullptr) << bad;
   }
   // The old entry is still there for a file with the old time.
   write_graph(graph_text("/p", "v2"));
   set_mtime(t);
-  EXPECT_EQ(cache_.get(settings_), first);
+  EXPECT_EQ(get(), first);
 }
 
 TEST_F(InfoGraphCacheTest, GraphWithoutNodesIsAccepted) {
   write_graph(R"({"root": "", "edges": []})");
-  ASSERT_NE(cache_.get(settings_), nullptr);
-  EXPECT_EQ(cache_.get(settings_)->dump(), R"({"root":"","edges":[]})");
+  ASSERT_NE(get(), nullptr);
+  EXPECT_EQ(get()->dump(), R"({"root":"","edges":[]})");
 }
 
 TEST_F(InfoGraphCacheTest, OtherRootIsAcceptedWithoutLock) {
   write_graph(graph_text("/some/other/project"));
-  EXPECT_NE(cache_.get(settings_), nullptr);
+  EXPECT_NE(get(), nullptr);
 }
 
 TEST_F(InfoGraphCacheTest, LockedRootRefusesOtherProjectAndEmptiesTheCache) {
   lock();
   write_graph(graph_text(settings_.project_root.string(), "v1"));
   const fs::file_time_type t = mtime();
-  ASSERT_NE(cache_.get(settings_), nullptr);
+  ASSERT_NE(get(), nullptr);
 
   write_graph(graph_text((dir_.path() / "other").string(), "v2"));
   set_mtime(t + std::chrono::seconds(1));
-  EXPECT_EQ(cache_.get(settings_), nullptr);
+  EXPECT_EQ(get(), nullptr);
   // The cache was emptied: the first graph is read again from disk, not
   // served from memory, when its time comes back.
   write_graph(graph_text(settings_.project_root.string(), "v3"));
   set_mtime(t);
-  ASSERT_NE(cache_.get(settings_), nullptr);
-  EXPECT_EQ((*cache_.get(settings_))["nodes"][0]["summary"], "v3");
+  ASSERT_NE(get(), nullptr);
+  EXPECT_EQ((*get())["nodes"][0]["summary"], "v3");
 }
 
 TEST_F(InfoGraphCacheTest, LockedRootAcceptsMissingEmptyOrLinkedRoot) {
@@ -148,7 +149,7 @@ TEST_F(InfoGraphCacheTest, LockedRootAcceptsMissingEmptyOrLinkedRoot) {
   for (const std::string& text : accepted) {
     write_graph(text);
     set_mtime(fs::file_time_type(std::chrono::seconds(1000 + ++step)));
-    EXPECT_NE(cache_.get(settings_), nullptr) << text;
+    EXPECT_NE(get(), nullptr) << text;
   }
 }
 

@@ -39,7 +39,8 @@ class ContextStoreTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  ContextStore store_{file()};
+  common::StateFileSyncer syncer_;
+  ContextStore store_{file(), &syncer_};
   SymbolLookup symbols_ = no_symbols();
 };
 
@@ -163,7 +164,7 @@ TEST_F(ContextStoreTest, AFileTornByAPowerLossReadsAsThePreviousSave) {
   std::vector<Json> loaded;
   const std::string torn(64, '\0');
   {
-    testing::HeldSyncs held;  // power is lost before the second save is on disk
+    testing::HeldSyncs held(syncer_);  // power is lost before the second save is on disk
     store_.save(two, kNow);
     EXPECT_EQ(store_.load(symbols_, kNow).size(), 2u);
     write_store(torn);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string_view>
+
 namespace lumenfold::lodestar {
 namespace {
 
@@ -41,6 +44,33 @@ TEST(LoopbackOriginTest, HostHeadersAndPeerAddresses) {
   }
   for (const char* address : {"", "10.0.0.1", "::", "0.0.0.0", "::ffff:10.0.0.1", "::2", "localhost"}) {
     EXPECT_FALSE(is_loopback_address(address)) << address;
+  }
+}
+
+TEST(SplitAuthorityTest, SplitsAtThePortColonAndRefusesBadBrackets) {
+  struct Case {
+    std::string_view text;
+    std::optional<std::string_view> host;  // nullopt: refused
+    std::optional<std::string_view> port;
+  };
+  const Case cases[] = {
+      {"localhost", "localhost", std::nullopt},
+      {"localhost:8080", "localhost", "8080"},
+      {"a:b:c", "a", "b:c"},
+      {"host:", "host", ""},
+      {"", "", std::nullopt},
+      {"[::1]", "[::1]", std::nullopt},
+      {"[::1]:80", "[::1]", "80"},
+      {"[::1]:", "[::1]", ""},
+      {"[::1", std::nullopt, std::nullopt},
+      {"[::1]x", std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    std::optional<Authority> parts = split_authority(c.text);
+    ASSERT_EQ(parts.has_value(), c.host.has_value()) << c.text;
+    if (!parts) continue;
+    EXPECT_EQ(parts->host, *c.host) << c.text;
+    EXPECT_EQ(parts->port, c.port) << c.text;
   }
 }
 

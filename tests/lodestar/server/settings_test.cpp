@@ -109,6 +109,22 @@ TEST(SettingsTest, ABadIntegerNamesItsVariable) {
   }
 }
 
+TEST(SettingsTest, PortIsAPortNumberOrAbsent) {
+  EXPECT_EQ(read_ok({}).port, std::nullopt);
+  EXPECT_EQ(read_ok({{"PORT", "1"}}).port, 1);
+  EXPECT_EQ(read_ok({{"PORT", " 9090 "}}).port, 9090);
+  EXPECT_EQ(read_ok({{"PORT", "65535"}}).port, 65535);
+  for (const char* bad : {"0", "65536", "-1", "", "80a"}) {
+    common::Result<Settings> s = read_settings(lookup_in({{"PORT", bad}}), "/opt", 0);
+    ASSERT_FALSE(s.ok()) << bad;
+    EXPECT_EQ(s.error(), std::string("PORT is not a port number: ") + bad);
+  }
+  // Checked after every other setting.
+  common::Result<Settings> s = read_settings(lookup_in({{"PORT", "x"}, {"TSL_HARD_MAX_READ_CHARS", "y"}}), "/opt", 0);
+  ASSERT_FALSE(s.ok());
+  EXPECT_EQ(s.error(), "TSL_HARD_MAX_READ_CHARS must be a decimal integer, got \"y\"");
+}
+
 TEST(SettingsTest, TokenIsTrimmedButBaseIsNot) {
   Settings s = read_ok({{"TSL_API_TOKEN", "  secret \n"}, {"TSL_BASE_URL", " http://h:1/ "}});
   EXPECT_EQ(s.tsl_api_token, "secret");

@@ -11,7 +11,8 @@
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/file_records.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
 #include "lumenfold/lodestar/memory/memory_merge.h"
 

@@ -135,8 +135,8 @@ Json load_action_graph(const fs::path& file) {
   return std::move(*doc);
 }
 
-void save_action_graph(const fs::path& file, const Json& graph) {
-  common::save_json_document(file, graph);
+void save_action_graph(const fs::path& file, const Json& graph, common::StateFileSyncer* syncer) {
+  common::save_json_document(file, graph, syncer);
 }
 
 void ensure_node(Json& graph, std::string_view node_id, std::string_view node_type) {
@@ -203,10 +203,11 @@ void append_decision(Json& graph, Json decision, size_t window, size_t archive_m
   fold_old_decisions(graph, window, archive_max_chars);
 }
 
-void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds) {
+void record_action(const fs::path& file, std::string_view kind, const Json& payload, int64_t now_seconds,
+                   common::StateFileSyncer* syncer) {
   Json graph = load_action_graph(file);
   append_action(graph, kind, payload, now_seconds);
-  save_action_graph(file, graph);
+  save_action_graph(file, graph, syncer);
 }
 
 }  // namespace lumenfold::lodestar

@@ -26,6 +26,10 @@
 #include "lumenfold/common/json.h"
 #include "lumenfold/common/text_hash.h"
 
+namespace lumenfold::common {
+class StateFileSyncer;
+}
+
 namespace lumenfold::lodestar {
 
 // {"nodes": [], "edges": [], "files": {}, "actions": []}, in that order.
@@ -42,8 +46,9 @@ common::Json load_action_graph(const std::filesystem::path& file);
 // Writes `graph` to `file` (two-space indent, ASCII only, member order kept),
 // creating its directory. The old file is replaced atomically: a crash
 // leaves the old or the new document. Throws std::runtime_error when the
-// directory or the file cannot be written.
-void save_action_graph(const std::filesystem::path& file, const common::Json& graph);
+// directory or the file cannot be written. `syncer` as for save_json_document.
+void save_action_graph(const std::filesystem::path& file, const common::Json& graph,
+                       common::StateFileSyncer* syncer = nullptr);
 
 // Appends the node {"id": node_id, "type": node_type} to graph["nodes"]
 // unless a node with that id exists (that node is left as it is, whatever
@@ -99,6 +104,6 @@ void append_decision(common::Json& graph, common::Json decision, size_t window, 
 // before this call, or reload after it, or one of the two writes is lost.
 // Throws as save_action_graph.
 void record_action(const std::filesystem::path& file, std::string_view kind, const common::Json& payload,
-                   int64_t now_seconds);
+                   int64_t now_seconds, common::StateFileSyncer* syncer = nullptr);
 
 }  // namespace lumenfold::lodestar

@@ -28,7 +28,8 @@ constexpr std::string_view kStoreLabel = "action graph";
 
 }  // namespace
 
-ActionGraphStore::ActionGraphStore(fs::path file) : file_(std::move(file)) {}
+ActionGraphStore::ActionGraphStore(fs::path file, common::StateFileSyncer* syncer)
+    : syncer_(syncer), file_(std::move(file)) {}
 
 Json& ActionGraphStore::current() {
   if (changed_) return graph_;
@@ -107,7 +108,7 @@ void ActionGraphStore::save(int64_t now_seconds) {
   const Json& graph = current();
   try {
     set_aside_if_damaged(now_seconds);
-    common::save_json_text(file_, text_.render(graph));
+    common::save_json_text(file_, text_.render(graph), syncer_);
     // Kept in step at every save, as the renderer is, so that no element
     // freed since can be taken for a kept one (kept_list.h).
     action_log_.actions(graph);

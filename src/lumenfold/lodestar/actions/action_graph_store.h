@@ -33,12 +33,18 @@
 #include "lumenfold/lodestar/actions/action_log.h"
 #include "lumenfold/lodestar/actions/file_records.h"
 
+namespace lumenfold::common {
+class StateFileSyncer;
+}
+
 namespace lumenfold::lodestar {
 
 class ActionGraphStore {
  public:
   // The store of the action graph kept at `file` (which need not exist).
-  explicit ActionGraphStore(std::filesystem::path file);
+  // `syncer` syncs what it saves to disk in the background (it must outlive
+  // the store); without one a save is on disk when it returns.
+  explicit ActionGraphStore(std::filesystem::path file, common::StateFileSyncer* syncer = nullptr);
   ActionGraphStore(const ActionGraphStore&) = delete;
   ActionGraphStore& operator=(const ActionGraphStore&) = delete;
 
@@ -118,6 +124,7 @@ class ActionGraphStore {
   // current(), for a change: from here on until save or discard the
   // document is not read again.
   common::Json& change();
+  common::StateFileSyncer* syncer_;
   void set_aside_if_damaged(int64_t now_seconds);
   // What is kept about graph_ between calls, dropped whenever graph_ is
   // replaced or read again.

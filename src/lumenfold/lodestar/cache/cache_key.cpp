@@ -1,6 +1,6 @@
 #include "lumenfold/lodestar/cache/cache_key.h"
 
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 
 namespace lumenfold::lodestar {
 

@@ -12,7 +12,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 
 namespace lumenfold::lodestar {
 
@@ -70,8 +70,9 @@ int64_t reference_mtime_ns(const fs::path& project_root, std::string_view ref) {
   return ec ? -1 : file_mtime_ns(resolved);
 }
 
-RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec, common::JsonFileCache* parsed)
-    : file_(std::move(file)), ttl_sec_(ttl_sec), parsed_(parsed) {}
+RetrievalCache::RetrievalCache(fs::path file, int64_t ttl_sec, common::JsonFileCache* parsed,
+                               common::StateFileSyncer* syncer)
+    : file_(std::move(file)), ttl_sec_(ttl_sec), parsed_(parsed), syncer_(syncer) {}
 
 std::shared_ptr<const Json> RetrievalCache::read() const {
   if (parsed_ != nullptr) return parsed_->get(file_);
@@ -124,7 +125,7 @@ void RetrievalCache::save(Json cache, int64_t now_seconds) const {
   if ((!doc || !doc->is_object()) && common::is_damaged_state_file(file_, common::StateShape::kObject)) {
     common::set_aside_damaged_state_file(file_, now_seconds, kStoreLabel);
   }
-  common::save_json_document(file_, cache);
+  common::save_json_document(file_, cache, syncer_);
   if (parsed_ != nullptr) parsed_->remember(file_, std::move(cache));
 }
 

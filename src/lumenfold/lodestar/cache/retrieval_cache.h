@@ -24,6 +24,10 @@
 #include "lumenfold/common/json.h"
 #include "lumenfold/common/json_file_cache.h"
 
+namespace lumenfold::common {
+class StateFileSyncer;
+}
+
 namespace lumenfold::lodestar {
 
 // The modification time of `path` (symbolic links followed) in whole
@@ -40,7 +44,10 @@ class RetrievalCache {
   // `ttl_sec`: the lifetime of an entry; an entry exactly that old is still
   // valid. `parsed`, when given, keeps the parsed file between calls (the
   // server's state owns it); without it every call reads the file.
-  RetrievalCache(std::filesystem::path file, int64_t ttl_sec, common::JsonFileCache* parsed = nullptr);
+  // `syncer`, when given, syncs saves to disk in the background; without it
+  // a save is on disk when it returns.
+  RetrievalCache(std::filesystem::path file, int64_t ttl_sec, common::JsonFileCache* parsed = nullptr,
+                 common::StateFileSyncer* syncer = nullptr);
 
   // The document with "entries" guaranteed to be an object that keeps, in
   // stored order, only the object entries no older than the lifetime at
@@ -82,6 +89,7 @@ class RetrievalCache {
   std::filesystem::path file_;
   int64_t ttl_sec_;
   common::JsonFileCache* parsed_;
+  common::StateFileSyncer* syncer_;
 };
 
 }  // namespace lumenfold::lodestar

@@ -1,6 +1,7 @@
 #include "lumenfold/lodestar/frontend/distribution_files.h"
 
 #include "lumenfold/common/file_io.h"
+#include "lumenfold/lodestar/server/loopback_origin.h"
 
 namespace lumenfold::lodestar {
 
@@ -35,26 +36,15 @@ bool is_port_text(std::string_view text) {
 
 std::optional<std::string> download_base(std::optional<std::string_view> host_header, int server_port) {
   if (!host_header) return "http://127.0.0.1:" + std::to_string(server_port);
-  std::string_view text = *host_header;
-  std::string_view host = text;
-  std::string_view port;
-  if (text.starts_with('[')) {
-    size_t close = text.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
-    host = text.substr(0, close + 1);
-    if (!all_of(host.substr(1, host.size() - 2), ":.") || host.size() == 2) return std::nullopt;
-    std::string_view rest = text.substr(close + 1);
-    if (!rest.empty() && (rest.front() != ':' || !is_port_text(rest.substr(1)))) return std::nullopt;
-    if (!rest.empty()) port = rest.substr(1);
-  } else {
-    size_t colon = text.find(':');
-    host = text.substr(0, colon);
-    if (colon != std::string_view::npos) {
-      port = text.substr(colon + 1);
-      if (!is_port_text(port)) return std::nullopt;
-    }
-    if (host.empty() || !all_of(host, ".-")) return std::nullopt;
+  std::optional<Authority> parts = split_authority(*host_header);
+  if (!parts || (parts->port && !is_port_text(*parts->port))) return std::nullopt;
+  const std::string_view host = parts->host;
+  if (host.starts_with('[')) {
+    if (host.size() == 2 || !all_of(host.substr(1, host.size() - 2), ":.")) return std::nullopt;
+  } else if (host.empty() || !all_of(host, ".-")) {
+    return std::nullopt;
   }
+  const std::string_view port = parts->port.value_or("");
   return "http://" + std::string(host) + ":" + (port.empty() ? std::to_string(server_port) : std::string(port));
 }
 

@@ -23,14 +23,14 @@
 #include "lumenfold/common/state_file.h"
 #include "lumenfold/common/unique_fd.h"
 #include "lumenfold/lodestar/frontend/data_dir_lock.h"
-#include "lumenfold/lodestar/mcp/mcp_http.h"
 #include "lumenfold/lodestar/frontend/port_probe.h"
 #include "lumenfold/lodestar/frontend/request_gate.h"
 #include "lumenfold/lodestar/frontend/routes.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/mcp/mcp_server.h"
 #include "lumenfold/lodestar/frontend/tool_table.h"
+#include "lumenfold/lodestar/mcp/mcp_http.h"
+#include "lumenfold/lodestar/mcp/mcp_server.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/tsl/retrieval_module.h"
 
@@ -46,14 +46,6 @@ constexpr char kServerVersion[] = "1.0.0";
 // Where the server listens unless TSL_HOST says otherwise: this machine
 // only, over both IP versions (clients resolve "localhost" to either).
 constexpr const char* kLoopbackHosts[] = {"127.0.0.1", "::1"};
-
-// The directory of this program, links resolved: the distribution files
-// and the default data directory live beside it.
-fs::path program_directory() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path() : self.parent_path();
-}
 
 int fail(const std::string& message) {
   std::cerr << "lodestar: " << message << "\n";
@@ -79,8 +71,9 @@ std::vector<std::string> listen_hosts(const Settings& settings) {
 
 // The port of this data directory's previous server, which agents were
 // told; nullopt when there is none or PORT asks for a port explicitly.
-std::optional<int> recorded_port(const fs::path& data_dir) {
-  if (std::getenv("PORT")) return std::nullopt;
+std::optional<int> recorded_port(const Settings& settings) {
+  if (settings.port) return std::nullopt;
+  const fs::path& data_dir = settings.data_dir;
   std::optional<std::string> text = lumenfold::common::read_file(data_dir / kPortFileName);
   if (!text) return std::nullopt;
   std::optional<int64_t> port = lumenfold::common::parse_integer(*text);
@@ -106,18 +99,13 @@ int run() {
   auto settings = read_settings(process_environment(), program_dir, static_cast<int64_t>(now_epoch()));
   if (!settings) return fail(settings.error());
 
-  int requested = kDefaultPort;
-  if (const char* port_text = std::getenv("PORT")) {
-    auto parsed = lumenfold::common::parse_integer(port_text);
-    if (!parsed || *parsed < 1 || *parsed > 65535) return fail(std::string("PORT is not a port number: ") + port_text);
-    requested = static_cast<int>(*parsed);
-  }
+  const int requested = settings->port.value_or(kDefaultPort);
   fs::create_directories(settings->data_dir);
   auto lock = DataDirLock::acquire(settings->data_dir);
   if (!lock) return fail(lock.error());
 
   std::vector<std::string> hosts = listen_hosts(*settings);
-  std::vector<int> candidates = candidate_ports(requested, recorded_port(settings->data_dir));
+  std::vector<int> candidates = candidate_ports(requested, recorded_port(*settings));
   std::optional<int> port = probe_free_port(candidates, hosts);
   if (!port) {
     return fail("no free port in " + std::to_string(requested) + "-" + std::to_string(requested + kPortProbeCount - 1));
@@ -127,7 +115,7 @@ int run() {
   lumenfold::common::remove_stale_temporary_files(settings->data_dir, std::chrono::hours(1));
 
   RequestGate gate(settings->auth_token);
-  std::unique_ptr<RetrievalModule> retrieval = lumenfold::tsl::make_local_retrieval_module(*settings);
+  std::unique_ptr<RetrievalModule> retrieval = lumenfold::tsl::make_local_retrieval_module(settings->tsl_local_retrieval);
   ServerState state(std::move(*settings), std::move(retrieval));
   McpServer mcp({kServerName, kServerVersion}, build_tool_registry(state));
   std::vector<std::unique_ptr<httplib::Server>> servers;
@@ -145,6 +133,8 @@ int run() {
       return fail("cannot listen on " + hosts[i] + " port " + std::to_string(*port));
     }
   }
+  // Programs the server starts (the scanner, hooks) learn its port from
+  // their environment.
   setenv("PORT", std::to_string(*port).c_str(), 1);
   lock->record(*port);
   if (auto error = lumenfold::common::write_file_atomically(state.settings.data_dir / kPortFileName,
@@ -165,7 +155,7 @@ int run() {
   // The last calls' memory reaches the disk before we exit; a failure to
   // get it there is said, not swallowed.
   int status = 0;
-  if (std::optional<std::string> error = lumenfold::common::sync_state_files()) {
+  if (std::optional<std::string> error = state.state_files.sync_all()) {
     status = fail("memory files may not be on disk: " + *error);
   }
   std::cerr.flush();

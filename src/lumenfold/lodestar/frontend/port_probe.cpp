@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+#include "lumenfold/common/unique_fd.h"
+
 namespace lumenfold::lodestar {
 
 namespace {
@@ -22,15 +24,14 @@ bool can_bind(const std::string& host, int port) {
   if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return false;
   bool bound = false;
   for (addrinfo* address = found; address != nullptr && !bound; address = address->ai_next) {
-    int fd = ::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol);
-    if (fd < 0) continue;
-    apply_listener_options(fd);
+    common::UniqueFd fd(::socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol));
+    if (!fd.valid()) continue;
+    apply_listener_options(fd.get());
     if (address->ai_family == AF_INET6) {
       int no = 0;
-      ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
+      ::setsockopt(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, &no, sizeof no);
     }
-    bound = ::bind(fd, address->ai_addr, address->ai_addrlen) == 0;
-    ::close(fd);
+    bound = ::bind(fd.get(), address->ai_addr, address->ai_addrlen) == 0;
   }
   ::freeaddrinfo(found);
   return bound;

@@ -9,7 +9,7 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/text_case.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 
 namespace lumenfold::lodestar {
 

@@ -10,7 +10,6 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
 #include "lumenfold/lodestar/graph/node_content_stripper.h"
-#include "lumenfold/lodestar/server/settings.h"
 
 namespace lumenfold::lodestar {
 namespace {
@@ -34,13 +33,13 @@ std::optional<Json> read_graph(const std::filesystem::path& path) {
 std::optional<std::filesystem::path> other_project_root(const Json& graph, const std::filesystem::path& project_root) {
   auto root = graph.find("root");
   if (root == graph.end() || !root->is_string() || root->get_ref<const std::string&>().empty()) return std::nullopt;
-  std::filesystem::path resolved = resolve_path(root->get<std::string>());
+  std::filesystem::path resolved = common::resolve_path(root->get<std::string>());
   if (resolved == project_root) return std::nullopt;
   return resolved;
 }
 
-std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
-  const std::filesystem::path path = settings.info_graph_file();
+std::shared_ptr<const Json> InfoGraphCache::get(const std::filesystem::path& path,
+                                                const std::optional<std::filesystem::path>& locked_root) {
   std::optional<common::FileStamp> stamp = common::file_stamp(path);
   if (!stamp) return nullptr;
   if (graph_ && stamp == stamp_ && path == path_) return graph_;
@@ -48,7 +47,7 @@ std::shared_ptr<const Json> InfoGraphCache::get(const Settings& settings) {
   std::optional<Json> graph = read_graph(path);
   if (!graph) return nullptr;
   // A graph of another project is never served while the root is locked.
-  if (settings.locked_project_root && other_project_root(*graph, settings.project_root)) {
+  if (locked_root && other_project_root(*graph, *locked_root)) {
     graph_.reset();
     stamp_.reset();
     return nullptr;

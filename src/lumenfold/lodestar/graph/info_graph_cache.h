@@ -12,8 +12,6 @@
 
 namespace lumenfold::lodestar {
 
-struct Settings;
-
 // The "root" of an information graph, resolved (resolve_path), when it
 // names another directory than `project_root`; nullopt for a graph without
 // a root, or with one that is not a non-empty text.
@@ -26,16 +24,16 @@ class InfoGraphCache {
   InfoGraphCache(const InfoGraphCache&) = delete;
   InfoGraphCache& operator=(const InfoGraphCache&) = delete;
 
-  // The document in `settings.info_graph_file()` with every node's
-  // "content" member removed, or null when the file is missing, cannot be
-  // read or parsed, is not an object, has a "nodes" member that is not a
-  // list, or - while `settings.locked_project_root` is set - names in its
-  // "root" a directory other than `settings.project_root` (that last case
-  // also empties the cache). A failed read otherwise leaves the cache as
+  // The document in `graph_file` with every node's "content" member
+  // removed, or null when the file is missing, cannot be read or parsed, is
+  // not an object, has a "nodes" member that is not a list, or - when
+  // `locked_root` is given - names in its "root" a directory other than
+  // `*locked_root` (that last case also empties the cache). A failed read otherwise leaves the cache as
   // it was. The file is parsed again only when its modification time, size or
   // inode changed; a cached call costs one stat. Every caller shares
   // the same read-only document, which stays valid while it is held.
-  std::shared_ptr<const common::Json> get(const Settings& settings);
+  std::shared_ptr<const common::Json> get(const std::filesystem::path& graph_file,
+                                          const std::optional<std::filesystem::path>& locked_root);
 
  private:
   std::filesystem::path path_;

@@ -19,6 +19,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "lumenfold/common/unique_fd.h"
+
 namespace lumenfold::lodestar {
 namespace {
 
@@ -333,37 +335,17 @@ bool NodeContentStripper::take_escaped_unit(uint32_t unit) {
   return !is_low_surrogate(unit);
 }
 
-namespace {
-
-// Closes the descriptor on every path.
-class ReadOnlyFile {
- public:
-  explicit ReadOnlyFile(const std::filesystem::path& path)
-      : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~ReadOnlyFile() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadOnlyFile(const ReadOnlyFile&) = delete;
-  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-  int fd() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-}  // namespace
-
 std::optional<std::string> read_graph_without_contents(const std::filesystem::path& path) {
-  ReadOnlyFile file(path);
-  if (file.fd() < 0) return std::nullopt;
+  common::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) return std::nullopt;
   NodeContentStripper stripper;
   struct stat st {};
-  if (::fstat(file.fd(), &st) == 0 && st.st_size > 0) {
+  if (::fstat(file.get(), &st) == 0 && st.st_size > 0) {
     stripper.reserve(static_cast<size_t>(st.st_size) / kExpectedShrinkFactor);
   }
   std::string buffer(kReadChunkBytes, '\0');
   for (;;) {
-    const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
+    const ssize_t n = ::read(file.get(), buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return std::nullopt;
     if (n == 0) break;

@@ -10,7 +10,8 @@
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/text_search.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/excerpt.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 
 namespace lumenfold::lodestar {
 

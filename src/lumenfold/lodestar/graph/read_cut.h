@@ -29,7 +29,7 @@ struct ReadCut {
 //      inclusive lines): only those lines, joined by "\n"; stale when its
 //      non-empty body hash differs from the short hash of those lines;
 //   2. without an anchor: text longer than `granted` becomes an excerpt
-//      around the query's `terms` (query_terms, text_utils.h)
+//      around the query's `terms` (query_terms.h)
 //      ("query_excerpt"), or its head when there are none ("head");
 //   3. with an anchor: the `granted` characters centred on its first
 //      case-insensitive occurrence, or the head when it does not occur.

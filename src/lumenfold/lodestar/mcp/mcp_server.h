@@ -4,9 +4,11 @@
 // It is a pure function from one HTTP request to one HTTP response, so it
 // can be tested without sockets; mcp/mcp_http.h puts it on a server.
 //
+// It assumes the checks made before any request reaches it: the request
+// gate (frontend/request_gate.h) has refused foreign peers, hosts and
+// Origins, and the route (mcp/mcp_http.h) bodies over kMaxMcpBodyBytes.
+//
 // Answers, for POST (checked in this order):
-//   403  an Origin header that is not a loopback origin (id null)
-//   413  a body over kMaxMcpBodyBytes
 //   415  a Content-Type whose media type is not application/json
 //   400  -32700 for a body that is not JSON; -32600 for a batch array or a
 //        message that is not a JSON-RPC 2.0 request, notification or
@@ -58,7 +60,6 @@ struct McpHttpRequest {
   std::string method;  // "POST", "GET", ...
   std::optional<std::string> content_type;
   std::optional<std::string> protocol_version;  // MCP-Protocol-Version
-  std::optional<std::string> origin;
   std::string body;
 };
 

@@ -10,7 +10,7 @@
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_document.h"
 #include "lumenfold/common/state_file.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/memory_prune.h"
 
@@ -51,7 +51,7 @@ std::vector<Json> object_items(const Json& items) {
 
 }  // namespace
 
-ContextStore::ContextStore(fs::path file) : file_(std::move(file)) {}
+ContextStore::ContextStore(fs::path file, common::StateFileSyncer* syncer) : file_(std::move(file)), syncer_(syncer) {}
 ContextStore::~ContextStore() = default;
 
 std::optional<common::FileStamp> ContextStore::stamp() const { return common::file_stamp(file_); }
@@ -168,7 +168,7 @@ size_t ContextStore::save(std::vector<Json> entries, double now_epoch, Entries f
   const size_t given = entries.size();
   items = prune_context_entries(std::move(entries), whole_seconds(now_epoch));
   const size_t pruned = given - items.size();
-  common::save_json_document(file_, doc);
+  common::save_json_document(file_, doc, syncer_);
   sound_stamp_ = stamp();
   if (!sound_stamp_) return pruned;  // nothing to tell this version from the next
   // Normalised entries are what a read of the file would give, save the few

@@ -26,6 +26,10 @@
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
 
+namespace lumenfold::common {
+class StateFileSyncer;
+}
+
 namespace lumenfold::lodestar {
 
 enum class StoreLoad {
@@ -37,7 +41,9 @@ enum class StoreLoad {
 
 class ContextStore {
  public:
-  explicit ContextStore(std::filesystem::path file);
+  // `syncer` syncs what it saves to disk in the background (it must outlive
+  // the store); without one a save is on disk when it returns.
+  explicit ContextStore(std::filesystem::path file, common::StateFileSyncer* syncer = nullptr);
   ~ContextStore();
   ContextStore(const ContextStore&) = delete;
   ContextStore& operator=(const ContextStore&) = delete;
@@ -100,6 +106,7 @@ class ContextStore {
   void set_aside_if_damaged(double now_epoch);
 
   std::filesystem::path file_;
+  common::StateFileSyncer* syncer_;
   void forget_cache();
 
   std::shared_ptr<std::vector<common::Json>> cached_;

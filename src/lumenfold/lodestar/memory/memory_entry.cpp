@@ -8,8 +8,9 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/iso_datetime.h"
 #include "lumenfold/lodestar/memory/memory_kind.h"
 

@@ -7,8 +7,8 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 
 namespace lumenfold::lodestar {
 

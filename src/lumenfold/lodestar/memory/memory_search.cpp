@@ -10,8 +10,9 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/text_search.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
 

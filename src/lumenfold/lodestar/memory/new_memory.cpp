@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 
 namespace lumenfold::lodestar {
 

@@ -5,8 +5,9 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/memory_kind.h"
 #include "lumenfold/lodestar/memory/upsert.h"
 

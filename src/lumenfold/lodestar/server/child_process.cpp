@@ -82,67 +82,64 @@ int poll_timeout_ms(ChildProcess::Deadline deadline) {
 // the answer is yes, and the caller's wait blocks.
 bool ends_by(pid_t pid, ChildProcess::Deadline deadline) {
   // Through syscall(): some C libraries declare pidfd_open without C linkage.
-  int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-  if (fd < 0) return true;
-  pollfd pfd{fd, POLLIN, 0};
+  common::UniqueFd fd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+  if (!fd.valid()) return true;
+  pollfd pfd{fd.get(), POLLIN, 0};
   int ready;
   while ((ready = poll(&pfd, 1, poll_timeout_ms(deadline))) < 0 && errno == EINTR) {
   }
-  close(fd);
   return ready != 0;
+}
+
+// The two ends of a pipe, both closed on exec.
+struct Pipe {
+  common::UniqueFd read;
+  common::UniqueFd write;
+};
+
+// nullopt with errno set when no pipe can be made.
+std::optional<Pipe> open_pipe() {
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
+  return Pipe{common::UniqueFd(fds[0]), common::UniqueFd(fds[1])};
 }
 
 }  // namespace
 
 common::Result<ChildProcess> ChildProcess::spawn(std::span<const std::string> argv, const std::filesystem::path& cwd) {
   const std::string& program = argv.front();
-  int out[2];
-  int err_pipe[2];
-  if (pipe2(out, O_CLOEXEC) != 0)
-    return common::Error{"cannot create a pipe for " + program + ": " + errno_text(errno)};
-  if (pipe2(err_pipe, O_CLOEXEC) != 0) {
-    const int pipe_err = errno;
-    close(out[0]);
-    close(out[1]);
-    return common::Error{"cannot create a pipe for " + program + ": " + errno_text(pipe_err)};
-  }
+  std::optional<Pipe> out = open_pipe();
+  if (!out) return common::Error{"cannot create a pipe for " + program + ": " + errno_text(errno)};
+  std::optional<Pipe> err_pipe = open_pipe();
+  if (!err_pipe) return common::Error{"cannot create a pipe for " + program + ": " + errno_text(errno)};
   SpawnSetup setup;
-  int err = setup.prepare(out[1], err_pipe[1], cwd);
+  int err = setup.prepare(out->write.get(), err_pipe->write.get(), cwd);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = -1;
   if (err == 0) err = posix_spawnp(&pid, program.c_str(), setup.actions(), setup.attr(), args.data(), environ);
-  close(out[1]);
-  close(err_pipe[1]);
-  if (err != 0) {
-    close(out[0]);
-    close(err_pipe[0]);
-    return common::Error{"cannot run " + program + " in " + cwd.string() + ": " + errno_text(err)};
-  }
-  return ChildProcess(pid, out[0], err_pipe[0]);
+  // Only the child writes: our copies of the write ends must go, or the
+  // reads would never see the end of its output.
+  out->write.close();
+  err_pipe->write.close();
+  if (err != 0) return common::Error{"cannot run " + program + " in " + cwd.string() + ": " + errno_text(err)};
+  return ChildProcess(pid, std::move(out->read), std::move(err_pipe->read));
 }
 
 ChildProcess::ChildProcess(ChildProcess&& other) noexcept
-    : pid_(other.pid_),
-      stdout_fd_(other.stdout_fd_),
-      stderr_fd_(other.stderr_fd_),
-      error_output_(std::move(other.error_output_)) {
-  other.pid_ = -1;
-  other.stdout_fd_ = -1;
-  other.stderr_fd_ = -1;
-}
+    : pid_(std::exchange(other.pid_, -1)),
+      stdout_(std::move(other.stdout_)),
+      stderr_(std::move(other.stderr_)),
+      error_output_(std::move(other.error_output_)) {}
 
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
   if (this != &other) {
     release();
-    pid_ = other.pid_;
-    stdout_fd_ = other.stdout_fd_;
-    stderr_fd_ = other.stderr_fd_;
+    pid_ = std::exchange(other.pid_, -1);
+    stdout_ = std::move(other.stdout_);
+    stderr_ = std::move(other.stderr_);
     error_output_ = std::move(other.error_output_);
-    other.pid_ = -1;
-    other.stdout_fd_ = -1;
-    other.stderr_fd_ = -1;
   }
   return *this;
 }
@@ -150,10 +147,8 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
 ChildProcess::~ChildProcess() { release(); }
 
 void ChildProcess::release() noexcept {
-  if (stdout_fd_ >= 0) close(stdout_fd_);
-  stdout_fd_ = -1;
-  if (stderr_fd_ >= 0) close(stderr_fd_);
-  stderr_fd_ = -1;
+  stdout_.close();
+  stderr_.close();
   if (pid_ > 0) {
     // The child is not reaped yet, so its id (and its group's) cannot have
     // been reused; killing a child that already exited does no harm.
@@ -167,14 +162,13 @@ void ChildProcess::release() noexcept {
 
 void ChildProcess::read_error_output() {
   char buf[kReadChunkBytes];
-  ssize_t n = read(stderr_fd_, buf, sizeof buf);
+  ssize_t n = read(stderr_.get(), buf, sizeof buf);
   if (n < 0) {
     if (errno == EINTR || errno == EAGAIN) return;
     throw std::runtime_error("reading child error output failed: " + errno_text(errno));
   }
   if (n == 0) {
-    close(stderr_fd_);
-    stderr_fd_ = -1;
+    stderr_.close();
     return;
   }
   const size_t room = kErrorOutputBytes - error_output_.size();
@@ -184,7 +178,7 @@ void ChildProcess::read_error_output() {
 ChildProcess::ReadStatus ChildProcess::read_some(std::string& out, Deadline deadline) {
   for (;;) {
     // poll ignores a closed standard error (fd -1).
-    pollfd pfds[2] = {{stdout_fd_, POLLIN, 0}, {stderr_fd_, POLLIN, 0}};
+    pollfd pfds[2] = {{stdout_.get(), POLLIN, 0}, {stderr_.get(), POLLIN, 0}};
     int ready = poll(pfds, 2, poll_timeout_ms(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -194,7 +188,7 @@ ChildProcess::ReadStatus ChildProcess::read_some(std::string& out, Deadline dead
     if (pfds[1].revents != 0) read_error_output();
     if (pfds[0].revents == 0) continue;
     char buf[kReadChunkBytes];
-    ssize_t n = read(stdout_fd_, buf, sizeof buf);
+    ssize_t n = read(stdout_.get(), buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN) continue;
       throw std::runtime_error("reading child output failed: " + errno_text(errno));
@@ -206,8 +200,8 @@ ChildProcess::ReadStatus ChildProcess::read_some(std::string& out, Deadline dead
 }
 
 std::optional<int> ChildProcess::wait_exit_code(Deadline deadline) {
-  while (stderr_fd_ >= 0) {
-    pollfd pfd{stderr_fd_, POLLIN, 0};
+  while (stderr_.valid()) {
+    pollfd pfd{stderr_.get(), POLLIN, 0};
     int ready = poll(&pfd, 1, poll_timeout_ms(deadline));
     if (ready < 0) {
       if (errno == EINTR) continue;
@@ -216,7 +210,7 @@ std::optional<int> ChildProcess::wait_exit_code(Deadline deadline) {
     if (ready == 0) break;
     read_error_output();
   }
-  if (stderr_fd_ >= 0 || !ends_by(pid_, deadline)) {
+  if (stderr_.valid() || !ends_by(pid_, deadline)) {
     release();
     return std::nullopt;
   }

@@ -20,8 +20,10 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "lumenfold/common/result.h"
+#include "lumenfold/common/unique_fd.h"
 
 namespace lumenfold::lodestar {
 
@@ -69,15 +71,16 @@ class ChildProcess {
   pid_t pid() const { return pid_; }
 
  private:
-  ChildProcess(pid_t pid, int stdout_fd, int stderr_fd) : pid_(pid), stdout_fd_(stdout_fd), stderr_fd_(stderr_fd) {}
+  ChildProcess(pid_t pid, common::UniqueFd stdout_fd, common::UniqueFd stderr_fd)
+      : pid_(pid), stdout_(std::move(stdout_fd)), stderr_(std::move(stderr_fd)) {}
   // Kills the process group, reaps the child and closes the pipes.
   void release() noexcept;
   // Reads what standard error has ready; closes it at its end.
   void read_error_output();
 
   pid_t pid_ = -1;
-  int stdout_fd_ = -1;
-  int stderr_fd_ = -1;
+  common::UniqueFd stdout_;
+  common::UniqueFd stderr_;  // closed once the child closed its end
   std::string error_output_;
 };
 

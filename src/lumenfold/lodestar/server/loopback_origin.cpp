@@ -41,20 +41,9 @@ bool is_loopback_host(std::string_view host) {
 // loopback host with an optional decimal port.
 bool is_loopback_authority(std::string_view authority) {
   if (authority.empty()) return false;
-  std::string_view host;
-  std::string_view port;  // ":digits" or empty
-  if (authority.front() == '[') {
-    size_t close = authority.find(']');
-    if (close == std::string_view::npos) return false;
-    host = authority.substr(0, close + 1);
-    port = authority.substr(close + 1);
-  } else {
-    size_t colon = authority.find(':');
-    host = authority.substr(0, colon);
-    if (colon != std::string_view::npos) port = authority.substr(colon);
-  }
-  if (!port.empty() && (port.front() != ':' || !is_digits(port.substr(1)))) return false;
-  return is_loopback_host(host);
+  std::optional<Authority> parts = split_authority(authority);
+  if (!parts || (parts->port && !is_digits(*parts->port))) return false;
+  return is_loopback_host(parts->host);
 }
 
 }  // namespace
@@ -72,6 +61,22 @@ bool is_loopback_origin(std::string_view origin) {
   // one, whatever host it names.
   if (rest.find_first_of("/@?#") != std::string_view::npos) return false;
   return is_loopback_authority(rest);
+}
+
+std::optional<Authority> split_authority(std::string_view text) {
+  if (text.starts_with('[')) {
+    const size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    const std::string_view rest = text.substr(close + 1);
+    if (!rest.empty() && rest.front() != ':') return std::nullopt;
+    Authority parts{text.substr(0, close + 1), std::nullopt};
+    if (!rest.empty()) parts.port = rest.substr(1);
+    return parts;
+  }
+  const size_t colon = text.find(':');
+  Authority parts{text.substr(0, colon), std::nullopt};
+  if (colon != std::string_view::npos) parts.port = text.substr(colon + 1);
+  return parts;
 }
 
 bool is_loopback_host_header(std::string_view host) { return is_loopback_authority(common::to_lower(host)); }

@@ -2,7 +2,7 @@
 
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 #include "lumenfold/lodestar/graph/httplib_transport.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 
 namespace lumenfold::lodestar {
 
@@ -17,8 +17,8 @@ std::unique_ptr<HttpTransport> or_real_http(std::unique_ptr<HttpTransport> trans
 ServerState::ServerState(Settings s, std::unique_ptr<RetrievalModule> retrieval,
                          std::unique_ptr<HttpTransport> transport, Clock clock)
     : settings(std::move(s)),
-      context_store(settings.context_store_file()),
-      action_graph(settings.action_graph_file()),
+      context_store(settings.context_store_file(), &state_files),
+      action_graph(settings.action_graph_file(), &state_files),
       retrieval_(std::move(retrieval)),
       transport_(or_real_http(std::move(transport))),
       remote_(settings.tsl_base, settings.tsl_api_token, *transport_),
@@ -27,7 +27,8 @@ ServerState::ServerState(Settings s, std::unique_ptr<RetrievalModule> retrieval,
 ServerState::~ServerState() = default;
 
 RetrievalCache ServerState::retrieval_cache() {
-  return RetrievalCache(settings.retrieval_cache_file(), settings.retrieve_cache_ttl_sec, &retrieval_cache_file_);
+  return RetrievalCache(settings.retrieval_cache_file(), settings.retrieve_cache_ttl_sec, &retrieval_cache_file_,
+                        &state_files);
 }
 
 int64_t ServerState::now_seconds() const { return whole_seconds(now()); }

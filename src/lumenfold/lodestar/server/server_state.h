@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "lumenfold/common/json_file_cache.h"
+#include "lumenfold/common/state_file.h"
 #include "lumenfold/lodestar/actions/action_graph_store.h"
 #include "lumenfold/lodestar/graph/graph_caches.h"
 #include "lumenfold/lodestar/graph/http_transport.h"
@@ -42,6 +43,10 @@ class ServerState {
   Settings settings;
   TurnState turn;
   GraphCaches graphs;
+  // Syncs every state file the stores below write; declared before them
+  // so that it outlives them, and its destructor puts on disk what they
+  // wrote last.
+  common::StateFileSyncer state_files;
   ContextStore context_store;
   ActionGraphStore action_graph;
 

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "lumenfold/common/dynamic.h"
+#include "lumenfold/common/file_io.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/lodestar/server/loopback_origin.h"
 
@@ -20,6 +21,9 @@ constexpr std::string_view kDefaultProjectRoot = "/app/project";
 // State files go into this directory beside the program when TSL_DATA_DIR
 // is not set.
 constexpr std::string_view kDefaultDataDirName = "data";
+// The range of TCP port numbers (0 would mean "any", which PORT never asks).
+constexpr int64_t kMinPort = 1;
+constexpr int64_t kMaxPort = 65535;
 
 class EnvReader {
  public:
@@ -66,18 +70,6 @@ bool is_loopback_listen_host(const std::string& host) {
 
 }  // namespace
 
-fs::path resolve_path(const std::string& text) {
-  std::error_code ec;
-  fs::path absolute = text.empty() ? fs::current_path(ec) : fs::absolute(text, ec);
-  if (ec) absolute = fs::path(text);
-  fs::path resolved = fs::weakly_canonical(absolute, ec);
-  if (ec) resolved = absolute.lexically_normal();
-  // "a/b/.." normalises to "a/"; the trailing empty name would make the
-  // path compare unequal to "a".
-  if (!resolved.has_filename() && resolved.has_relative_path()) resolved = resolved.parent_path();
-  return resolved;
-}
-
 common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& program_dir,
                                        int64_t now_epoch) {
   EnvReader read(env);
@@ -115,7 +107,18 @@ common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& pro
     return common::Error{"TSL_HOST=" + s.listen_host +
                          " lets other machines reach the server: set TSL_AUTH_TOKEN to a secret they must present"};
   }
+  if (std::optional<std::string> port_text = env("PORT")) {
+    std::optional<int64_t> port = common::parse_integer(*port_text);
+    if (!port || *port < kMinPort || *port > kMaxPort) return common::Error{"PORT is not a port number: " + *port_text};
+    s.port = static_cast<int>(*port);
+  }
   return s;
+}
+
+fs::path program_directory() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::current_path(ec) : self.parent_path();
 }
 
 EnvLookup process_environment() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "lumenfold/common/file_io.h"
 #include "lumenfold/common/result.h"
 
 namespace lumenfold::lodestar {
@@ -37,6 +38,10 @@ struct Settings {
   // TSL_AUTH_TOKEN, trimmed: requests that present it as a bearer token get
   // in from anywhere. Required when listen_host is not a loopback address.
   std::string auth_token;
+  // PORT: the port to listen on (the next free ones after it are tried
+  // too); nullopt when not set, which lets a restarted server take its
+  // previous port.
+  std::optional<int> port;
 
   std::filesystem::path log_file() const { return data_dir / "mcp_tool_calls.jsonl"; }
   std::filesystem::path action_graph_file() const { return data_dir / "chat_action_graph.json"; }
@@ -53,17 +58,20 @@ using EnvLookup = std::function<std::optional<std::string>(const char* name)>;
 // server's executable (the default data directory is "data" inside it);
 // `now_epoch` becomes the session start. A bad integer is an error naming
 // the variable. A TSL_HOST other than a loopback address without a
-// TSL_AUTH_TOKEN is an error: it would let other machines in unchecked.
+// TSL_AUTH_TOKEN is an error: it would let other machines in unchecked, and
+// so is a PORT that is not a port number (checked last).
 common::Result<Settings> read_settings(const EnvLookup& env, const std::filesystem::path& program_dir,
                                        int64_t now_epoch);
 
 // The process environment as an EnvLookup.
 EnvLookup process_environment();
 
-// `text` made absolute with symbolic links resolved as far as the path
-// exists (the rest is normalised lexically, without a trailing "/"). The
-// empty text names the current working directory. Used for the project root
-// and wherever a root is compared with it.
-std::filesystem::path resolve_path(const std::string& text);
+// The directory of this program, links resolved: the distribution files,
+// the scanner and the default data directory live beside it. The current
+// directory when /proc does not say (and empty when that is gone too).
+std::filesystem::path program_directory();
+
+// The project root is resolved as common::resolve_path does it.
+using common::resolve_path;
 
 }  // namespace lumenfold::lodestar

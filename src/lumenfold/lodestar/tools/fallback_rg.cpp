@@ -9,9 +9,10 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/utf8.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/server/child_process.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -120,7 +121,7 @@ Json limit_refusal(const FallbackRgArgs& args, ServerState& state, int64_t calls
                {"mode", "fallback_blocked_limit"},
                {"fallback_calls", calls},
                {"fallback_max_calls", max_calls}};
-  log_tool(state.settings.log_file(), "fallback_rg", payload);
+  log_tool(state.settings.log_file(), state.now(), "fallback_rg", payload);
   state.action_graph.record_action("fallback_blocked_limit", payload, state.now_seconds());
   return Json{
       {"ok", false}, {"error", kFallbackLimitError}, {"fallback_calls", calls}, {"fallback_max_calls", max_calls}};
@@ -133,7 +134,7 @@ Json fallback_rg(const FallbackRgArgs& args, ServerState& state) {
   if (args.pattern.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kFallbackNulPatternError}};
   const int64_t calls = state.turn.fallback_calls;
   if (calls >= state.settings.fallback_max_calls_per_turn) return limit_refusal(args, state, calls);
-  log_tool(state.settings.log_file(), "fallback_rg", Json{{"pattern", args.pattern}, {"max_hits", args.max_hits}});
+  log_tool(state.settings.log_file(), state.now(), "fallback_rg", Json{{"pattern", args.pattern}, {"max_hits", args.max_hits}});
 
   std::vector<std::string> command = search_command(args);
   common::Result<ChildProcess> child = ChildProcess::spawn(command, state.settings.project_root);

@@ -14,12 +14,15 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/text_search.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/action_log.h"
 #include "lumenfold/lodestar/actions/file_records.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -153,7 +156,7 @@ Json summarize(const GraphActionSummaryArgs& args, ServerState& state) {
   Json decisions = pick_decisions(all_decisions, args.query, terms, relevant);
 
   Json payload{{"query", args.query}, {"limit", args.limit}};
-  log_tool(settings.log_file(), "graph_action_summary", payload);
+  log_tool(settings.log_file(), state.now(), "graph_action_summary", payload);
   state.action_graph.record_action("action_summary", payload, state.now_seconds());
 
   Json relevant_items = Json::array();

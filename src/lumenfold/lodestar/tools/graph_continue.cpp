@@ -24,13 +24,13 @@
 #include "lumenfold/lodestar/actions/action_evidence.h"
 #include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
-#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/local_retrieval.h"
 #include "lumenfold/lodestar/graph/retrieval_module.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
-#include "lumenfold/lodestar/memory/memory_search.h"
-#include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
+#include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
+#include "lumenfold/lodestar/tools/graph_retrieve.h"
 
 namespace lumenfold::lodestar {
 
@@ -91,13 +91,6 @@ Band explore_band(Band band) {
   return band;
 }
 
-// The directory of this program, links resolved.
-fs::path program_directory() {
-  std::error_code ec;
-  fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  return ec ? fs::current_path(ec) : self.parent_path();
-}
-
 // The members of the graph that decide the first routes.
 constexpr const char* kHeadMembers[] = {"node_count", "file_count", "root"};
 
@@ -128,7 +121,7 @@ std::optional<Json> read_graph_head(const fs::path& graph_file) {
 // The head of the project's information graph; nullopt when there is none
 // (no file, not JSON, not an object).
 std::optional<Json> graph_head(ServerState& state) {
-  if (std::shared_ptr<const Json> graph = state.graphs.info_graph.get(state.settings)) return head_of(*graph);
+  if (std::shared_ptr<const Json> graph = state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root)) return head_of(*graph);
   return read_graph_head(state.settings.info_graph_file());
 }
 
@@ -266,7 +259,7 @@ Json memory_first(const GraphContinueArgs& args, ServerState& state, const std::
            {"intent", intent},
            {"recommended_files", recommended(files, files_meta)},
            {"memories", memories_for(state, args.query, files)}};
-  log_tool(state.settings.log_file(), "graph_continue",
+  log_tool(state.settings.log_file(), state.now(), "graph_continue",
            Json{{"query", args.query}, {"mode", "memory_first"}, {"recommended_files", files}});
   state.action_graph.record_action("continue_memory_first", Json{{"query", args.query}, {"recommended_files", files}},
                                    state.now_seconds());
@@ -295,7 +288,7 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
            {"intent", intent},
            {"recommended_files", recommended(top, files_meta)},
            {"memories", memories_for(state, args.query, top)}};
-  log_tool(state.settings.log_file(), "graph_continue",
+  log_tool(state.settings.log_file(), state.now(), "graph_continue",
            Json{{"query", args.query}, {"mode", "retrieve_then_read"}, {"confidence", confidence},
                 {"recommended_files", top}});
   state.action_graph.record_action("continue_retrieve", Json{{"query", args.query}, {"recommended_files", top}},

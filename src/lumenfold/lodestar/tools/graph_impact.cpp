@@ -5,10 +5,13 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/dynamic.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
 #include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -24,7 +27,7 @@ std::string end_text(const Json& edge, const char* key) {
 
 Json impact_of(const GraphImpactArgs& args, ServerState& state) {
   Json payload{{"changed_files", args.changed_files}};
-  log_tool(state.settings.log_file(), "graph_impact", payload);
+  log_tool(state.settings.log_file(), state.now(), "graph_impact", payload);
   state.action_graph.record_action("impact", payload, state.now_seconds());
   std::shared_ptr<const Json> graph = fetch_graph(state);
 

@@ -2,16 +2,16 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
 using common::Json;
 
 Json graph_neighbors(const GraphNeighborsArgs& args, ServerState& state) {
-  log_tool(state.settings.log_file(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
+  log_tool(state.settings.log_file(), state.now(), "graph_neighbors", Json{{"file", args.file}, {"limit", args.limit}});
   std::shared_ptr<const Json> graph = fetch_graph(state);
   const Json& edges = graph_edges(*graph);
   Json neighbors = Json::array();

@@ -12,16 +12,20 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/file_records.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
+#include "lumenfold/lodestar/graph/read_cut.h"
+#include "lumenfold/lodestar/graph/token_estimate.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/memory/memory_scope.h"
 #include "lumenfold/lodestar/memory/read_capture.h"
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
-#include "lumenfold/lodestar/mcp/input_limits.h"
 #include "lumenfold/lodestar/server/project_file.h"
-#include "lumenfold/lodestar/graph/read_cut.h"
-#include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -296,7 +300,7 @@ Outcome decide(const ReadRequest& r, ServerState& state) {
 }
 
 Json finish(const ReadRequest& r, Outcome outcome, ServerState& state) {
-  if (outcome.log) log_tool(state.settings.log_file(), "graph_read", *outcome.log);
+  if (outcome.log) log_tool(state.settings.log_file(), state.now(), "graph_read", *outcome.log);
   if (outcome.record) outcome.record(*outcome.log, state);
   if (outcome.served) {
     note_candidate_read(r, state.turn);

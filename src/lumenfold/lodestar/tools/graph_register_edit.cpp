@@ -13,13 +13,16 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/actions/action_evidence.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/graph/file_ref.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
+#include "lumenfold/lodestar/mcp/input_limits.h"
 #include "lumenfold/lodestar/memory/entry_fields.h"
+#include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/memory/new_memory.h"
 #include "lumenfold/lodestar/memory/upsert.h"
-#include "lumenfold/lodestar/mcp/input_limits.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -120,7 +123,7 @@ Json register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
 
   int64_t total = action_graph.total_edit_count();
   int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
-  log_tool(settings.log_file(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
+  log_tool(settings.log_file(), state.now(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
   action_graph.append_action(
       "register_edit",
       Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},

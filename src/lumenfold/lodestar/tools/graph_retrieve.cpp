@@ -13,11 +13,12 @@
 #include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/cache/cache_key.h"
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
-#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/local_retrieval.h"
+#include "lumenfold/lodestar/graph/query_terms.h"
 #include "lumenfold/lodestar/graph/remote_api.h"
-#include "lumenfold/lodestar/graph/text_utils.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 
 namespace lumenfold::lodestar {
 
@@ -58,7 +59,7 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
 
   Json payload = request_payload(args);
   payload["mode"] = "retrieval_cache_hit";
-  log_tool(state.settings.log_file(), "graph_retrieve", payload);
+  log_tool(state.settings.log_file(), state.now(), "graph_retrieve", payload);
   state.action_graph.record_action("retrieve_cache_hit", Json{{"query", args.query}, {"cache_key", key}},
                                    state.now_seconds());
   return out;
@@ -66,8 +67,8 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
 
 // The retrieval module's ranking, else the remote graph API's.
 Json ranked_result(const GraphRetrieveArgs& args, ServerState& state) {
-  std::optional<Json> local = local_chat_fix(state.retrieval(), state.graphs.info_graph, state.settings, args.query,
-                                             args.top_files, args.top_edges);
+  std::optional<Json> local = rank_local_graph(state.retrieval(), state.graphs.info_graph, state.settings.info_graph_file(),
+                                               state.settings.locked_project_root, args.query, args.top_files, args.top_edges);
   if (local && common::is_truthy(*local)) return std::move(*local);
   Json body{{"query", args.query}, {"top_files", args.top_files}, {"top_edges", args.top_edges}, {"max_grep_hits", 0}};
   common::Result<Json> remote = state.remote().post(kChatFixPath, body);
@@ -176,7 +177,7 @@ Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
   const std::string key = cache_key(args.query, args.top_files, args.top_edges);
   if (std::optional<Json> hit = cached_result(args, state, key)) return std::move(*hit);
 
-  log_tool(state.settings.log_file(), "graph_retrieve", request_payload(args));
+  log_tool(state.settings.log_file(), state.now(), "graph_retrieve", request_payload(args));
   // Written with the retrieval's nodes and edges in one save below.
   state.action_graph.append_action("retrieve", request_payload(args), state.now_seconds());
   Json out = ranked_result(args, state);

@@ -8,10 +8,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/graph/text_utils.h"
+#include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
 #include "lumenfold/lodestar/server/graph_documents_store.h"
 #include "lumenfold/lodestar/server/server_state.h"
+#include "lumenfold/lodestar/server/tool_log.h"
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
 
@@ -90,7 +91,7 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));
   int64_t symbol_count = count_or(graph, "symbol_count", 0);
   int64_t edge_count = count_or(graph, "edge_count", 0);
-  log_tool(settings.log_file(), "graph_scan",
+  log_tool(settings.log_file(), state.now(), "graph_scan",
            Json{{"project_root", root_text}, {"files", file_count}, {"symbols", symbol_count}, {"edges", edge_count}});
   return Json{{"ok", true},
               {"project_root", root_text},

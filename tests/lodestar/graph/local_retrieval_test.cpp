@@ -1,4 +1,4 @@
-#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/local_retrieval.h"
 
 #include <gtest/gtest.h>
 
@@ -36,9 +36,9 @@ class FakeModule : public RetrievalModule {
   std::string seen_call;
 };
 
-class LocalChatFixTest : public ::testing::Test {
+class RankLocalGraphTest : public ::testing::Test {
  protected:
-  LocalChatFixTest() {
+  RankLocalGraphTest() {
     settings_.data_dir = dir_.path();
     settings_.project_root = dir_.path();
     module_.answer = Json::parse(R"({"files": [{"id": "a.py::f", "_score": 2}], "edges": [1], "extra": 0})");
@@ -47,7 +47,7 @@ class LocalChatFixTest : public ::testing::Test {
     dir_.write("info_graph.json", R"({"root": "", "nodes": [{"id": "a.py", "content": "x"}]})");
   }
   std::optional<Json> run(RetrievalModule* module) {
-    return local_chat_fix(module, cache_, settings_, "caf\xC3\xA9 login", 5, 12);
+    return rank_local_graph(module, cache_, settings_.info_graph_file(), settings_.locked_project_root, "caf\xC3\xA9 login", 5, 12);
   }
 
   testing::TempDir dir_;
@@ -56,7 +56,7 @@ class LocalChatFixTest : public ::testing::Test {
   FakeModule module_;
 };
 
-TEST_F(LocalChatFixTest, BuildsTheResultFromTheModuleRanking) {
+TEST_F(RankLocalGraphTest, BuildsTheResultFromTheModuleRanking) {
   write_graph();
   std::optional<Json> out = run(&module_);
   ASSERT_TRUE(out.has_value());
@@ -66,7 +66,7 @@ TEST_F(LocalChatFixTest, BuildsTheResultFromTheModuleRanking) {
   EXPECT_EQ(module_.seen_call, "caf\xC3\xA9 login|5|12");
 }
 
-TEST_F(LocalChatFixTest, NothingWithoutModuleOrGraph) {
+TEST_F(RankLocalGraphTest, NothingWithoutModuleOrGraph) {
   write_graph();
   EXPECT_FALSE(run(nullptr).has_value());
   std::filesystem::remove(settings_.info_graph_file());
@@ -74,7 +74,7 @@ TEST_F(LocalChatFixTest, NothingWithoutModuleOrGraph) {
   EXPECT_EQ(module_.seen_call, "");
 }
 
-TEST_F(LocalChatFixTest, NothingWhenTheModuleFails) {
+TEST_F(RankLocalGraphTest, NothingWhenTheModuleFails) {
   write_graph();
   module_.throws = true;
   EXPECT_FALSE(run(&module_).has_value());

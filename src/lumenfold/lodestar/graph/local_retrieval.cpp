@@ -1,5 +1,6 @@
-#include "lumenfold/lodestar/graph/local_chat_fix.h"
+#include "lumenfold/lodestar/graph/local_retrieval.h"
 
+#include <cstdio>
 #include <exception>
 
 #include <nlohmann/json.hpp>
@@ -20,18 +21,20 @@ std::optional<Json> ask_module(RetrievalModule& module, const Json& graph,
                                std::string_view query, int64_t top_files, int64_t top_edges) {
   try {
     return module.retrieve(graph, query, top_files, top_edges);
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "retrieval module failed, asking the remote graph API: %s\n", e.what());
     return std::nullopt;
   }
 }
 
 }  // namespace
 
-std::optional<Json> local_chat_fix(RetrievalModule* module, InfoGraphCache& graphs,
-                                   const Settings& settings, std::string_view query,
-                                   int64_t top_files, int64_t top_edges) {
+std::optional<Json> rank_local_graph(RetrievalModule* module, InfoGraphCache& graphs,
+                                     const std::filesystem::path& graph_file,
+                                     const std::optional<std::filesystem::path>& locked_root, std::string_view query,
+                                     int64_t top_files, int64_t top_edges) {
   if (module == nullptr) return std::nullopt;
-  std::shared_ptr<const Json> graph = graphs.get(settings);
+  std::shared_ptr<const Json> graph = graphs.get(graph_file, locked_root);
   if (!graph) return std::nullopt;
   std::optional<Json> ranked = ask_module(*module, *graph, query, top_files, top_edges);
   if (!ranked || !ranked->is_object()) return std::nullopt;
