@@ -19,7 +19,7 @@
 #include <httplib.h>
 
 #include "lumenfold/common/file_io.h"
-#include "lumenfold/lodestar/mcp/mcp_http.h"
+#include "lumenfold/lodestar/frontend/mcp_route.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
 #include "lumenfold/lodestar/mcp/mcp_server.h"
 

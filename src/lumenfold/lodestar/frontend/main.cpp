@@ -28,7 +28,7 @@
 #include "lumenfold/lodestar/frontend/routes.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
 #include "lumenfold/lodestar/frontend/tool_table.h"
-#include "lumenfold/lodestar/mcp/mcp_http.h"
+#include "lumenfold/lodestar/frontend/mcp_route.h"
 #include "lumenfold/lodestar/mcp/mcp_server.h"
 #include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/server/server_state.h"

@@ -33,11 +33,6 @@ bool contains(std::initializer_list<std::string_view> methods, std::string_view 
   return std::find(methods.begin(), methods.end(), method) != methods.end();
 }
 
-std::optional<std::string_view> header(const httplib::Request& request, const char* name) {
-  auto it = request.headers.find(name);
-  if (it == request.headers.end()) return std::nullopt;
-  return std::string_view(it->second);
-}
 
 bool has_body(const httplib::Request& request) {
   std::optional<std::string_view> length = header(request, "Content-Length");
@@ -83,6 +78,12 @@ RequestFacts facts_of(const httplib::Request& request) {
 }
 
 }  // namespace
+
+std::optional<std::string_view> header(const httplib::Request& request, const char* name) {
+  auto it = request.headers.find(name);
+  if (it == request.headers.end()) return std::nullopt;
+  return std::string_view(it->second);
+}
 
 void apply_response(const McpHttpResponse& from, httplib::Response& to) {
   to.status = from.status;

@@ -17,6 +17,7 @@
 #include <initializer_list>
 #include <mutex>
 #include <string>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -98,6 +99,10 @@ class SerialRoutes {
   size_t largest_body_limit_ = 0;
   std::mutex mutex_;
 };
+
+// The whole value of `request`'s header `name` (first of several), NUL
+// bytes included; nullopt when it has none.
+std::optional<std::string_view> header(const httplib::Request& request, const char* name);
 
 // Copies status, headers and body of `from` into `to`.
 void apply_response(const McpHttpResponse& from, httplib::Response& to);

@@ -2,11 +2,11 @@
 // The MCP endpoint: JSON-RPC 2.0 over the streamable HTTP transport,
 // stateless (no sessions) and answering with plain JSON (no event stream).
 // It is a pure function from one HTTP request to one HTTP response, so it
-// can be tested without sockets; mcp/mcp_http.h puts it on a server.
+// can be tested without sockets; frontend/mcp_route.h puts it on a server.
 //
 // It assumes the checks made before any request reaches it: the request
 // gate (frontend/request_gate.h) has refused foreign peers, hosts and
-// Origins, and the route (mcp/mcp_http.h) bodies over kMaxMcpBodyBytes.
+// Origins, and the route (frontend/mcp_route.h) bodies over kMaxMcpBodyBytes.
 //
 // Answers, for POST (checked in this order):
 //   415  a Content-Type whose media type is not application/json

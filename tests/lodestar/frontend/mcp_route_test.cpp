@@ -1,4 +1,4 @@
-#include "lumenfold/lodestar/mcp/mcp_http.h"
+#include "lumenfold/lodestar/frontend/mcp_route.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

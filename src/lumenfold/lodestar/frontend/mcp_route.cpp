@@ -1,4 +1,4 @@
-#include "lumenfold/lodestar/mcp/mcp_http.h"
+#include "lumenfold/lodestar/frontend/mcp_route.h"
 
 #include <optional>
 #include <utility>
@@ -7,9 +7,10 @@ namespace lumenfold::lodestar {
 
 namespace {
 
-std::optional<std::string> header(const httplib::Request& request, const char* name) {
-  if (!request.has_header(name)) return std::nullopt;
-  return request.get_header_value(name);
+std::optional<std::string> header_text(const httplib::Request& request, const char* name) {
+  std::optional<std::string_view> value = header(request, name);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 }  // namespace
@@ -17,8 +18,8 @@ std::optional<std::string> header(const httplib::Request& request, const char* n
 McpHttpRequest to_mcp_request(const httplib::Request& request, std::string body) {
   McpHttpRequest out;
   out.method = request.method;
-  out.content_type = header(request, "Content-Type");
-  out.protocol_version = header(request, "MCP-Protocol-Version");
+  out.content_type = header_text(request, "Content-Type");
+  out.protocol_version = header_text(request, "MCP-Protocol-Version");
   out.body = std::move(body);
   return out;
 }
