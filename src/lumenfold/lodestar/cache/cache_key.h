@@ -11,5 +11,7 @@ namespace lumenfold::lodestar {
 // differ only in case, punctuation, stop words, short or repeated words
 // share a key.
 std::string cache_key(std::string_view query, int64_t top_files, int64_t top_edges);
+// The same from the query's key (query_key), for a caller that has it.
+std::string cache_key_of_query_key(std::string_view key, int64_t top_files, int64_t top_edges);
 
 }  // namespace lumenfold::lodestar

@@ -60,9 +60,11 @@ std::vector<std::string> query_terms(std::string_view query) {
   return terms;
 }
 
-std::string query_key(std::string_view query) {
+std::string query_key(std::string_view query) { return join_terms(query_terms(query)); }
+
+std::string join_terms(const std::vector<std::string>& terms) {
   std::string key;
-  for (const std::string& term : query_terms(query)) {
+  for (const std::string& term : terms) {
     if (!key.empty()) key += ' ';
     key += term;
   }

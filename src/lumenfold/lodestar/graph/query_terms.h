@@ -13,5 +13,8 @@ namespace lumenfold::lodestar {
 std::vector<std::string> query_terms(std::string_view query);
 // The query terms joined by single blanks.
 std::string query_key(std::string_view query);
+// `terms` (a query's query_terms) joined by single blanks: the query's key
+// without splitting it again.
+std::string join_terms(const std::vector<std::string>& terms);
 
 }  // namespace lumenfold::lodestar

@@ -53,11 +53,12 @@ std::string repeat_key_of(const GraphReadArgs& args, const std::string& key) {
 ReadRequest derive_request(const GraphReadArgs& args, const ServerState& state) {
   const int64_t requested = std::max(args.max_chars, kMinRequestedChars);
   const int64_t hard_max = state.turn.explore_hard_max_chars.value_or(state.settings.hard_max_read_chars);
-  const std::string key = query_key(args.query);
+  std::vector<std::string> terms = query_terms(args.query);
+  const std::string key = join_terms(terms);
   return ReadRequest{args,
                      requested,
                      std::min(requested, hard_max),
-                     query_terms(args.query),
+                     std::move(terms),
                      "query:" + (args.query.empty() ? std::string("(empty)") : key),
                      repeat_key_of(args, key),
                      std::string(file_part(args.file))};

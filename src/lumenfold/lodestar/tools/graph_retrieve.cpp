@@ -174,7 +174,7 @@ Json retrieve(const GraphRetrieveArgs& args, ServerState& state) {
     return with_member(*turn.last_retrieve_out, "single_retrieve_reused", true);
   }
 
-  const std::string key = cache_key(args.query, args.top_files, args.top_edges);
+  const std::string key = cache_key_of_query_key(qk, args.top_files, args.top_edges);
   if (std::optional<Json> hit = cached_result(args, state, key)) return std::move(*hit);
 
   log_tool(state.settings.log_file(), state.now(), "graph_retrieve", request_payload(args));
