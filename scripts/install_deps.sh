@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
+  clang-format clang-tidy
   clang libclang-rt-dev
   nlohmann-json3-dev libsimdjson-dev libpcre2-dev libcpp-httplib-dev libssl-dev libicu-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
