@@ -16,6 +16,9 @@ if [ ! -f "$e2e/node_modules/.package-lock.json" ] ||
   npm ci --prefix "$e2e" --no-audit --no-fund
 fi
 
+# A source clang-format would change fails the run before anything builds.
+"$here/scripts/check_format.sh"
+
 # Release (no debug info) and an unoptimised sanitizer build compile
 # fastest; -U resets a test-directory list narrowed in an old build tree.
 "$here/scripts/build.sh" "$here/build" -ULUMENFOLD_TEST_DIRS -DCMAKE_BUILD_TYPE=Release \
