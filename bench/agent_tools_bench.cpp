@@ -19,10 +19,6 @@
 
 #include <stdlib.h>
 
-#include <benchmark/benchmark.h>
-
-#include "bench_support.h"
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,16 +29,18 @@
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "bench_support.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/symbol_index_cache.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/lodestar/tools/graph_read.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/tsl/retrieval_module.h"
 
 namespace {
@@ -164,7 +162,8 @@ void BM_ReadFileWithQuery(benchmark::State& st) { read_loop(st, kReadFile, "Read
 
 void BM_RankOnly(benchmark::State& st) {
   Fixture& fx = Fixture::get();
-  std::shared_ptr<const Json> graph = fx.state().graphs.info_graph.get(fx.state().settings.info_graph_file(), fx.state().settings.locked_project_root);
+  std::shared_ptr<const Json> graph =
+      fx.state().graphs.info_graph.get(fx.state().settings.info_graph_file(), fx.state().settings.locked_project_root);
   int i = 0;
   for (auto _ : st) {
     std::string query = "process_" + std::to_string(i++) + " request handler";

@@ -5,13 +5,13 @@
 
 #include <sys/types.h>
 
-#include <benchmark/benchmark.h>
-
 #include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 namespace lumenfold::bench {
 

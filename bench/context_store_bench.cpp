@@ -15,13 +15,12 @@
 
 #include <stdlib.h>
 
-#include <benchmark/benchmark.h>
-
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <string>
 
+#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
 #include "bench_support.h"

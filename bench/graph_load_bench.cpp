@@ -16,18 +16,16 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <benchmark/benchmark.h>
-
-#include "bench_support.h"
-
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
 #include <string>
 
+#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "bench_support.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 #include "lumenfold/lodestar/graph/symbol_index_cache.h"
@@ -93,9 +91,9 @@ void write_symbol_index(std::ofstream& out) {
   out << "{";
   for (int i = 0; i < kFiles; ++i) {
     for (int s = 0; s < kSymbolsPerFile; ++s) {
-      out << (i + s > 0 ? ", " : "") << "\"" << file_id(i) << "::handler_" << s << "\": {\"line_start\": "
-          << s * 10 << ", \"line_end\": " << s * 10 + 9
-          << ", \"body_hash\": \"89abcdef\", \"confidence\": \"high\", \"path\": \"" << file_id(i) << "\"}";
+      out << (i + s > 0 ? ", " : "") << "\"" << file_id(i) << "::handler_" << s << "\": {\"line_start\": " << s * 10
+          << ", \"line_end\": " << s * 10 + 9 << ", \"body_hash\": \"89abcdef\", \"confidence\": \"high\", \"path\": \""
+          << file_id(i) << "\"}";
     }
   }
   out << "}";
@@ -145,7 +143,8 @@ void BM_InfoGraphCachedLoad(benchmark::State& state) {
   const Fixture& fx = Fixture::get();
   InfoGraphCache cache;
   cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root);
-  for (auto _ : state) benchmark::DoNotOptimize(cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root).get());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root).get());
 }
 
 void BM_SymbolIndexFirstLoad(benchmark::State& state) {
@@ -202,8 +201,8 @@ void print_graph_memory() {
   InfoGraphCache cache;
   std::shared_ptr<const Json> graph = cache.get(fx.settings().info_graph_file(), fx.settings().locked_project_root);
   const long after = lumenfold::bench::resident_kib();
-  std::cout << "graph file " << fx.graph_bytes() / (1 << 20) << " MiB; resident after first load "
-            << after / 1024 << " MiB (" << (after - before) / 1024 << " MiB held by the graph)\n";
+  std::cout << "graph file " << fx.graph_bytes() / (1 << 20) << " MiB; resident after first load " << after / 1024
+            << " MiB (" << (after - before) / 1024 << " MiB held by the graph)\n";
 }
 
 }  // namespace

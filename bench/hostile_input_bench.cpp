@@ -30,10 +30,6 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include <benchmark/benchmark.h>
-
-#include "bench_support.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -42,8 +38,11 @@
 #include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
 #include <nlohmann/json.hpp>
 
+#include "bench_support.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/lodestar/tools/fallback_rg.h"
 #include "lumenfold/lodestar/tools/graph_action_summary.h"
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
@@ -53,7 +52,6 @@
 #include "lumenfold/lodestar/tools/graph_register_edit.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/tsl/retrieval_module.h"
 
 namespace {
@@ -82,8 +80,8 @@ std::string repeat_to(std::string_view unit, size_t bytes) {
 }
 
 std::string random_words(size_t bytes) {
-  static const char* kProjectWords[] = {"module", "request", "pipeline", "handler", "process", "helper", "value",
-                                        "Handler", "run", "getcwd", "import", "part", "handles"};
+  static const char* kProjectWords[] = {"module",  "request", "pipeline", "handler", "process", "helper", "value",
+                                        "Handler", "run",     "getcwd",   "import",  "part",    "handles"};
   std::mt19937 rng(42);  // fixed: every run times the same text
   std::string out;
   while (out.size() < bytes) {
@@ -178,7 +176,8 @@ class Fixture {
     // Each call runs in full: no answer is reused from an earlier one.
     settings.enforce_single_retrieve = false;
     settings.enforce_reuse_gate = false;
-    state_ = std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
+    state_ = std::make_unique<ServerState>(settings,
+                                           lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
     Json scanned = graph_scan({settings.project_root.string()}, *state_);
     if (!scanned["ok"].get<bool>()) throw std::runtime_error("scan failed");
     fs::copy(settings.data_dir, dir_ / "scanned", fs::copy_options::recursive);
@@ -199,7 +198,8 @@ class Fixture {
     Settings settings = state_->settings;
     settings.data_dir = dir_ / ("fresh" + std::to_string(fresh_dirs_++));
     fs::copy(dir_ / "scanned", settings.data_dir, fs::copy_options::recursive);
-    return std::make_unique<ServerState>(settings, lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
+    return std::make_unique<ServerState>(settings,
+                                         lumenfold::tsl::make_local_retrieval_module(settings.tsl_local_retrieval));
   }
   // A prefix that makes each call's text new, so no cache answers it.
   std::string fresh_prefix() { return "call" + std::to_string(calls_++) + " "; }
@@ -278,19 +278,46 @@ void run_repeated(benchmark::State& st, const Call& call, const Input& input) {
 
 const std::vector<std::pair<const char*, ToolCall>>& tool_calls() {
   static const std::vector<std::pair<const char*, ToolCall>> kCalls = {
-      {"Retrieve", [](const std::string& t, ServerState& s) { return graph_retrieve({t, 5, 12}, s); }},
-      {"Continue", [](const std::string& t, ServerState& s) { return graph_continue({t, 5, 12, 8}, s); }},
-      {"ReadQuery", [](const std::string& t, ServerState& s) { return graph_read({kReadFile, 256, t, ""}, s); }},
-      {"ReadAnchor", [](const std::string& t, ServerState& s) { return graph_read({kReadFile, 256, "", t}, s); }},
-      {"ReadFile", [](const std::string& t, ServerState& s) { return graph_read({t, 256, "", ""}, s); }},
-      {"ActionSummary", [](const std::string& t, ServerState& s) { return graph_action_summary({t, 12}, s); }},
+      {"Retrieve",
+       [](const std::string& t, ServerState& s) {
+         return graph_retrieve({t, 5, 12}, s);
+       }},
+      {"Continue",
+       [](const std::string& t, ServerState& s) {
+         return graph_continue({t, 5, 12, 8}, s);
+       }},
+      {"ReadQuery",
+       [](const std::string& t, ServerState& s) {
+         return graph_read({kReadFile, 256, t, ""}, s);
+       }},
+      {"ReadAnchor",
+       [](const std::string& t, ServerState& s) {
+         return graph_read({kReadFile, 256, "", t}, s);
+       }},
+      {"ReadFile",
+       [](const std::string& t, ServerState& s) {
+         return graph_read({t, 256, "", ""}, s);
+       }},
+      {"ActionSummary",
+       [](const std::string& t, ServerState& s) {
+         return graph_action_summary({t, 12}, s);
+       }},
       {"RegisterEdit",
-       [](const std::string& t, ServerState& s) { return graph_register_edit({{kReadFile, t}, t}, s); }},
+       [](const std::string& t, ServerState& s) {
+         return graph_register_edit({{kReadFile, t}, t}, s);
+       }},
       {"RegisterEditSummary",
-       [](const std::string& t, ServerState& s) { return graph_register_edit({{kReadFile}, t}, s); }},
+       [](const std::string& t, ServerState& s) {
+         return graph_register_edit({{kReadFile}, t}, s);
+       }},
       {"AddMemory",
-       [](const std::string& t, ServerState& s) { return graph_add_memory({"note", t, {t}, {kReadFile}}, s); }},
-      {"FallbackRg", [](const std::string& t, ServerState& s) { return fallback_rg({t, 30}, s); }},
+       [](const std::string& t, ServerState& s) {
+         return graph_add_memory({"note", t, {t}, {kReadFile}}, s);
+       }},
+      {"FallbackRg",
+       [](const std::string& t, ServerState& s) {
+         return fallback_rg({t, 30}, s);
+       }},
   };
   return kCalls;
 }
@@ -298,26 +325,36 @@ const std::vector<std::pair<const char*, ToolCall>>& tool_calls() {
 const std::vector<std::pair<const char*, ListCall>>& list_calls() {
   using Names = std::vector<std::string>;
   static const std::vector<std::pair<const char*, ListCall>> kCalls = {
-      {"RegisterEditFiles", [](const Names& l, ServerState& s) { return graph_register_edit({l, "Rename"}, s); }},
+      {"RegisterEditFiles",
+       [](const Names& l, ServerState& s) {
+         return graph_register_edit({l, "Rename"}, s);
+       }},
       {"Impact", [](const Names& l, ServerState& s) { return graph_impact({l}, s); }},
-      {"AddMemoryTags", [](const Names& l, ServerState& s) { return graph_add_memory({"note", "Tagged", l, {}}, s); }},
-      {"AddMemoryFiles", [](const Names& l, ServerState& s) { return graph_add_memory({"note", "Filed", {}, l}, s); }},
+      {"AddMemoryTags",
+       [](const Names& l, ServerState& s) {
+         return graph_add_memory({"note", "Tagged", l, {}}, s);
+       }},
+      {"AddMemoryFiles",
+       [](const Names& l, ServerState& s) {
+         return graph_add_memory({"note", "Filed", {}, l}, s);
+       }},
   };
   return kCalls;
 }
 
 template <typename Call, typename Input>
 void register_one(const std::string& name, const Call& call, const Input& input) {
-  benchmark::RegisterBenchmark(name.c_str(), [&call, &input](benchmark::State& st) {
-    run_tool(st, call, input);
-  })->Iterations(kIterations)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(name.c_str(), [&call, &input](benchmark::State& st) { run_tool(st, call, input); })
+      ->Iterations(kIterations)
+      ->Unit(benchmark::kMillisecond);
 }
 
 template <typename Call, typename Input>
 void register_repeated(const std::string& name, const Call& call, const Input& input) {
-  benchmark::RegisterBenchmark(("BM_Repeated/" + name).c_str(), [&call, &input](benchmark::State& st) {
-    run_repeated(st, call, input);
-  })->Iterations(1)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("BM_Repeated/" + name).c_str(),
+                               [&call, &input](benchmark::State& st) { run_repeated(st, call, input); })
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
 }
 
 // The entry of `table` (calls or inputs) whose name is `name`.
@@ -329,16 +366,24 @@ const auto& named(const Table& table, Name name_of, std::string_view name) {
 }
 
 const ToolCall& tool_call(std::string_view name) {
-  return named(tool_calls(), [](const auto& c) { return std::string_view(c.first); }, name).second;
+  return named(
+             tool_calls(), [](const auto& c) { return std::string_view(c.first); }, name)
+      .second;
 }
 const ListCall& list_call(std::string_view name) {
-  return named(list_calls(), [](const auto& c) { return std::string_view(c.first); }, name).second;
+  return named(
+             list_calls(), [](const auto& c) { return std::string_view(c.first); }, name)
+      .second;
 }
 const std::string& text_input(std::string_view name) {
-  return named(hostile_inputs(), [](const HostileInput& i) { return std::string_view(i.name); }, name).text;
+  return named(
+             hostile_inputs(), [](const HostileInput& i) { return std::string_view(i.name); }, name)
+      .text;
 }
 const std::vector<std::string>& list_input(std::string_view name) {
-  return named(hostile_lists(), [](const HostileList& l) { return std::string_view(l.name); }, name).items;
+  return named(
+             hostile_lists(), [](const HostileList& l) { return std::string_view(l.name); }, name)
+      .items;
 }
 
 void register_benchmarks() {

@@ -21,12 +21,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <functional>
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -41,7 +40,8 @@ namespace {
 constexpr int kPort = 18931;
 
 std::string rpc(const std::string& method, const std::string& params) {
-  return R"({"jsonrpc":"2.0","id":1,"method":")" + method + "\"" + (params.empty() ? "" : ",\"params\":" + params) + "}";
+  return R"({"jsonrpc":"2.0","id":1,"method":")" + method + "\"" + (params.empty() ? "" : ",\"params\":" + params) +
+         "}";
 }
 
 struct Stats {
@@ -76,7 +76,8 @@ Stats time_requests(httplib::Client& client, const std::function<std::string(int
 }
 
 Stats time_requests(httplib::Client& client, const std::string& body, int n) {
-  return time_requests(client, [&](int) { return body; }, n);
+  return time_requests(
+      client, [&](int) { return body; }, n);
 }
 
 std::string tool_call(const std::string& name, const nlohmann::json& arguments) {
@@ -134,16 +135,18 @@ int main(int argc, char** argv) {
   client.set_read_timeout(300, 0);
 
   auto scan_start = Clock::now();
-  auto scan = client.Post("/mcp", rpc("tools/call", R"({"name":"graph_scan","arguments":{"project_root":")" +
-                                                          (work / "proj").string() + "\"}}"),
-                          "application/json");
+  auto scan = client.Post(
+      "/mcp",
+      rpc("tools/call", R"({"name":"graph_scan","arguments":{"project_root":")" + (work / "proj").string() + "\"}}"),
+      "application/json");
   double scan_s = std::chrono::duration<double>(Clock::now() - scan_start).count();
   if (!scan || scan->body.find("\\\"ok\\\": true") == std::string::npos) {
     std::cerr << "graph_scan failed: " << (scan ? scan->body : "no answer") << "\n";
     kill(pid, SIGTERM);
     return 1;
   }
-  std::string neighbors = rpc("tools/call", R"({"name":"graph_neighbors","arguments":{"file":"pkg5/sub5/module_5.py"}})");
+  std::string neighbors =
+      rpc("tools/call", R"({"name":"graph_neighbors","arguments":{"file":"pkg5/sub5/module_5.py"}})");
   time_requests(client, neighbors, 5);  // loads the graph into the server's cache
   long rss = lumenfold::bench::resident_kib(pid);
 
@@ -160,10 +163,18 @@ int main(int argc, char** argv) {
   // every later call of a session reuses it.
   time_requests(client, tool_call("graph_retrieve", {{"query", "warm up the index"}}), 1);
   Stats retrieve_fresh = time_requests(
-      client, [&](int i) { return tool_call("graph_retrieve", {{"query", query(i)}}); }, fresh);
+      client,
+      [&](int i) {
+        return tool_call("graph_retrieve", {{"query", query(i)}});
+      },
+      fresh);
   // Two queries in turn: each call starts a new turn that the cache answers.
   Stats retrieve_cached = time_requests(
-      client, [&](int i) { return tool_call("graph_retrieve", {{"query", query(i % 2)}}); }, requests);
+      client,
+      [&](int i) {
+        return tool_call("graph_retrieve", {{"query", query(i % 2)}});
+      },
+      requests);
   // A new query each time, so neither the repeat check nor the action
   // graph's stored copy answers: every call cuts and records a read (and
   // adds a query node to the action graph, which grows all along). Reads
@@ -184,7 +195,11 @@ int main(int argc, char** argv) {
       },
       requests);
   Stats cont = time_requests(
-      client, [&](int i) { return tool_call("graph_continue", {{"query", "continue " + query(i)}}); }, fresh);
+      client,
+      [&](int i) {
+        return tool_call("graph_continue", {{"query", "continue " + query(i)}});
+      },
+      fresh);
 
   std::printf("project: %d files; graph_scan over MCP: %.2f s\n", files, scan_s);
   std::printf("%-24s %10s %10s %12s\n", "request", "p50 (us)", "p99 (us)", "p50 / ping");

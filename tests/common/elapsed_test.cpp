@@ -1,9 +1,9 @@
 #include "lumenfold/common/elapsed.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <limits>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::common {
 namespace {
@@ -17,10 +17,9 @@ TEST(ElapsedMoreThanTest, ComparesTheDistanceExactly) {
     bool more;
   };
   const Case cases[] = {
-      {100, 1000, 899, true},    {100, 1000, 900, false},  {1000, 100, -901, true},
-      {1000, 100, -900, false},  {kMin, 1000, kMax, true}, {kMin, -1, kMax, false},
-      {kMax, -2, kMin, false},   {kMax, 0, kMin, true},    {kMin, kMax, kMax, true},
-      {kMax, kMin, kMin, false},
+      {100, 1000, 899, true},   {100, 1000, 900, false},   {1000, 100, -901, true}, {1000, 100, -900, false},
+      {kMin, 1000, kMax, true}, {kMin, -1, kMax, false},   {kMax, -2, kMin, false}, {kMax, 0, kMin, true},
+      {kMin, kMax, kMax, true}, {kMax, kMin, kMin, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(elapsed_more_than(c.then, c.now, c.limit), c.more) << c.then << " " << c.now << " " << c.limit;

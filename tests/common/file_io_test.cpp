@@ -1,7 +1,6 @@
 #include "lumenfold/common/file_io.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +8,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "test_support/temp_dir.h"
 
@@ -126,8 +127,8 @@ TEST(FileIoTest, OnlyOldTemporaryFilesOfAtomicWritesAreSwept) {
   EXPECT_EQ(remove_stale_temporary_files(dir.path(), std::chrono::hours(1)), 2);
   EXPECT_FALSE(fs::exists(dir.path() / "graph.json.tmp-a1B2c3"));
   EXPECT_FALSE(fs::exists(dir.path() / "store.json.tmp-XXXXXX"));
-  for (const char* kept : {"graph.json", "notes.tmp-short", "x.tmp-abcdefg", ".tmp-abcdef", "fresh.json.tmp-zzzzzz",
-                           "sub.tmp-dddddd"}) {
+  for (const char* kept :
+       {"graph.json", "notes.tmp-short", "x.tmp-abcdefg", ".tmp-abcdef", "fresh.json.tmp-zzzzzz", "sub.tmp-dddddd"}) {
     EXPECT_TRUE(fs::exists(dir.path() / kept)) << kept;
   }
   EXPECT_EQ(remove_stale_temporary_files(dir.path() / "missing", std::chrono::hours(1)), 0);

@@ -1,7 +1,6 @@
 #include "lumenfold/common/json_file_cache.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"

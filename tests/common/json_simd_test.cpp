@@ -1,7 +1,6 @@
 #include "lumenfold/common/json_simd.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::common {
@@ -9,7 +8,8 @@ namespace {
 
 TEST(JsonSimdTest, ConvertsEveryValueKeepingMemberOrder) {
   simdjson::dom::parser parser;
-  auto root = parse_fast(parser, "\xEF\xBB\xBF{\"z\": 1, \"a\": [-2, 18446744073709551615, 1.5, true, null, \"\\u00e9\"], \"m\": {}}");
+  auto root = parse_fast(
+      parser, "\xEF\xBB\xBF{\"z\": 1, \"a\": [-2, 18446744073709551615, 1.5, true, null, \"\\u00e9\"], \"m\": {}}");
   ASSERT_TRUE(root.has_value());
   Json doc = to_json(*root);
   EXPECT_EQ(dump_compact(doc), "{\"z\":1,\"a\":[-2,18446744073709551615,1.5,true,null,\"\\u00e9\"],\"m\":{}}");

@@ -1,7 +1,6 @@
 #include "lumenfold/common/json.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::common {

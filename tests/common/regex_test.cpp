@@ -1,8 +1,8 @@
 #include "lumenfold/common/regex.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::common {
 namespace {
@@ -17,7 +17,10 @@ TEST(RegexTest, WordAndSpaceClassesAreUnicodeAware) {
   Regex word("\\w+");
   EXPECT_EQ(all_group(word, "na\xC3\xAFve caf\xC3\xA9", 0), (std::vector<std::string>{"na\xC3\xAFve", "caf\xC3\xA9"}));
   Regex space("a\\sb");
-  EXPECT_TRUE(space.search("a\xC2\xA0" "b").has_value());
+  EXPECT_TRUE(space
+                  .search("a\xC2\xA0"
+                          "b")
+                  .has_value());
   Regex boundary("\\bx\\b");
   EXPECT_FALSE(boundary.search("\xC3\xA9x").has_value());
 }
@@ -90,7 +93,11 @@ TEST(RegexTest, BacktrackingLimitStopsWithPartialResult) {
 
 TEST(RegexTest, InvalidSubjectBytesDoNotBreakMatching) {
   Regex re("\\w+");
-  EXPECT_EQ(all_group(re, "ab\xFF" "cd", 0), (std::vector<std::string>{"ab", "cd"}));
+  EXPECT_EQ(all_group(re,
+                      "ab\xFF"
+                      "cd",
+                      0),
+            (std::vector<std::string>{"ab", "cd"}));
 }
 
 TEST(RegexTest, BadPatterns) {

@@ -1,6 +1,5 @@
 #include "lumenfold/common/state_file.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/file_io.h"
@@ -183,11 +183,16 @@ TEST(StateFileTest, DamagedMeansPresentButNotADocumentOfTheShape) {
     StateShape shape;
     bool damaged;
   } cases[] = {
-      {nullptr, StateShape::kObject, false},      {"{}", StateShape::kObject, false},
-      {"\xEF\xBB\xBF{}", StateShape::kObject, false}, {"[]", StateShape::kArray, false},
-      {"[]", StateShape::kObject, true},          {"{}", StateShape::kArray, true},
-      {"{\"nodes\": [", StateShape::kObject, true}, {"", StateShape::kObject, true},
-      {"null", StateShape::kArray, true},         {"\xff\xfe{}", StateShape::kObject, true},
+      {nullptr, StateShape::kObject, false},
+      {"{}", StateShape::kObject, false},
+      {"\xEF\xBB\xBF{}", StateShape::kObject, false},
+      {"[]", StateShape::kArray, false},
+      {"[]", StateShape::kObject, true},
+      {"{}", StateShape::kArray, true},
+      {"{\"nodes\": [", StateShape::kObject, true},
+      {"", StateShape::kObject, true},
+      {"null", StateShape::kArray, true},
+      {"\xff\xfe{}", StateShape::kObject, true},
   };
   for (const Case& c : cases) {
     const fs::path file = dir.path() / "state.json";
@@ -210,8 +215,7 @@ TEST(StateFileTest, DamagedFilesAreSetAsideUnderTheirTimeAndNeverOverEachOther) 
   TempDir dir;
   const fs::path file = dir.path() / "state.json";
   dir.write("state.json", "{bad");
-  EXPECT_EQ(set_aside_damaged_state_file(file, 1767225600, "test state"),
-            dir.path() / "state.json.corrupt-1767225600");
+  EXPECT_EQ(set_aside_damaged_state_file(file, 1767225600, "test state"), dir.path() / "state.json.corrupt-1767225600");
   dir.write("state.json", "{worse");
   EXPECT_EQ(set_aside_damaged_state_file(file, 1767225600, "test state"),
             dir.path() / "state.json.corrupt-1767225600-2");

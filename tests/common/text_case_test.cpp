@@ -7,9 +7,12 @@ namespace {
 
 TEST(TextCaseTest, LowerCasesWithFullUnicodeMapping) {
   EXPECT_EQ(to_lower("HeLLo_World42"), "hello_world42");
-  EXPECT_EQ(to_lower("\xC3\x9C" "BER"), "\xC3\xBC" "ber");           // Ü
-  EXPECT_EQ(to_lower("\xC4\xB0"), "i\xCC\x87");                      // İ -> i + combining dot
-  EXPECT_EQ(to_lower("\xCE\x9F\xCE\xA3"), "\xCE\xBF\xCF\x82");        // ΟΣ -> ος (final sigma)
+  EXPECT_EQ(to_lower("\xC3\x9C"
+                     "BER"),
+            "\xC3\xBC"
+            "ber");                                             // Ü
+  EXPECT_EQ(to_lower("\xC4\xB0"), "i\xCC\x87");                 // İ -> i + combining dot
+  EXPECT_EQ(to_lower("\xCE\x9F\xCE\xA3"), "\xCE\xBF\xCF\x82");  // ΟΣ -> ος (final sigma)
   EXPECT_EQ(to_lower(""), "");
 }
 

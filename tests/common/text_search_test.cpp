@@ -1,9 +1,9 @@
 #include "lumenfold/common/text_search.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::common {
 namespace {
@@ -14,9 +14,15 @@ TEST(TextSearchTest, FindsWhatFindFinds) {
     std::string_view needle;
   };
   const Case cases[] = {
-      {"request handler", "handler"}, {"request handler", "request"}, {"request handler", "quest h"},
-      {"request handler", "Handler"}, {"request handler", ""},        {"", ""},
-      {"", "x"},                      {"ab", "abc"},                  {"aaab", "aab"},
+      {"request handler", "handler"},
+      {"request handler", "request"},
+      {"request handler", "quest h"},
+      {"request handler", "Handler"},
+      {"request handler", ""},
+      {"", ""},
+      {"", "x"},
+      {"ab", "abc"},
+      {"aaab", "aab"},
       {"caf\u00e9 cr\u00e8me", "\u00e8m"},
   };
   for (const Case& c : cases) {

@@ -78,8 +78,8 @@ int main() {
   }
   if (const char* data_dir = std::getenv("TSL_DATA_DIR")) {
     std::filesystem::create_directories(data_dir);
-    auto error = lumenfold::common::write_file_atomically(std::filesystem::path(data_dir) / "mcp_port",
-                                                         std::to_string(port));
+    auto error =
+        lumenfold::common::write_file_atomically(std::filesystem::path(data_dir) / "mcp_port", std::to_string(port));
     if (error) {
       std::fprintf(stderr, "fake_mcp_server: %s\n", error->c_str());
       return 1;

@@ -37,12 +37,18 @@ bool is_string_list(const Json& v) {
 bool fits(const ToolParam& param, const Json& v) {
   if (v.is_null()) return param.nullable || (param.default_value && param.default_value->is_null());
   switch (param.type) {
-    case ParamType::kString: return v.is_string();
-    case ParamType::kInteger: return v.is_number_integer();
-    case ParamType::kNumber: return v.is_number();
-    case ParamType::kBoolean: return v.is_boolean();
-    case ParamType::kStringList: return is_string_list(v);
-    case ParamType::kStringOrStringList: return v.is_string() || is_string_list(v);
+    case ParamType::kString:
+      return v.is_string();
+    case ParamType::kInteger:
+      return v.is_number_integer();
+    case ParamType::kNumber:
+      return v.is_number();
+    case ParamType::kBoolean:
+      return v.is_boolean();
+    case ParamType::kStringList:
+      return is_string_list(v);
+    case ParamType::kStringOrStringList:
+      return v.is_string() || is_string_list(v);
   }
   return false;
 }
@@ -66,13 +72,11 @@ ToolHandler checking_handler(std::vector<ToolParam> params) {
 }
 
 ToolRegistry fuzz_tools() {
-  std::vector<ToolParam> lenient = {required_param("text", ParamType::kString),
-                                    defaulted_param("count", ParamType::kInteger, 1),
-                                    defaulted_param("ratio", ParamType::kNumber, 0.5),
-                                    defaulted_param("fail", ParamType::kBoolean, false),
-                                    nullable_param("tags", ParamType::kStringList),
-                                    defaulted_param("target", ParamType::kStringOrStringList, ""),
-                                    nullable_param("note", ParamType::kString)};
+  std::vector<ToolParam> lenient = {
+      required_param("text", ParamType::kString),        defaulted_param("count", ParamType::kInteger, 1),
+      defaulted_param("ratio", ParamType::kNumber, 0.5), defaulted_param("fail", ParamType::kBoolean, false),
+      nullable_param("tags", ParamType::kStringList),    defaulted_param("target", ParamType::kStringOrStringList, ""),
+      nullable_param("note", ParamType::kString)};
   std::vector<ToolParam> strict = {required_param("files", ParamType::kStringOrStringList),
                                    required_param("limit", ParamType::kInteger),
                                    required_param("score", ParamType::kNumber),
@@ -81,9 +85,13 @@ ToolRegistry fuzz_tools() {
                                    nullable_param("depth", ParamType::kInteger),
                                    nullable_param("weights", ParamType::kStringOrStringList)};
   ToolRegistry tools;
-  tools.add({.name = "lenient", .description = "Defaults everywhere.", .params = lenient,
+  tools.add({.name = "lenient",
+             .description = "Defaults everywhere.",
+             .params = lenient,
              .handler = checking_handler(lenient)});
-  tools.add({.name = "strict", .description = "Every argument required.", .params = strict,
+  tools.add({.name = "strict",
+             .description = "Every argument required.",
+             .params = strict,
              .handler = checking_handler(strict)});
   return tools;
 }

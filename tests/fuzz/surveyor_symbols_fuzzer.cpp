@@ -27,8 +27,8 @@ using namespace lumenfold::surveyor;
 
 // Every language with an extractor, then a few that only get keywords,
 // relations and a summary.
-constexpr std::string_view kExtensions[] = {".ts", ".tsx", ".js",  ".jsx", ".py",   ".cs",
-                                            ".php", ".md", ".json", ".go",  ".java", ".rs"};
+constexpr std::string_view kExtensions[] = {".ts",  ".tsx", ".js",   ".jsx", ".py",   ".cs",
+                                            ".php", ".md",  ".json", ".go",  ".java", ".rs"};
 constexpr size_t kMaxKeywords = 80;
 constexpr size_t kMaxSummaryChars = 250;
 

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Json record = parse_or_abort(*logged, "the logged line is JSON");
   require(record.is_object(), "the logged line is an object");
   __int128 total = 0;
-  for (const char* count : {"input_tokens", "output_tokens", "cache_creation_input_tokens", "cache_read_input_tokens"}) {
+  for (const char* count :
+       {"input_tokens", "output_tokens", "cache_creation_input_tokens", "cache_read_input_tokens"}) {
     require(record[count].is_number_integer(), "the logged counts are integers");
     total += record[count].get<int64_t>();
   }

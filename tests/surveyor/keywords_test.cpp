@@ -1,12 +1,12 @@
 #include "lumenfold/surveyor/keywords.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/text_case.h"
@@ -31,10 +31,7 @@ void expect_cases(const std::vector<KeywordCase>& cases) {
 
 TEST(ExtractKeywordsTest, RoutesGiveMethodAndPathSegments) {
   expect_cases({
-      {"express route; id is too short",
-       "app.get('/api/users/:id', show);\n",
-       ".js",
-       {"get", "api", "users"}},
+      {"express route; id is too short", "app.get('/api/users/:id', show);\n", ".js", {"get", "api", "users"}},
       {"go mux, braces removed",
        "r.HandleFunc(\"/orders/{orderId}\", h)\n",
        ".go",
@@ -43,10 +40,7 @@ TEST(ExtractKeywordsTest, RoutesGiveMethodAndPathSegments) {
        "ROUTER . Delete ( \"/Carts/<cartKey>/\")",
        ".txt",
        {"delete", "carts", "cartkey"}},
-      {"decorator on another object",
-       "@bp.get('/health/check')\ndef h(): pass\n",
-       ".md",
-       {"get", "health", "check"}},
+      {"decorator on another object", "@bp.get('/health/check')\ndef h(): pass\n", ".md", {"get", "health", "check"}},
       {"segments stripped of underscores, lengths in code points",
        "app.post('/__Private__/ñá/été')",
        ".js",
@@ -60,10 +54,7 @@ TEST(ExtractKeywordsTest, HttpCallsGiveHostLabelAndPathSegments) {
        "fetch('https://api.example.com/v1/orders?limit=5')",
        ".ts",
        {"api", "orderslimit5"}},
-      {"relative path, file name cut at its dot",
-       "axios.get(`/users/{id}/profile.json`)",
-       ".js",
-       {"users", "profile"}},
+      {"relative path, file name cut at its dot", "axios.get(`/users/{id}/profile.json`)", ".js", {"users", "profile"}},
       {"scheme removal is case-sensitive",
        "requests.post(\"HTTPS://Files.example.com/docs\")",
        ".py",
@@ -77,8 +68,7 @@ TEST(ExtractKeywordsTest, DeclaredNamesFollowTheExtension) {
       {"ts exports and export list",
        "export async function getUserProfile() {}\nexport { alphaBeta, gamma as delta };\n",
        ".ts",
-       {"getuserprofile", "get", "user", "profile", "alphabeta", "alpha", "beta", "gamma",
-        "delta"}},
+       {"getuserprofile", "get", "user", "profile", "alphabeta", "alpha", "beta", "gamma", "delta"}},
       {"ts names only from exports", "function hiddenHelper() {}\n", ".ts", {}},
       {"py public defs and classes with snake parts",
        "def load_user_data():\n    def inner_helper(): pass\nclass _Hidden:\n    pass\n"
@@ -131,9 +121,8 @@ TEST(ExtractKeywordsTest, SwiftNamesAgreeWithAPlainSearch) {
       R"re(^(?:\s*)(?:public\s+|private\s+|internal\s+|open\s+|static\s+|class\s+|mutating\s+|override\s+)*func\s+([A-Za-z_]\w*))re",
       common::kRegexMultiline);
   const std::array<std::string_view, 22> pieces = {
-      "public", "final", "static", "class",  "struct", "func",   "func", "mutating",
-      "alpha",  "beta",  "gamma",  "é",      " ",      " ",      " ",    "\n",
-      "\n",     "\t",    "(",      "\u00a0", "\u0085", "\u3000",
+      "public", "final", "static", "class", "struct", "func", "func", "mutating", "alpha",  "beta",   "gamma",
+      "é",      " ",     " ",      " ",     "\n",     "\n",   "\t",   "(",        "\u00a0", "\u0085", "\u3000",
   };
   std::mt19937 rng(7);
   std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
@@ -163,10 +152,7 @@ TEST(ExtractKeywordsTest, GoReceiversMaySpanLines) {
   expect_cases({
       {"receiver over lines", "func (s\n *Server)\n\tServe() {}\n", ".go", {"serve"}},
       {"empty receiver", "func () Hidden() {}\n", ".go", {}},
-      {"method name must follow the receiver",
-       "func (s *S) lower() {}\nfunc (s *S)Upper()",
-       ".go",
-       {}},
+      {"method name must follow the receiver", "func (s *S) lower() {}\nfunc (s *S)Upper()", ".go", {}},
       {"many open receivers, no name", open_receivers + ")\n", ".go", {}},
       {"many open receivers, then a name", open_receivers + ") Tail()\n", ".go", {"tail"}},
   });
@@ -211,10 +197,7 @@ TEST(ExtractKeywordsTest, LeadingDocumentationGivesLongWords) {
        "/** Parses config files quickly */\n",
        ".yaml",
        {"parses", "config", "files", "quickly"}},
-      {"in any kind of file",
-       "\"\"\"Words from docstring\"\"\"",
-       ".txt",
-       {"words", "from", "docstring"}},
+      {"in any kind of file", "\"\"\"Words from docstring\"\"\"", ".txt", {"words", "from", "docstring"}},
       {"not at the start", "x = 1\n\"\"\"Not leading documentation\"\"\"\n", ".py", {}},
       {"too short", "/** Tiny */\n", ".js", {}},
   });
@@ -256,10 +239,7 @@ TEST(ExtractKeywordsTest, PathologicalTextsFinish) {
       {"only quotes", std::string(300000, '"'), ".py", {}},
       {"only single quotes", std::string(300000, '\''), ".py", {}},
       {"only backslashes", std::string(300000, '\\'), ".cs", {}},
-      {"long identifier",
-       "export const " + std::string(60000, 'x') + " = 1;\n",
-       ".ts",
-       {std::string(60000, 'x')}},
+      {"long identifier", "export const " + std::string(60000, 'x') + " = 1;\n", ".ts", {std::string(60000, 'x')}},
   };
   expect_cases(cases);
   std::string routes;

@@ -11,12 +11,12 @@ TEST(LanguageOfTest, MapsEachExtensionExactly) {
     Language language;
   };
   const Case cases[] = {
-      {".ts", Language::kTypeScript}, {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
-      {".jsx", Language::kTypeScript}, {".py", Language::kPython},     {".cs", Language::kCSharp},
-      {".php", Language::kPhp},       {".go", Language::kGo},           {".swift", Language::kSwift},
-      {".xaml", Language::kXaml},     {".md", Language::kOther},        {".pyi", Language::kOther},
-      {".mjs", Language::kOther},     {".TS", Language::kOther},        {".Swift", Language::kOther},
-      {"ts", Language::kOther},       {"", Language::kOther},
+      {".ts", Language::kTypeScript},  {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
+      {".jsx", Language::kTypeScript}, {".py", Language::kPython},      {".cs", Language::kCSharp},
+      {".php", Language::kPhp},        {".go", Language::kGo},          {".swift", Language::kSwift},
+      {".xaml", Language::kXaml},      {".md", Language::kOther},       {".pyi", Language::kOther},
+      {".mjs", Language::kOther},      {".TS", Language::kOther},       {".Swift", Language::kOther},
+      {"ts", Language::kOther},        {"", Language::kOther},
   };
   for (const Case& c : cases) EXPECT_EQ(language_of(c.ext), c.language) << c.ext;
 }

@@ -1,21 +1,19 @@
 #include "lumenfold/surveyor/reference_paths.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "lumenfold/common/regex.h"
 
 namespace lumenfold::surveyor {
 namespace {
 
-std::vector<std::string> as_strings(const std::vector<std::string_view>& views) {
-  return {views.begin(), views.end()};
-}
+std::vector<std::string> as_strings(const std::vector<std::string_view>& views) { return {views.begin(), views.end()}; }
 
 struct PathCase {
   std::string_view text;
@@ -64,11 +62,10 @@ TEST(FindReferencePathsTest, LongRunsWithoutExtensionGiveNothing) {
 // The pieces mix single characters with extension fragments so that most
 // texts hold several candidate mentions, some cut short or run together.
 TEST(FindReferencePathsTest, AgreesWithThePlainPatternOnRandomText) {
-  const common::Regex plain(
-      R"re(([A-Za-z0-9_\-\/]+\.(go|py|ts|tsx|js|jsx|swift|md|json|yaml|yml)))re");
-  const std::array<std::string_view, 26> pieces = {
-      "a", "j", "s", "o",  "n",  "t",  "x",   "/",   ".",    "-",     "_",   " ", "é",
-      "Z", "9", ".", "go", "py", "md", ".js", ".ts", "yaml", "swift", "yml", ")", "\n"};
+  const common::Regex plain(R"re(([A-Za-z0-9_\-\/]+\.(go|py|ts|tsx|js|jsx|swift|md|json|yaml|yml)))re");
+  const std::array<std::string_view, 26> pieces = {"a",  "j",   "s",   "o",    "n",     "t",   "x", "/",  ".",
+                                                   "-",  "_",   " ",   "é",    "Z",     "9",   ".", "go", "py",
+                                                   "md", ".js", ".ts", "yaml", "swift", "yml", ")", "\n"};
   std::mt19937 rng(20240611);
   std::uniform_int_distribution<size_t> pick(0, pieces.size() - 1);
   std::uniform_int_distribution<int> length(0, 40);

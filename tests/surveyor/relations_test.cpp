@@ -1,9 +1,9 @@
 #include "lumenfold/surveyor/relations.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "test_support/temp_dir.h"
 
@@ -16,9 +16,7 @@ struct Target {
   bool operator==(const Target&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Target& t) {
-  return out << t.rel << " -> " << t.to;
-}
+std::ostream& operator<<(std::ostream& out, const Target& t) { return out << t.rel << " -> " << t.to; }
 
 struct RelationCase {
   const char* what;
@@ -52,10 +50,7 @@ class ParseRelationsTest : public ::testing::Test {
 
 TEST_F(ParseRelationsTest, ImportsAndRequiresAsWritten) {
   expect_cases({
-      {"named import",
-       "src/a.ts",
-       "import { api } from '../lib/api';\n",
-       {{"imports", "../lib/api"}}},
+      {"named import", "src/a.ts", "import { api } from '../lib/api';\n", {{"imports", "../lib/api"}}},
       {"default import seen twice",
        "src/b.tsx",
        "import React from 'react';\n",
@@ -65,10 +60,7 @@ TEST_F(ParseRelationsTest, ImportsAndRequiresAsWritten) {
        "import\nReact from \"react\"\n",
        {{"imports", "react"}, {"imports", "React"}}},
       {"multi-line import list", "src/d.ts", "import {\n  a,\n  b\n} from 'x';\n", {}},
-      {"commonjs require",
-       "src/e.js",
-       "const cfg = require('./config');\n",
-       {{"requires", "./config"}}},
+      {"commonjs require", "src/e.js", "const cfg = require('./config');\n", {{"requires", "./config"}}},
       {"python imports",
        "pkg/f.py",
        "from .models import User\nimport os.path\n",
@@ -78,10 +70,7 @@ TEST_F(ParseRelationsTest, ImportsAndRequiresAsWritten) {
        "package main\n\nimport (\n\t\"fmt\"\n\t\"net/http\"\n\t\"os\"\n)\n",
        {{"imports", "fmt"}}},
       {"go single import", "cmd/one.go", "import \"strings\"\n", {{"imports", "strings"}}},
-      {"same import twice is kept twice",
-       "g.py",
-       "import os\nimport os\n",
-       {{"imports", "os"}, {"imports", "os"}}},
+      {"same import twice is kept twice", "g.py", "import os\nimport os\n", {{"imports", "os"}, {"imports", "os"}}},
   });
 }
 
@@ -102,14 +91,8 @@ TEST_F(ParseRelationsTest, StepsComeInOrder) {
 
 TEST_F(ParseRelationsTest, LanguageRulesTestTheExtensionCaseSensitively) {
   expect_cases({
-      {"swift",
-       "App/View.swift",
-       "import UIKit.UIView\n",
-       {{"imports", "UIKit.UIView"}, {"imports", "UIKit"}}},
-      {"upper-case swift",
-       "App/Other.SWIFT",
-       "import UIKit.UIView\n",
-       {{"imports", "UIKit.UIView"}}},
+      {"swift", "App/View.swift", "import UIKit.UIView\n", {{"imports", "UIKit.UIView"}, {"imports", "UIKit"}}},
+      {"upper-case swift", "App/Other.SWIFT", "import UIKit.UIView\n", {{"imports", "UIKit.UIView"}}},
       {"c#", "Program.cs", "using System.Text;\n", {{"imports", "System.Text"}}},
       {"upper-case c#", "Other.CS", "using System.Text;\n", {}},
       {"xaml: first class only",
@@ -122,10 +105,7 @@ TEST_F(ParseRelationsTest, LanguageRulesTestTheExtensionCaseSensitively) {
 
 TEST_F(ParseRelationsTest, PathMentionsNeedASlash) {
   expect_cases({
-      {"markdown mentions",
-       "docs/index.md",
-       "See docs/setup.md and README.md.\n",
-       {{"references", "docs/setup.md"}}},
+      {"markdown mentions", "docs/index.md", "See docs/setup.md and README.md.\n", {{"references", "docs/setup.md"}}},
       {"web addresses",
        "notes.md",
        "Get http://localhost/scripts/app.py or https://example.com/tools/app.py\n",
@@ -149,10 +129,7 @@ TEST_F(ParseRelationsTest, PathologicalTextsFinish) {
       {"only single quotes", "q.ts", std::string(300000, '\''), {}},
       {"only backslashes", "b.cs", std::string(300000, '\\'), {}},
       {"long identifier without extension", "id.md", identifier, {}},
-      {"long identifier with extension",
-       "id2.md",
-       identifier + "x.md",
-       {{"references", identifier + "x.md"}}},
+      {"long identifier with extension", "id2.md", identifier + "x.md", {{"references", identifier + "x.md"}}},
       {"repeated import keyword", "imp.ts", imports, {{"imports", "import"}}},
   });
 }

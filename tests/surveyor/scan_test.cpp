@@ -1,9 +1,8 @@
 #include "lumenfold/surveyor/scan.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"
@@ -33,7 +32,9 @@ TEST(ScanDocumentsTest, SmallTreeGivesExactDocuments) {
   Json graph = scan(dir.path());
   std::string expected =
       "{\n"
-      "  \"root\": \"" + dir.path().string() + "\",\n"
+      "  \"root\": \"" +
+      dir.path().string() +
+      "\",\n"
       "  \"node_count\": 3,\n"
       "  \"edge_count\": 1,\n"
       "  \"file_count\": 2,\n"
@@ -132,7 +133,9 @@ TEST(ScanTest, ContentCutCountsCodePoints) {
 
 TEST(ScanTest, InvalidUtf8IsDroppedAndHashedClean) {
   TempDir dir;
-  dir.write("a.md", "ab\xFF\xFE" "cd\r\nef\r");
+  dir.write("a.md",
+            "ab\xFF\xFE"
+            "cd\r\nef\r");
   Json graph = scan(dir.path());
   EXPECT_EQ(graph["nodes"][0]["content"], "abcd\nef\n");
   EXPECT_EQ(graph["nodes"][0]["file_hash"], "682a4b60");
@@ -217,7 +220,8 @@ TEST(SymbolIndexTest, RepeatedIdsKeepFirstPlaceAndMissingMembersGetDefaults) {
 }
 
 TEST(DedupeEdgesTest, FirstOccurrenceWins) {
-  std::vector<Edge> edges = {{"a", "b", "imports"}, {"a", "b", "requires"}, {"a", "b", "imports"}, {"b", "a", "imports"}};
+  std::vector<Edge> edges = {
+      {"a", "b", "imports"}, {"a", "b", "requires"}, {"a", "b", "imports"}, {"b", "a", "imports"}};
   std::vector<Edge> expected = {{"a", "b", "imports"}, {"a", "b", "requires"}, {"b", "a", "imports"}};
   EXPECT_EQ(dedupe_edges(edges), expected);
 }

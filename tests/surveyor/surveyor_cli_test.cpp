@@ -1,9 +1,10 @@
 // Runs the surveyor program as a user would.
 
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
+
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"

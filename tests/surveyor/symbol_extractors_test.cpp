@@ -24,8 +24,7 @@ struct Row {
 
 std::ostream& operator<<(std::ostream& os, const Row& r) {
   return os << "{" << r.name << ", " << r.symbol_type << ", " << r.confidence << ", "
-            << (r.exported ? "exported" : "local") << ", " << r.line_start << ".." << r.line_end
-            << "}";
+            << (r.exported ? "exported" : "local") << ", " << r.line_start << ".." << r.line_end << "}";
 }
 
 std::vector<Row> rows(const std::vector<SymbolDescription>& syms) {
@@ -183,12 +182,9 @@ TEST(ExtractSymbolsPhpTest, VisibilityComesFromTheModifiersBeforeFunction) {
   const std::vector<Row> expected = {
       // The match begins at the line break before "function", so it
       // counts as line 0.
-      {"helper", "use_case", "high", false, 0, 3},
-      {"index", "use_case", "high", true, 5, 7},
-      {"secret", "use_case", "high", false, 8, 8},
-      {"make", "use_case", "high", true, 9, 9},
-      {"guard", "use_case", "high", false, 10, 10},
-      {"UserController", "model", "high", true, 4, 11},
+      {"helper", "use_case", "high", false, 0, 3},  {"index", "use_case", "high", true, 5, 7},
+      {"secret", "use_case", "high", false, 8, 8},  {"make", "use_case", "high", true, 9, 9},
+      {"guard", "use_case", "high", false, 10, 10}, {"UserController", "model", "high", true, 4, 11},
       {"Repo", "model", "high", true, 12, 12},
   };
   EXPECT_EQ(rows(extract_symbols_php(source, "src/User.php")), expected);

@@ -45,8 +45,8 @@ TEST(NameKeywordsTest, WholeNameThenCamelThenSnakePartsWithoutRepeats) {
       {"aBÖ", {"abö"}},
       {"Öü", {}},
       {"alpha_bravo_charlie_delta_echo_foxtrot_golf_hotel_india_juliet_kilo",
-       {"alpha_bravo_charlie_delta_echo_foxtrot_golf_hotel_india_juliet_kilo", "alpha", "bravo",
-        "charlie", "delta", "echo", "foxtrot", "golf", "hotel", "india"}},
+       {"alpha_bravo_charlie_delta_echo_foxtrot_golf_hotel_india_juliet_kilo", "alpha", "bravo", "charlie", "delta",
+        "echo", "foxtrot", "golf", "hotel", "india"}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(name_keywords(c.name), c.words) << c.name;

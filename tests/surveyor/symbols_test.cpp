@@ -26,8 +26,7 @@ TEST(ClassifyTsTest, FirstMatchingRuleWins) {
       {"Émile", true, "use_case", "medium"},      {"loadUser", true, "use_case", "high"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(classify_ts(c.name, c.exported),
-              std::make_pair(std::string(c.type), std::string(c.confidence)))
+    EXPECT_EQ(classify_ts(c.name, c.exported), std::make_pair(std::string(c.type), std::string(c.confidence)))
         << c.name << (c.exported ? " exported" : "");
   }
 }
@@ -43,21 +42,12 @@ TEST(ExtractSymbolsForFileTest, DispatchesOnTheLowerCasedExtension) {
     std::vector<std::string> names;
   };
   const Case cases[] = {
-      {".ts", {"tsFn"}},
-      {".tsx", {"tsFn"}},
-      {".js", {"tsFn"}},
-      {".jsx", {"tsFn"}},
-      {".py", {"py_fn"}},
-      {".cs", {"CsType"}},
-      {".php", {"tsFn", "CsType"}},
-      {".go", {}},
-      {".TS", {}},
-      {"", {}},
+      {".ts", {"tsFn"}},   {".tsx", {"tsFn"}},           {".js", {"tsFn"}}, {".jsx", {"tsFn"}}, {".py", {"py_fn"}},
+      {".cs", {"CsType"}}, {".php", {"tsFn", "CsType"}}, {".go", {}},       {".TS", {}},        {"", {}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> names;
-    for (const SymbolDescription& s : extract_symbols_for_file(source, "f", c.ext))
-      names.push_back(s.name);
+    for (const SymbolDescription& s : extract_symbols_for_file(source, "f", c.ext)) names.push_back(s.name);
     EXPECT_EQ(names, c.names) << c.ext;
   }
 }

@@ -1,8 +1,8 @@
 #include "lumenfold/surveyor/walk.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/surveyor/file_id.h"
@@ -28,11 +28,11 @@ TEST(ShouldScanTest, ExtensionsAndVirtualEnvironments) {
     const char* path;
     bool scan;
   } cases[] = {
-      {"/p/a.py", true},          {"/p/A.PY", true},         {"/p/README.MD", true},
-      {"/p/x.yml", true},         {"/p/x.xaml", true},       {"/p/x.php", false},
-      {"/p/x.txt", false},        {"/p/.md", false},         {"/p/noext", false},
-      {"/p/a.", false},           {"/p/a.tar.json", true},   {"/p/venv/a.py", false},
-      {"/p/.venv/a.py", false},   {"/p/myvenv/a.py", true},  {"/home/u/venv/app/a.py", false},
+      {"/p/a.py", true},        {"/p/A.PY", true},        {"/p/README.MD", true},
+      {"/p/x.yml", true},       {"/p/x.xaml", true},      {"/p/x.php", false},
+      {"/p/x.txt", false},      {"/p/.md", false},        {"/p/noext", false},
+      {"/p/a.", false},         {"/p/a.tar.json", true},  {"/p/venv/a.py", false},
+      {"/p/.venv/a.py", false}, {"/p/myvenv/a.py", true}, {"/home/u/venv/app/a.py", false},
   };
   for (const Case& c : cases) EXPECT_EQ(should_scan(c.path), c.scan) << c.path;
 }
@@ -121,12 +121,12 @@ TEST(WalkTest, FollowsFileLinksInsideTheRootOnly) {
     const char* name;
     fs::path target;
   } links[] = {
-      {"proj/b.md", dir.path() / "proj-outside/b.md"},        // absolute, outside
-      {"proj/up.md", "../proj-outside/b.md"},                  // relative, outside
-      {"proj/docs/twice.md", "../../proj-outside/b.md"},       // from a subdirectory
-      {"proj/chain.md", "b.md"},                               // a link to a link outside
-      {"proj/guide.md", "docs/guide.md"},                      // inside
-      {"proj/docs/back.md", dir.path() / "proj/a.md"},         // absolute, inside
+      {"proj/b.md", dir.path() / "proj-outside/b.md"},    // absolute, outside
+      {"proj/up.md", "../proj-outside/b.md"},             // relative, outside
+      {"proj/docs/twice.md", "../../proj-outside/b.md"},  // from a subdirectory
+      {"proj/chain.md", "b.md"},                          // a link to a link outside
+      {"proj/guide.md", "docs/guide.md"},                 // inside
+      {"proj/docs/back.md", dir.path() / "proj/a.md"},    // absolute, inside
   };
   for (const Link& l : links) fs::create_symlink(l.target, dir.path() / l.name);
   EXPECT_EQ(relative_walk(dir.path() / "proj"),

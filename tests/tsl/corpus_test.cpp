@@ -1,7 +1,6 @@
 #include "lumenfold/tsl/corpus.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"

@@ -15,7 +15,9 @@ std::string describe(const std::vector<DefHit>& hits) {
 
 TEST(DefIndexTest, ListsEachDefiningFileOnceWithItsStrongestKind) {
   std::vector<std::vector<SourceDef>> defs = {
-      {{"Media", "", DefKind::kAssignment, 0}, {"Media", "", DefKind::kClass, 5}, {"render", "Media", DefKind::kFunction, 6}},
+      {{"Media", "", DefKind::kAssignment, 0},
+       {"Media", "", DefKind::kClass, 5},
+       {"render", "Media", DefKind::kFunction, 6}},
       {{"render", "Widget", DefKind::kFunction, 3}, {"Widget", "", DefKind::kClass, 1}},
       {},
       {{"render", "", DefKind::kFunction, 9}},

@@ -35,11 +35,11 @@ class EdgeSelectionTest : public ::testing::Test {
 TEST_F(EdgeSelectionTest, BetweenReturnedFilesThenOwnThenIncomingThenOutside) {
   EXPECT_EQ(describe(index_, select_edges(index_, {doc("b.py"), doc("a.py")}, 20)),
             (std::vector<std::string>{
-                "a.py -imports-> b",       // between returned files
-                "b.py -imports-> c",       // own edges into the project, best file first
+                "a.py -imports-> b",  // between returned files
+                "b.py -imports-> c",  // own edges into the project, best file first
                 "a.py -imports-> c",
-                "d.py -imports-> a",       // into a.py
-                "b.py -imports-> os",      // to outside the project, last
+                "d.py -imports-> a",   // into a.py
+                "b.py -imports-> os",  // to outside the project, last
                 "a.py -imports-> json",
             }));
 }

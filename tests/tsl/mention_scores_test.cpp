@@ -9,13 +9,13 @@ class MentionScoresTest : public ::testing::Test {
  protected:
   MentionScoresTest()
       : paths_({
-            "pkg/core/expr.py",       // 0
-            "pkg/simplify/fu.py",     // 1
-            "pkg/simplify/trig.py",   // 2
+            "pkg/core/expr.py",          // 0
+            "pkg/simplify/fu.py",        // 1
+            "pkg/simplify/trig.py",      // 2
             "pkg/geometry/__init__.py",  // 3
-            "pkg/geometry/point.py",  // 4
-            "pkg/other/fu.py",        // 5
-            "pkg/misc.py",            // 6
+            "pkg/geometry/point.py",     // 4
+            "pkg/other/fu.py",           // 5
+            "pkg/misc.py",               // 6
         }),
         defs_({
             {{"Expr", "", DefKind::kClass, 0}, {"__lt__", "Expr", DefKind::kFunction, 4}},
@@ -74,10 +74,10 @@ TEST_F(MentionScoresTest, ModulesPackagesAndTheirAttributes) {
   m.dotted = {"pkg.geometry.Point", "pkg.simplify.fu", "geometry.distance"};
   MentionSignals s = score(m);
   MentionWeights w;
-  EXPECT_DOUBLE_EQ(s.module[1], w.module);                           // the module itself
-  EXPECT_DOUBLE_EQ(s.module[4], w.module);                           // defines the package's attribute
-  EXPECT_DOUBLE_EQ(s.module[3], w.module * w.package_init_share);   // the package's __init__
-  EXPECT_EQ(s.module[6], 0.0);                                       // "geometry" alone names no module
+  EXPECT_DOUBLE_EQ(s.module[1], w.module);                         // the module itself
+  EXPECT_DOUBLE_EQ(s.module[4], w.module);                         // defines the package's attribute
+  EXPECT_DOUBLE_EQ(s.module[3], w.module * w.package_init_share);  // the package's __init__
+  EXPECT_EQ(s.module[6], 0.0);                                     // "geometry" alone names no module
   EXPECT_TRUE(s.named[1]);
   EXPECT_FALSE(s.named[4]);
 }

@@ -1,9 +1,9 @@
 #include "lumenfold/tsl/path_index.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::tsl {
 namespace {
@@ -12,15 +12,15 @@ class PathIndexTest : public ::testing::Test {
  protected:
   // doc numbers follow this order
   PathIndex index_{{
-      "django/db/models/query.py",       // 0
-      "django/db/models/sql/query.py",   // 1
-      "django/db/models/__init__.py",    // 2
-      "django/forms/widgets.py",         // 3
-      "django/contrib/admin/widgets.py", // 4
-      "src/_pytest/python.py",           // 5
-      "web/src/api/client.ts",           // 6
-      "web/src/api/index.ts",            // 7
-      "docs/setup.md",                   // 8
+      "django/db/models/query.py",        // 0
+      "django/db/models/sql/query.py",    // 1
+      "django/db/models/__init__.py",     // 2
+      "django/forms/widgets.py",          // 3
+      "django/contrib/admin/widgets.py",  // 4
+      "src/_pytest/python.py",            // 5
+      "web/src/api/client.ts",            // 6
+      "web/src/api/index.ts",             // 7
+      "docs/setup.md",                    // 8
   }};
 };
 
@@ -54,11 +54,8 @@ TEST_F(PathIndexTest, MatchesDottedModulesAndPackages) {
     size_t components;
   };
   const Case cases[] = {
-      {"django.db.models.query.QuerySet", {0}, 4},
-      {"django.db.models.Q", {2}, 3},
-      {"models.sql.query", {1}, 3},
-      {"_pytest.python.Function", {5}, 2},
-      {"numpy.array", {}, 0},
+      {"django.db.models.query.QuerySet", {0}, 4}, {"django.db.models.Q", {2}, 3}, {"models.sql.query", {1}, 3},
+      {"_pytest.python.Function", {5}, 2},         {"numpy.array", {}, 0},
   };
   for (const Case& c : cases) {
     PathMatch m = index_.match_module(c.dotted);

@@ -1,8 +1,8 @@
 #include "lumenfold/tsl/query_mentions.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::tsl {
 namespace {
@@ -49,8 +49,9 @@ TEST(FindMentionsTest, DottedNamesAndFromImports) {
   QueryMentions m = find_mentions(
       ">>> from django.db.models import Q, F as Field\n"
       "Calling QuerySet.bulk_create on django.db.models.query objects; see docs/index.md and e.g. this.\n");
-  EXPECT_EQ(dotted_of(m), "django.db.models QuerySet.bulk_create django.db.models.query e.g django.db.models.Q "
-                          "django.db.models.F ");
+  EXPECT_EQ(dotted_of(m),
+            "django.db.models QuerySet.bulk_create django.db.models.query e.g django.db.models.Q "
+            "django.db.models.F ");
 }
 
 TEST(FindMentionsTest, CodeShapesCountMoreThanProse) {

@@ -4,10 +4,9 @@
 
 #include "lumenfold/tsl/retrieval_module.h"
 
-#include <gtest/gtest.h>
-
 #include <map>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
@@ -58,7 +57,8 @@ TEST_F(RetrievalModuleTest, LocalRetrievalAnswersWithTheModuleRanking) {
   std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s.tsl_local_retrieval);
   ASSERT_NE(module, nullptr);
   lodestar::InfoGraphCache graphs;
-  std::optional<Json> out = lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root, "Cart.add_item loses items", 5, 12);
+  std::optional<Json> out = lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root,
+                                                       "Cart.add_item loses items", 5, 12);
   ASSERT_TRUE(out.has_value());
   std::vector<std::string> keys;
   for (auto it = out->begin(); it != out->end(); ++it) keys.push_back(it.key());
@@ -74,7 +74,8 @@ TEST_F(RetrievalModuleTest, LocalRetrievalAnswersWithTheModuleRanking) {
 
   // The same as the module's own answer over the server's cached graph.
   Retriever direct;
-  Json expected = direct.retrieve(*graphs.get(s.info_graph_file(), s.locked_project_root), "Cart.add_item loses items", 5, 12);
+  Json expected =
+      direct.retrieve(*graphs.get(s.info_graph_file(), s.locked_project_root), "Cart.add_item loses items", 5, 12);
   EXPECT_EQ(files, expected["files"]);
   EXPECT_EQ((*out)["graph_edges"], expected["edges"]);
   EXPECT_EQ(lodestar::classify_intent_or_general(module.get(), "How does checkout work?"), "explore");
@@ -87,7 +88,10 @@ TEST_F(RetrievalModuleTest, SwitchedOffThereIsNoLocalRetrieval) {
     std::unique_ptr<lodestar::RetrievalModule> module = make_local_retrieval_module(s.tsl_local_retrieval);
     EXPECT_EQ(module, nullptr) << off;
     lodestar::InfoGraphCache graphs;
-    EXPECT_FALSE(lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root, "Cart.add_item", 5, 12).has_value()) << off;
+    EXPECT_FALSE(lodestar::rank_local_graph(module.get(), graphs, s.info_graph_file(), s.locked_project_root,
+                                            "Cart.add_item", 5, 12)
+                     .has_value())
+        << off;
     EXPECT_EQ(lodestar::classify_intent_or_general(module.get(), "How does checkout work?"), "general");
   }
   for (const char* on : {"1", "yes", "true"}) {

@@ -11,14 +11,14 @@ TEST(ConfidenceScoresTest, TopFileBandFollowsItsLeadAndStrength) {
     std::vector<int> expected;
   };
   const Case cases[] = {
-      {{4.0, 3.0}, {10, 6}},             // a lead of 1.0: almost sure
-      {{4.5, 2.0}, {13, 4}},             // each further half lead adds a point
-      {{30.0, 1.0}, {20, 0}},            // capped at 20
-      {{2.0, 1.5}, {7, 5}},              // a close race is plausible
+      {{4.0, 3.0}, {10, 6}},   // a lead of 1.0: almost sure
+      {{4.5, 2.0}, {13, 4}},   // each further half lead adds a point
+      {{30.0, 1.0}, {20, 0}},  // capped at 20
+      {{2.0, 1.5}, {7, 5}},    // a close race is plausible
       {{2.0, 1.99}, {4, 3}},
-      {{1.1, 0.9}, {3, 2}},              // a weak best match stays weak
+      {{1.1, 0.9}, {3, 2}},  // a weak best match stays weak
       {{0.3, 0.29}, {1, 0}},
-      {{2.5}, {13}},                     // the only match leads by its whole score
+      {{2.5}, {13}},  // the only match leads by its whole score
       {{}, {}},
   };
   for (const Case& c : cases) EXPECT_EQ(confidence_scores(c.scores), c.expected) << c.scores.size();

@@ -9,8 +9,8 @@ std::string describe(const std::vector<SourceDef>& defs) {
   std::string out;
   for (const SourceDef& d : defs) {
     const char* kind = d.kind == DefKind::kClass ? "class" : d.kind == DefKind::kFunction ? "fn" : "var";
-    out += std::string(kind) + " " + (d.owner.empty() ? "" : d.owner + ".") + d.name + "@" + std::to_string(d.line) +
-           "\n";
+    out +=
+        std::string(kind) + " " + (d.owner.empty() ? "" : d.owner + ".") + d.name + "@" + std::to_string(d.line) + "\n";
   }
   return out;
 }

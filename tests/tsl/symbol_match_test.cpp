@@ -20,8 +20,8 @@ class SymbolMatchTest : public ::testing::Test {
     index_.finish();
   }
   TermIndex index_;
-  const std::vector<std::string> symbols_ = {"w.py::Widget", "w.py::MediaWidget", "w.py::render_media",
-                                             "w.py::Other", "w.py::Media"};
+  const std::vector<std::string> symbols_ = {"w.py::Widget", "w.py::MediaWidget", "w.py::render_media", "w.py::Other",
+                                             "w.py::Media"};
 };
 
 TEST_F(SymbolMatchTest, ExactNamesFirstThenTheRarestSharedTerms) {

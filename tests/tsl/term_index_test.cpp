@@ -1,8 +1,8 @@
 #include "lumenfold/tsl/term_index.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::tsl {
 namespace {

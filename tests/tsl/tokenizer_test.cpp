@@ -33,8 +33,8 @@ TEST(SplitIdentifierTest, SplitsAtUnderscoresAndCaseSteps) {
 
 TEST(StemTermTest, FoldsPluralsButKeepsShortAndLatinEndings) {
   const std::pair<const char*, const char*> cases[] = {
-      {"permissions", "permission"}, {"queries", "query"}, {"classes", "class"},  {"class", "class"},
-      {"status", "status"},          {"axis", "axis"},     {"has", "has"},        {"fields", "field"},
+      {"permissions", "permission"}, {"queries", "query"}, {"classes", "class"}, {"class", "class"},
+      {"status", "status"},          {"axis", "axis"},     {"has", "has"},       {"fields", "field"},
       {"address", "address"},        {"widgets", "widget"}};
   for (const auto& [word, stem] : cases) EXPECT_EQ(stem_term(word), stem) << word;
 }
@@ -48,8 +48,7 @@ TEST(TokenizeTest, CompoundNamesKeepTheWholeAndTheirParts) {
 TEST(TokenizeTest, PathsAndDottedModulesGiveTheirComponents) {
   EXPECT_EQ(joined(tokenize("django/db/models/query.py")), "django db model query py");
   EXPECT_EQ(joined(tokenize("django.db.models.query")), "django db model query");
-  EXPECT_EQ(joined(tokenize(R"(File "C:\proj\src\app_main.py", line 12)")),
-            "file proj src app main app_main py line");
+  EXPECT_EQ(joined(tokenize(R"(File "C:\proj\src\app_main.py", line 12)")), "file proj src app main app_main py line");
 }
 
 TEST(TokenizeTest, DropsStopWordsDigitsAndSingleLetters) {

@@ -26,8 +26,7 @@ std::optional<std::string> read_file(const std::filesystem::path& path);
 // renames it over `target`, so a crash leaves either the old or the new
 // document, never a mix. On failure the temporary file is removed, the old
 // file is untouched and the error text is returned.
-std::optional<std::string> write_file_atomically(const std::filesystem::path& target,
-                                                 std::string_view bytes);
+std::optional<std::string> write_file_atomically(const std::filesystem::path& target, std::string_view bytes);
 
 // What write_by_exchange did when it did not fail.
 enum class ExchangeOutcome {

@@ -1,8 +1,8 @@
 #include "lumenfold/common/hash.h"
 
-#include <openssl/evp.h>
-
 #include <stdexcept>
+
+#include <openssl/evp.h>
 
 namespace lumenfold::common {
 

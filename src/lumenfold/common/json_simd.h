@@ -4,10 +4,10 @@
 // thousand files is a hundred megabytes). The parsed DOM is converted into
 // our Json only where a caller wants it.
 
-#include <simdjson.h>
-
 #include <optional>
 #include <string_view>
+
+#include <simdjson.h>
 
 #include "lumenfold/common/json.h"
 

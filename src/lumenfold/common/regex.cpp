@@ -1,9 +1,9 @@
 #include "lumenfold/common/regex.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
-#include <pcre2.h>
-
 #include <stdexcept>
+
+#include <pcre2.h>
 
 #include "lumenfold/common/utf8.h"
 
@@ -79,9 +79,7 @@ std::string_view RegexMatch::group(int g) const {
   return subject_.substr(offsets_[2 * g], offsets_[2 * g + 1] - offsets_[2 * g]);
 }
 
-std::string_view RegexMatch::group_or(int first, int second) const {
-  return has(first) ? group(first) : group(second);
-}
+std::string_view RegexMatch::group_or(int first, int second) const { return has(first) ? group(first) : group(second); }
 
 struct Regex::Impl {
   pcre2_code* code = nullptr;
@@ -97,8 +95,7 @@ struct Regex::Impl {
 
 namespace {
 
-pcre2_code* compile_pattern(std::string_view pattern, unsigned flags, std::string* error,
-                            uint32_t extra_options = 0) {
+pcre2_code* compile_pattern(std::string_view pattern, unsigned flags, std::string* error, uint32_t extra_options = 0) {
   uint32_t options = PCRE2_UTF | PCRE2_UCP | PCRE2_MATCH_INVALID_UTF | extra_options;
   if (flags & kRegexCaseless) options |= PCRE2_CASELESS;
   if (flags & kRegexMultiline) options |= PCRE2_MULTILINE;
@@ -107,8 +104,8 @@ pcre2_code* compile_pattern(std::string_view pattern, unsigned flags, std::strin
   pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
   int code_error = 0;
   PCRE2_SIZE offset = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
-                                   &code_error, &offset, cctx);
+  pcre2_code* code =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options, &code_error, &offset, cctx);
   pcre2_compile_context_free(cctx);
   if (code == nullptr) {
     if (error) *error = error_text(code_error) + " at offset " + std::to_string(offset);

@@ -32,8 +32,7 @@ enum RegexFlag : unsigned {
 
 class RegexMatch {
  public:
-  RegexMatch(std::string_view subject, std::vector<size_t> offsets)
-      : subject_(subject), offsets_(std::move(offsets)) {}
+  RegexMatch(std::string_view subject, std::vector<size_t> offsets) : subject_(subject), offsets_(std::move(offsets)) {}
   // Whether group `g` took part in the match (group 0 always does).
   bool has(int g) const;
   // The text of group `g`; empty when it did not take part.
@@ -60,8 +59,7 @@ class Regex {
   // error for fixed patterns: throws std::invalid_argument with the
   // engine's message. Use `compile` for patterns that come from users.
   explicit Regex(std::string_view pattern, unsigned flags = kRegexNone);
-  static std::unique_ptr<Regex> compile(std::string_view pattern, unsigned flags,
-                                        std::string* error);
+  static std::unique_ptr<Regex> compile(std::string_view pattern, unsigned flags, std::string* error);
   ~Regex();
   Regex(Regex&&) noexcept;
   Regex& operator=(Regex&&) noexcept;
@@ -87,8 +85,7 @@ class Regex {
  private:
   Regex() = default;
   enum class Outcome { kMatch, kNoMatch, kLimit };
-  Outcome match_once(std::string_view subject, size_t from, unsigned options,
-                     std::vector<size_t>* offsets) const;
+  Outcome match_once(std::string_view subject, size_t from, unsigned options, std::vector<size_t>* offsets) const;
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -120,18 +120,22 @@ size_t byte_offset_of(std::string_view text, size_t n) {
   return text.size();
 }
 
-std::string_view cut_code_points(std::string_view text, size_t n) {
-  return text.substr(0, byte_offset_of(text, n));
-}
+std::string_view cut_code_points(std::string_view text, size_t n) { return text.substr(0, byte_offset_of(text, n)); }
 
 char32_t decode_at(std::string_view text, size_t& pos) {
   size_t len = valid_sequence_length(text, pos);
   auto byte = [&](size_t i) { return static_cast<unsigned char>(text[pos + i]); };
   char32_t cp;
   switch (len) {
-    case 1: cp = byte(0); break;
-    case 2: cp = ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F); break;
-    case 3: cp = ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F); break;
+    case 1:
+      cp = byte(0);
+      break;
+    case 2:
+      cp = ((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+      break;
+    case 3:
+      cp = ((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+      break;
     case 4:
       cp = ((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) | (byte(3) & 0x3F);
       break;
@@ -185,8 +189,8 @@ bool is_space(char32_t cp) {
   // separators and spaces.
   if (cp == ' ' || (cp >= 0x09 && cp <= 0x0D) || (cp >= 0x1C && cp <= 0x1F)) return true;
   if (cp < 0x85) return false;
-  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) ||
-         cp == 0x2028 || cp == 0x2029 || cp == 0x202F || cp == 0x205F || cp == 0x3000;
+  return cp == 0x85 || cp == 0xA0 || cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
+         cp == 0x202F || cp == 0x205F || cp == 0x3000;
 }
 
 std::string_view trim_left(std::string_view text) {

@@ -84,8 +84,8 @@ std::optional<std::string> write_graph_documents(const Json& graph, const fs::pa
   return write_graph_text(common::dump_indented(graph), graph_path, index, index_path);
 }
 
-std::optional<std::string> write_graph_text(std::string_view graph_text, const fs::path& graph_path,
-                                            const Json& index, const fs::path& index_path) {
+std::optional<std::string> write_graph_text(std::string_view graph_text, const fs::path& graph_path, const Json& index,
+                                            const fs::path& index_path) {
   if (auto error = common::write_file_atomically(graph_path, graph_text)) return error;
   return common::write_file_atomically(index_path, common::dump_spaced(index));
 }

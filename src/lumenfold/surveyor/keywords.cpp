@@ -50,16 +50,14 @@ struct KeywordPatterns {
       R"re((?:app|router|r|mux|api)\s*[.\@]\s*(get|post|put|delete|patch|handle|handlefunc)\s*\(\s*['"/]([^'")\s]+))re",
       common::kRegexCaseless};
   // Routes declared by decorators: @app.get("/users").
-  Regex route_decorator{R"re(@\w+\.(get|post|put|delete|patch)\s*\(\s*[\'"]([^\'"]+)[\'"])re",
-                        common::kRegexCaseless};
+  Regex route_decorator{R"re(@\w+\.(get|post|put|delete|patch)\s*\(\s*[\'"]([^\'"]+)[\'"])re", common::kRegexCaseless};
   Regex route_segment_noise{R"re([{}:<>])re"};
 
   Regex js_declaration{
       R"re(export\s+(?:default\s+)?(?:async\s+)?(?:function|class|const|type|interface|enum)\s+([A-Za-z_]\w*))re"};
   Regex js_export_list{R"re(export\s*\{([^}]+)\})re"};
   Regex js_export_list_separator{R"re([,\s]+)re"};
-  Regex py_declaration{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))re",
-                       common::kRegexMultiline};
+  Regex py_declaration{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))re", common::kRegexMultiline};
   Regex go_exported_func{R"re(^func\s+(?:\([^)]+\)\s+)?([A-Z]\w*))re", common::kRegexMultiline};
   Regex swift_type{
       R"re(^(?:public\s+|private\s+|internal\s+|open\s+|final\s+)*(?:class|struct|enum|protocol|actor|extension)\s+([A-Za-z_]\w*))re",
@@ -87,12 +85,11 @@ struct KeywordPatterns {
 };
 
 // The words of the two Swift patterns, as they spell them.
-constexpr std::array<std::string_view, 5> kSwiftTypeModifiers = {"public", "private", "internal",
-                                                                 "open", "final"};
+constexpr std::array<std::string_view, 5> kSwiftTypeModifiers = {"public", "private", "internal", "open", "final"};
 constexpr std::array<std::string_view, 6> kSwiftTypeKeywords = {"class",    "struct", "enum",
                                                                 "protocol", "actor",  "extension"};
-constexpr std::array<std::string_view, 8> kSwiftFuncModifiers = {
-    "public", "private", "internal", "open", "static", "class", "mutating", "override"};
+constexpr std::array<std::string_view, 8> kSwiftFuncModifiers = {"public", "private", "internal", "open",
+                                                                 "static", "class",   "mutating", "override"};
 constexpr std::array<std::string_view, 1> kSwiftFuncKeywords = {"func"};
 
 // Compiled once, on first use; never changed afterwards.
@@ -223,14 +220,12 @@ struct LineAttempt {
 // Group 1 of every match of a "^" pattern, as a left-to-right search finds
 // them: each line is tried in turn, anchored, on the stretch `plan` allows.
 template <typename Plan>
-void offer_line_anchored_names(const Regex& pattern, std::string_view content, Plan plan,
-                               KeywordList& list) {
+void offer_line_anchored_names(const Regex& pattern, std::string_view content, Plan plan, KeywordList& list) {
   size_t line = 0;
   while (line < content.size() && !list.full()) {
     LineAttempt attempt = plan(line);
     size_t resume = attempt.resume_on_failure;
-    if (std::optional<RegexMatch> m =
-            pattern.match_at_start(content.substr(line, attempt.window_end - line))) {
+    if (std::optional<RegexMatch> m = pattern.match_at_start(content.substr(line, attempt.window_end - line))) {
       list.offer_name(m->group(1));
       resume = line + m->end();
     }
@@ -323,11 +318,9 @@ void offer_swift_names(std::string_view content, KeywordList& list) {
   const SwiftDeclaration types{kSwiftTypeModifiers, kSwiftTypeKeywords, /*leading_space=*/false};
   const SwiftDeclaration funcs{kSwiftFuncModifiers, kSwiftFuncKeywords, /*leading_space=*/true};
   offer_line_anchored_names(
-      p.swift_type, content, [&](size_t line) { return plan_swift_attempt(content, line, types); },
-      list);
+      p.swift_type, content, [&](size_t line) { return plan_swift_attempt(content, line, types); }, list);
   offer_line_anchored_names(
-      p.swift_func, content, [&](size_t line) { return plan_swift_attempt(content, line, funcs); },
-      list);
+      p.swift_func, content, [&](size_t line) { return plan_swift_attempt(content, line, funcs); }, list);
 }
 
 void offer_go_names(std::string_view content, KeywordList& list) {

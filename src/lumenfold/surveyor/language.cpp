@@ -12,9 +12,9 @@ struct ExtensionLanguage {
 };
 
 constexpr ExtensionLanguage kExtensionLanguages[] = {
-    {".ts", Language::kTypeScript}, {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
-    {".jsx", Language::kTypeScript}, {".py", Language::kPython},     {".cs", Language::kCSharp},
-    {".php", Language::kPhp},       {".go", Language::kGo},           {".swift", Language::kSwift},
+    {".ts", Language::kTypeScript},  {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
+    {".jsx", Language::kTypeScript}, {".py", Language::kPython},      {".cs", Language::kCSharp},
+    {".php", Language::kPhp},        {".go", Language::kGo},          {".swift", Language::kSwift},
     {".xaml", Language::kXaml},
 };
 

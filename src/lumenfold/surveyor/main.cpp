@@ -1,12 +1,13 @@
 // surveyor: scans a project and writes its information graph and symbol
 // index.
 
-#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <nlohmann/json.hpp>
 #include <string>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
@@ -56,9 +57,8 @@ int run(const std::string& root_arg, const std::string& out) {
     std::cerr << "surveyor: error: " << *error << "\n";
     return 1;
   }
-  std::cout << "Scanned: " << graph["file_count"].get<int64_t>() << " files, "
-            << graph["symbol_count"].get<int64_t>() << " symbols, " << graph["edge_count"].get<int64_t>()
-            << " edges\n";
+  std::cout << "Scanned: " << graph["file_count"].get<int64_t>() << " files, " << graph["symbol_count"].get<int64_t>()
+            << " symbols, " << graph["edge_count"].get<int64_t>() << " edges\n";
   std::cout << "Wrote: " << out << "\n";
   std::cout << "Symbol index: " << index_path.string() << " (" << index.size() << " symbols)\n";
   return 0;

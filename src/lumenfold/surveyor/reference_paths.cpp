@@ -18,14 +18,13 @@ namespace {
 
 // In the order the alternation tries them: the first that fits wins, even
 // when a longer one would fit too ("ts" before "tsx", "js" before "json").
-constexpr std::array<std::string_view, 11> kExtensions = {
-    "go", "py", "ts", "tsx", "js", "jsx", "swift", "md", "json", "yaml", "yml"};
+constexpr std::array<std::string_view, 11> kExtensions = {"go",    "py", "ts",   "tsx",  "js", "jsx",
+                                                          "swift", "md", "json", "yaml", "yml"};
 
 // The spelled-out class [A-Za-z0-9_\-\/]: ASCII only, so a non-ASCII code
 // point (any byte >= 0x80) ends a run.
 bool in_path_class(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '-' || c == '/';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '/';
 }
 
 // Length of the first extension alternative at `pos`, 0 when none fits.

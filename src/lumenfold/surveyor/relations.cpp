@@ -46,8 +46,8 @@ const RelationPatterns& relation_patterns() {
 
 // One edge per match, to group 1. A search cut short by the engine's
 // backtracking limit keeps what it found before the limit.
-void add_matches(const Regex& re, std::string_view text, const std::string& from,
-                 std::string_view rel, std::vector<Edge>& edges) {
+void add_matches(const Regex& re, std::string_view text, const std::string& from, std::string_view rel,
+                 std::vector<Edge>& edges) {
   for (const RegexMatch& m : re.find_all(text).matches) {
     edges.push_back(Edge{from, std::string(m.group(1)), std::string(rel)});
   }

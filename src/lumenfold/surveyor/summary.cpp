@@ -37,20 +37,16 @@ constexpr size_t kMaxNames = 5;
 constexpr size_t kShownNames = 4;
 
 // Path pieces too generic to say what a file is about.
-constexpr std::array<std::string_view, 6> kGenericPathPieces = {"src", "lib",  "app",
-                                                                "pkg", "main", "index"};
+constexpr std::array<std::string_view, 6> kGenericPathPieces = {"src", "lib", "app", "pkg", "main", "index"};
 
 struct SummaryPatterns {
-  Regex py_docstring{R"re(^\s*(?:\'\'\'|""")([^\'\"]{8,200}?)(?:\'\'\'|"""))re",
-                     common::kRegexDotAll};
+  Regex py_docstring{R"re(^\s*(?:\'\'\'|""")([^\'\"]{8,200}?)(?:\'\'\'|"""))re", common::kRegexDotAll};
   Regex js_doc_comment{R"re(\s*/\*\*?\s*(.*?)\*/)re", common::kRegexDotAll};
   Regex whitespace_run{R"re(\s+)re"};
 
-  Regex py_names{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))re",
+  Regex py_names{R"re(^(?:async\s+)?def\s+([A-Za-z_]\w*)|^class\s+([A-Za-z_]\w*))re", common::kRegexMultiline};
+  Regex js_names{R"re((?:export\s+)?(?:async\s+)?function\s+([A-Za-z_]\w*)|(?:export\s+)?class\s+([A-Za-z_]\w*))re",
                  common::kRegexMultiline};
-  Regex js_names{
-      R"re((?:export\s+)?(?:async\s+)?function\s+([A-Za-z_]\w*)|(?:export\s+)?class\s+([A-Za-z_]\w*))re",
-      common::kRegexMultiline};
   Regex cs_names{R"re((?:class|interface|enum|struct|record)\s+([A-Za-z_]\w*))re"};
   Regex xaml_class{R"re(x:Class="[\w.]*\.([A-Za-z_]\w*)")re"};
   Regex xaml_name{R"re(x:Name="([A-Za-z_]\w*)")re"};
@@ -167,8 +163,7 @@ std::string path_domain(std::string_view path) {
   std::vector<std::string_view> specific;
   for (std::string_view piece : pieces) {
     std::string lowered = common::to_lower(piece);
-    bool generic = std::find(kGenericPathPieces.begin(), kGenericPathPieces.end(), lowered) !=
-                   kGenericPathPieces.end();
+    bool generic = std::find(kGenericPathPieces.begin(), kGenericPathPieces.end(), lowered) != kGenericPathPieces.end();
     if (!generic) specific.push_back(piece);
   }
   std::string domain;
@@ -187,8 +182,8 @@ std::string path_domain(std::string_view path) {
 }
 
 std::string names_part(const std::vector<std::string>& names) {
-  std::string part = "Contains " + std::to_string(names.size()) +
-                     (names.size() == 1 ? " function: " : " functions/classes: ");
+  std::string part =
+      "Contains " + std::to_string(names.size()) + (names.size() == 1 ? " function: " : " functions/classes: ");
   for (size_t i = 0; i < names.size() && i < kShownNames; ++i) {
     if (i > 0) part += ", ";
     part += names[i];

@@ -2,8 +2,6 @@
 // for the C-like languages, indentation for Python. Both are heuristics that
 // must always return an index inside the file and never look far.
 
-#include "lumenfold/surveyor/symbols.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -13,6 +11,7 @@
 #include "lumenfold/common/hash.h"
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/symbols.h"
 
 namespace lumenfold::surveyor {
 namespace {

@@ -11,8 +11,6 @@
 // two agree except around the rarer separators (U+2028 and friends), where
 // the "\n" count is the smaller one and therefore still a valid index.
 
-#include "lumenfold/surveyor/symbols.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -25,6 +23,7 @@
 
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/symbols.h"
 
 namespace lumenfold::surveyor {
 namespace {
@@ -61,8 +60,7 @@ struct Patterns {
   // Route handlers of file-based routers ("export async function POST(").
   Regex ts_route{R"re(^export\s+(?:async\s+)?function\s+(GET|POST|PUT|PATCH|DELETE|HEAD|OPTIONS)\s*[\(<])re",
                  kRegexMultiline};
-  Regex ts_function{R"re(^(export\s+)?(default\s+)?(async\s+)?function\s+([A-Za-z_]\w*)\s*[\(<])re",
-                    kRegexMultiline};
+  Regex ts_function{R"re(^(export\s+)?(default\s+)?(async\s+)?function\s+([A-Za-z_]\w*)\s*[\(<])re", kRegexMultiline};
   Regex ts_const_function{
       R"re(^export\s+(?:const|let)\s+([A-Za-z_]\w*)\s*=\s*(?:async\s+)?(?:function|\([^)]*\)\s*=>|\w+\s*=>))re",
       kRegexMultiline};
@@ -117,7 +115,6 @@ class LineCounter {
   int64_t line_ = 0;
 };
 
-
 // How a symbol's last line is found from its first.
 enum class BlockRule {
   kBraces,       // find_block_end_ts
@@ -141,9 +138,7 @@ class SymbolRecorder {
 
   // Whether `name` may still be recorded: not empty and not taken. The first
   // pass that finds a name decides its type.
-  bool accepts(std::string_view name) const {
-    return !name.empty() && names_.find(name) == names_.end();
-  }
+  bool accepts(std::string_view name) const { return !name.empty() && names_.find(name) == names_.end(); }
 
   int64_t block_end(BlockRule rule, int64_t line) const {
     switch (rule) {
@@ -165,8 +160,7 @@ class SymbolRecorder {
     sym.symbol_type = std::move(declared.type);
     sym.line_start = line_start;
     sym.line_end = line_end;
-    sym.body_hash =
-        body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
+    sym.body_hash = body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
     sym.confidence = std::move(declared.confidence);
     sym.exported = declared.exported;
     sym.keywords = name_keywords(name);
@@ -248,8 +242,7 @@ bool near_any(std::span<const int64_t> sorted_lines, int64_t line) {
 }
 
 bool is_cs_non_method_name(std::string_view name) {
-  return std::find(std::begin(kCsNonMethodNames), std::end(kCsNonMethodNames), name) !=
-         std::end(kCsNonMethodNames);
+  return std::find(std::begin(kCsNonMethodNames), std::end(kCsNonMethodNames), name) != std::end(kCsNonMethodNames);
 }
 
 bool is_utf8_continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
@@ -263,8 +256,7 @@ bool is_utf8_continuation(char byte) { return (static_cast<unsigned char>(byte) 
 // contains "public". A function with no modifiers (top level, or a method
 // left implicit) is not exported, as when "public" is simply absent.
 bool php_function_is_public(std::string_view content, const RegexMatch& m) {
-  const size_t keyword =
-      m.start() + content.substr(m.start(), m.end() - m.start()).find(kPhpFunctionKeyword);
+  const size_t keyword = m.start() + content.substr(m.start(), m.end() - m.start()).find(kPhpFunctionKeyword);
   size_t from = keyword > kPhpModifierLookbackBytes ? keyword - kPhpModifierLookbackBytes : 0;
   while (from < keyword && is_utf8_continuation(content[from])) ++from;
   // Only the bounded window is handed to the engine, so the cost per function

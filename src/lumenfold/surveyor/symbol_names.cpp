@@ -1,8 +1,6 @@
 // Search words derived from a symbol name: the name itself, its camel-case
 // parts and its snake-case parts, so that "handleLogin" is found by "login".
 
-#include "lumenfold/surveyor/symbols.h"
-
 #include <set>
 #include <string>
 #include <string_view>
@@ -11,6 +9,7 @@
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/symbols.h"
 
 namespace lumenfold::surveyor {
 namespace {
@@ -49,8 +48,8 @@ std::string normalize_keyword(std::string_view word) {
 
 std::vector<std::string> split_camel(std::string_view name) {
   const CamelPatterns& patterns = camel_patterns();
-  const std::string spaced = patterns.acronym_then_word.replace_all(
-      patterns.lower_then_upper.replace_all(name, R"(\1 \2)"), R"(\1 \2)");
+  const std::string spaced =
+      patterns.acronym_then_word.replace_all(patterns.lower_then_upper.replace_all(name, R"(\1 \2)"), R"(\1 \2)");
   std::vector<std::string> parts;
   for (std::string_view part : common::split_whitespace(spaced)) {
     if (common::code_point_count(part) >= kMinCamelPartChars) {
@@ -75,8 +74,7 @@ std::vector<std::string> name_keywords(std::string_view name) {
   size_t from = 0;
   while (true) {
     const size_t underscore = name.find('_', from);
-    add(name.substr(
-        from, underscore == std::string_view::npos ? std::string_view::npos : underscore - from));
+    add(name.substr(from, underscore == std::string_view::npos ? std::string_view::npos : underscore - from));
     if (underscore == std::string_view::npos) break;
     from = underscore + 1;
   }

@@ -38,9 +38,7 @@ bool upper_at(std::string_view text, size_t pos) {
   return common::is_upper(common::decode_at(text, pos));
 }
 
-bool is_hook_name(std::string_view name) {
-  return name.starts_with(kHookPrefix) && upper_at(name, kHookPrefix.size());
-}
+bool is_hook_name(std::string_view name) { return name.starts_with(kHookPrefix) && upper_at(name, kHookPrefix.size()); }
 
 using Extractor = std::vector<SymbolDescription> (*)(std::string_view content, std::string_view file_id);
 
@@ -68,8 +66,7 @@ Extractor extractor_for(Language language) {
 
 bool has_symbol_extractor(Language language) { return extractor_for(language) != nullptr; }
 
-std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content,
-                                                        std::string_view file_id,
+std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content, std::string_view file_id,
                                                         std::string_view ext) {
   const Extractor extract = extractor_for(language_of(ext));
   if (extract == nullptr) return {};
@@ -89,9 +86,8 @@ std::pair<std::string, std::string> classify_ts(std::string_view name, bool expo
   return result(kSymbolUseCase, kConfidenceHigh);
 }
 
-void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges,
-                         const std::vector<SymbolDescription>& syms, std::string_view file_id,
-                         std::string_view ext) {
+void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges, const std::vector<SymbolDescription>& syms,
+                         std::string_view file_id, std::string_view ext) {
   for (const SymbolDescription& sym : syms) {
     Node node;
     node.id = sym.id;

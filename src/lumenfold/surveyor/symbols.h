@@ -15,7 +15,7 @@
 namespace lumenfold::surveyor {
 
 struct SymbolDescription {
-  std::string id;           // file id + "::" + name
+  std::string id;  // file id + "::" + name
   std::string name;
   std::string symbol_type;  // api_route, hook, utility, use_case, model
   int64_t line_start = 0;
@@ -42,8 +42,7 @@ bool has_symbol_extractor(Language language);
 // Dispatches on language_of(ext), `ext` being the lower-cased extension: a
 // language without an extractor yields nothing. `content` is the full
 // decoded text.
-std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content,
-                                                        std::string_view file_id,
+std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content, std::string_view file_id,
                                                         std::string_view ext);
 
 std::vector<SymbolDescription> extract_symbols_ts(std::string_view content, std::string_view file_id);
@@ -69,8 +68,7 @@ std::vector<std::string> split_camel(std::string_view name);
 std::vector<std::string> name_keywords(std::string_view name);
 
 // Appends one symbol node and then its "contains" edge per description.
-void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges,
-                         const std::vector<SymbolDescription>& syms, std::string_view file_id,
-                         std::string_view ext);
+void append_symbol_nodes(std::vector<Node>& nodes, std::vector<Edge>& edges, const std::vector<SymbolDescription>& syms,
+                         std::string_view file_id, std::string_view ext);
 
 }  // namespace lumenfold::surveyor

@@ -20,12 +20,12 @@ namespace {
 // Tool, dependency, build and editor directories: large, generated or not
 // the project's own code. ".tessel" is the server's data directory.
 constexpr std::array<std::string_view, 14> kSkipDirs = {
-    ".git", ".beads", ".beads-hooks", "node_modules", "vendor", "dist", "build",
-    ".next", ".idea", ".vscode", "__pycache__", "venv", ".venv", ".tessel"};
+    ".git",  ".beads", ".beads-hooks", "node_modules", "vendor", "dist",  "build",
+    ".next", ".idea",  ".vscode",      "__pycache__",  "venv",   ".venv", ".tessel"};
 
 // Only these are read at all, compared in lower case.
-constexpr std::array<std::string_view, 13> kScannableExts = {
-    ".go", ".py", ".js", ".jsx", ".ts", ".tsx", ".swift", ".cs", ".xaml", ".json", ".yaml", ".yml", ".md"};
+constexpr std::array<std::string_view, 13> kScannableExts = {".go", ".py",   ".js",   ".jsx",  ".ts",  ".tsx", ".swift",
+                                                             ".cs", ".xaml", ".json", ".yaml", ".yml", ".md"};
 
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }

@@ -31,7 +31,6 @@ struct WalkedFile {
 
 // walk_files with the resolved paths; `resolved_root` receives the root
 // resolved.
-std::vector<WalkedFile> walk_files_resolved(const std::filesystem::path& root,
-                                            std::filesystem::path* resolved_root);
+std::vector<WalkedFile> walk_files_resolved(const std::filesystem::path& root, std::filesystem::path* resolved_root);
 
 }  // namespace lumenfold::surveyor

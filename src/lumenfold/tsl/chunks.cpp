@@ -6,7 +6,7 @@ namespace lumenfold::tsl {
 
 std::vector<Chunk> split_into_chunks(std::string_view text, const std::vector<SourceDef>& defs) {
   std::vector<Chunk> chunks;
-  size_t offset = 0;       // byte offset of line `line`
+  size_t offset = 0;  // byte offset of line `line`
   uint32_t line = 0;
   size_t chunk_start = 0;  // byte offset where the open chunk starts
   const SourceDef* open_def = nullptr;

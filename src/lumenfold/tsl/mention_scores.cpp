@@ -104,7 +104,8 @@ class SignalBuilder {
         raise(s_.module, doc, share);
         s_.named[doc] = true;
         if (package) add_package_members(doc, dir, share);
-        if (!names_module && defines(defs_, parts[m.components], doc)) raise(s_.module, doc, share + w_.attribute_bonus);
+        if (!names_module && defines(defs_, parts[m.components], doc))
+          raise(s_.module, doc, share + w_.attribute_bonus);
         continue;
       }
       raise(s_.module, doc, share * w_.package_init_share);
@@ -163,7 +164,8 @@ class SignalBuilder {
     for (uint32_t doc : imports_[init]) {
       if (is_inside(paths_.directory_of(doc), dir)) members.push_back(doc);
     }
-    for (uint32_t doc : members) raise(s_.module, doc, share * w_.package_member_share / static_cast<double>(members.size()));
+    for (uint32_t doc : members)
+      raise(s_.module, doc, share * w_.package_member_share / static_cast<double>(members.size()));
   }
 
   // Every "Owner.member" pair of the dotted name.

@@ -60,9 +60,7 @@ void ProjectIndex::count_shared_names() {
 }
 
 ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Params& chunk_params)
-    : dictionary_(std::make_shared<TermDictionary>()),
-      terms_(params, dictionary_),
-      chunks_(chunk_params, dictionary_) {
+    : dictionary_(std::make_shared<TermDictionary>()), terms_(params, dictionary_), chunks_(chunk_params, dictionary_) {
   std::vector<std::string> ids;
   std::vector<std::vector<SourceDef>> defs;
   ids.reserve(corpus.files.size());
@@ -85,7 +83,8 @@ ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Pa
 void ProjectIndex::index_file(const CorpusFile& file, const std::vector<SourceDef>& defs) {
   terms_.begin_doc();
   std::vector<uint32_t> path_ids;
-  for_each_term(id_without_extension(file.id), [&](std::string_view t) { path_ids.push_back(terms_.add(kPathField, t)); });
+  for_each_term(id_without_extension(file.id),
+                [&](std::string_view t) { path_ids.push_back(terms_.add(kPathField, t)); });
   for (const SourceDef& d : defs) {
     for_each_term(d.name, [&](std::string_view t) { terms_.add(kDefField, t); });
   }

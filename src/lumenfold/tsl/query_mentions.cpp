@@ -25,13 +25,14 @@ constexpr size_t kFrameTailChars = 40;
 // Names that every Python snippet calls or writes; a project that happens
 // to define one of them is not what the query is about.
 constexpr std::string_view kCommonNames[] = {
-    "Exception", "False",   "None",    "True",   "TypeError", "ValueError", "abs",      "all",     "and",     "any",
-    "as",        "assert",  "async",   "await",  "bool",      "break",      "callable", "class",   "cls",     "def",
-    "dict",      "dir",     "elif",    "else",   "enumerate", "except",     "filter",   "float",   "for",     "format",
-    "from",      "getattr", "hasattr", "if",     "import",    "in",         "int",      "is",      "isinstance",
-    "iter",      "lambda",  "len",     "list",   "map",       "max",        "min",      "not",     "object",
-    "open",      "or",      "print",   "range",  "repr",      "return",     "self",     "setattr", "str",     "super",
-    "pass",      "raise",   "try",     "while",  "with",      "yield",      "continue", "del",     "global",  "nonlocal"};
+    "Exception", "False",    "None",       "True",   "TypeError", "ValueError", "abs",       "all",      "and",
+    "any",       "as",       "assert",     "async",  "await",     "bool",       "break",     "callable", "class",
+    "cls",       "def",      "dict",       "dir",    "elif",      "else",       "enumerate", "except",   "filter",
+    "float",     "for",      "format",     "from",   "getattr",   "hasattr",    "if",        "import",   "in",
+    "int",       "is",       "isinstance", "iter",   "lambda",    "len",        "list",      "map",      "max",
+    "min",       "not",      "object",     "open",   "or",        "print",      "range",     "repr",     "return",
+    "self",      "setattr",  "str",        "super",  "pass",      "raise",      "try",       "while",    "with",
+    "yield",     "continue", "del",        "global", "nonlocal"};
 
 bool is_common_name(std::string_view name) {
   return std::find(std::begin(kCommonNames), std::end(kCommonNames), name) != std::end(kCommonNames);

@@ -10,8 +10,8 @@
 namespace lumenfold::tsl {
 
 struct PathMention {
-  std::string path;      // as written, e.g. "/site/x/django/forms/widgets.py"
-  std::string function;  // the frame's function ("in func"), or empty
+  std::string path;       // as written, e.g. "/site/x/django/forms/widgets.py"
+  std::string function;   // the frame's function ("in func"), or empty
   bool in_title = false;  // written on the query's first line
 };
 
@@ -25,9 +25,9 @@ struct NameMention {
 };
 
 struct QueryMentions {
-  std::vector<PathMention> paths;    // in order of appearance, repeats kept
-  std::vector<std::string> dotted;   // a.b.c names that are not file names, distinct
-  std::vector<NameMention> names;    // distinct identifiers, in order of first appearance
+  std::vector<PathMention> paths;   // in order of appearance, repeats kept
+  std::vector<std::string> dotted;  // a.b.c names that are not file names, distinct
+  std::vector<NameMention> names;   // distinct identifiers, in order of first appearance
 };
 
 // Finds the mentions of `query`. A path is a run of path characters ending

@@ -49,8 +49,7 @@ struct RankWeights {
 
 // Every file with a positive score, best first; ties go to the smaller
 // file id so that the order is stable.
-std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query,
-                                   const RankWeights& weights = {});
+std::vector<RankedFile> rank_files(const ProjectIndex& index, std::string_view query, const RankWeights& weights = {});
 
 // The query's terms with the weight of their repeats: repeated names are
 // what a query is about, yet a term written ten times is not ten times as

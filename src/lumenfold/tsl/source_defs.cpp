@@ -23,7 +23,7 @@ std::string_view read_ident(std::string_view line, size_t& pos) {
 // Words that may stand before a declaration keyword without changing what
 // is declared.
 constexpr std::array<std::string_view, 19> kModifiers = {
-    "abstract", "async",   "declare",   "default", "export", "final",  "internal", "open",     "override", "partial",
+    "abstract", "async",     "declare", "default", "export", "final",  "internal", "open",    "override", "partial",
     "private",  "protected", "pub",     "public",  "sealed", "static", "unsafe",   "virtual", "readonly"};
 
 struct DeclKeyword {

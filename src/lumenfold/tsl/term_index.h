@@ -5,8 +5,8 @@
 // or among the names it defines outweighs many mentions in its text.
 
 #include <array>
-#include <memory>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,8 +55,7 @@ class TermDictionary {
 class TermIndex {
  public:
   // An index with its own dictionary, or sharing `dictionary` with others.
-  explicit TermIndex(Bm25Params params,
-                     std::shared_ptr<TermDictionary> dictionary = std::make_shared<TermDictionary>())
+  explicit TermIndex(Bm25Params params, std::shared_ptr<TermDictionary> dictionary = std::make_shared<TermDictionary>())
       : params_(params), dictionary_(std::move(dictionary)) {}
 
   // Starts the next document (numbered from 0 in order of calls).

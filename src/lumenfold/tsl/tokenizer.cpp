@@ -18,14 +18,14 @@ bool all_digits(std::string_view s) { return std::all_of(s.begin(), s.end(), is_
 // English function words and the keywords every source file repeats; both
 // are so common that they only add noise to a score. Sorted for lookup.
 constexpr std::array<std::string_view, 96> kStopTerms = {
-    "about", "after", "again", "all",   "also",  "am",    "an",    "and",   "any",   "are",   "as",    "at",
-    "be",    "been",  "before", "being", "both",  "but",   "by",    "can",   "could", "def",   "did",   "do",
-    "does",  "doing", "each",  "elif",  "else",  "for",   "from",  "had",   "has",   "have",  "having", "he",
-    "her",   "here",  "him",   "his",   "how",   "if",    "import", "in",   "into",  "is",    "it",    "its",
-    "just",  "me",    "more",  "most",  "my",    "no",    "none",  "nor",   "not",   "now",   "of",    "on",
-    "once",  "only",  "or",    "other", "our",   "out",   "over",  "same",  "self",  "she",   "should", "so",
-    "some",  "such",  "than",  "that",  "the",   "their", "them",  "then",  "there", "these", "they",  "this",
-    "those", "to",    "too",   "very",  "was",   "we",    "were",  "what",  "when",  "which", "will",  "with"};
+    "about", "after", "again",  "all",   "also", "am",    "an",     "and",  "any",   "are",   "as",     "at",
+    "be",    "been",  "before", "being", "both", "but",   "by",     "can",  "could", "def",   "did",    "do",
+    "does",  "doing", "each",   "elif",  "else", "for",   "from",   "had",  "has",   "have",  "having", "he",
+    "her",   "here",  "him",    "his",   "how",  "if",    "import", "in",   "into",  "is",    "it",     "its",
+    "just",  "me",    "more",   "most",  "my",   "no",    "none",   "nor",  "not",   "now",   "of",     "on",
+    "once",  "only",  "or",     "other", "our",  "out",   "over",   "same", "self",  "she",   "should", "so",
+    "some",  "such",  "than",   "that",  "the",  "their", "them",   "then", "there", "these", "they",   "this",
+    "those", "to",    "too",    "very",  "was",  "we",    "were",   "what", "when",  "which", "will",   "with"};
 
 }  // namespace
 
@@ -63,9 +63,7 @@ std::string ascii_lower(std::string_view text) {
   return out;
 }
 
-bool is_stop_term(std::string_view term) {
-  return std::binary_search(kStopTerms.begin(), kStopTerms.end(), term);
-}
+bool is_stop_term(std::string_view term) { return std::binary_search(kStopTerms.begin(), kStopTerms.end(), term); }
 
 std::string stem_term(std::string_view term) {
   std::string t(term);

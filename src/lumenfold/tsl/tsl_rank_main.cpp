@@ -2,7 +2,6 @@
 // input and prints their ids, best first, one a line. Scans the project
 // in-process, so it needs nothing but the directory.
 
-#include <CLI/CLI.hpp>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/file_io.h"
@@ -19,8 +19,8 @@
 #include "lumenfold/tsl/corpus.h"
 #include "lumenfold/tsl/project_index.h"
 #include "lumenfold/tsl/query_mentions.h"
-#include "lumenfold/tsl/retriever.h"
 #include "lumenfold/tsl/ranker.h"
+#include "lumenfold/tsl/retriever.h"
 
 namespace fs = std::filesystem;
 namespace tsl = lumenfold::tsl;
@@ -46,8 +46,8 @@ void print_mentions(const tsl::QueryMentions& m) {
 }
 
 void print_explained(const tsl::ProjectIndex& index, const tsl::RankedFile& r) {
-  std::printf("%s\t%.3f text=%.3f path=%.3f module=%.3f defs=%.3f\n", index.files()[r.doc].id.c_str(), r.score,
-              r.text, r.path, r.module, r.defs);
+  std::printf("%s\t%.3f text=%.3f path=%.3f module=%.3f defs=%.3f\n", index.files()[r.doc].id.c_str(), r.score, r.text,
+              r.path, r.module, r.defs);
 }
 
 // The graph to rank: the document in `graph_file` when given (its "root"
@@ -71,8 +71,7 @@ std::optional<lumenfold::common::Json> load_graph(const std::string& root_arg, c
   return lumenfold::surveyor::scan(root);
 }
 
-int run(const std::string& root_arg, const std::string& graph_file, int top, bool explain, bool timing,
-        bool as_json) {
+int run(const std::string& root_arg, const std::string& graph_file, int top, bool explain, bool timing, bool as_json) {
   std::string query((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
   auto t0 = std::chrono::steady_clock::now();
   std::optional<lumenfold::common::Json> loaded = load_graph(root_arg, graph_file);
@@ -84,8 +83,9 @@ int run(const std::string& root_arg, const std::string& graph_file, int top, boo
   const tsl::ProjectIndex& index = retriever.index_for(graph);
   double index_s = seconds_since(t1);
   if (as_json) {
-    std::printf("%s\n", lumenfold::common::dump_indented(retriever.retrieve(graph, query, top > 0 ? top : kJsonTopFiles,
-                                                                            kJsonTopEdges)).c_str());
+    std::printf("%s\n", lumenfold::common::dump_indented(
+                            retriever.retrieve(graph, query, top > 0 ? top : kJsonTopFiles, kJsonTopEdges))
+                            .c_str());
     return 0;
   }
   auto t2 = std::chrono::steady_clock::now();
@@ -101,8 +101,7 @@ int run(const std::string& root_arg, const std::string& graph_file, int top, boo
   }
   if (explain) print_mentions(tsl::find_mentions(query));
   if (timing) {
-    std::fprintf(stderr, "files=%zu scan=%.3fs index=%.3fs query=%.4fs\n", index.doc_count(), scan_s, index_s,
-                 query_s);
+    std::fprintf(stderr, "files=%zu scan=%.3fs index=%.3fs query=%.4fs\n", index.doc_count(), scan_s, index_s, query_s);
   }
   return 0;
 }
@@ -120,7 +119,8 @@ int main(int argc, char** argv) {
   app.add_option("--root", root, "Project root to scan and rank.");
   app.add_option("--graph", graph_file, "Rank this information graph document instead of scanning.");
   app.add_option("--top", top, "Print at most this many files (0: all that match).");
-  app.add_flag("--explain", explain, "Print each file's score and its parts, and the query's mentions to standard error.");
+  app.add_flag("--explain", explain,
+               "Print each file's score and its parts, and the query's mentions to standard error.");
   app.add_flag("--json", as_json, "Print the retrieval module's answer (top files with scores, symbols, edges).");
   app.add_flag("--timing", timing, "Print scan, index and query times to standard error.");
   try {

@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/actions/action_evidence.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/actions/action_graph.h"
@@ -34,8 +33,7 @@ class ActionEvidenceTest : public ::testing::Test {
  protected:
   // Writes the graph with `actions` listed oldest first, as the store keeps them.
   void write_graph(const std::vector<Json>& actions, const Json& files = Json::object()) {
-    Json graph = {{"nodes", Json::array()}, {"edges", Json::array()}, {"files", files},
-                  {"actions", Json(actions)}};
+    Json graph = {{"nodes", Json::array()}, {"edges", Json::array()}, {"files", files}, {"actions", Json(actions)}};
     dir_.write("chat_action_graph.json", graph.dump(2));
   }
 
@@ -157,11 +155,13 @@ TEST_F(ActionEvidenceTest, SearchMatchesActionsBySubstringAndFilesByWholeTerm) {
     "src/auth.py": {"query_terms": ["auth", "tokens", "auth"]},
     "src/none.py": {"last_action": "read"}
   })");
-  write_graph({
-      read_of(30, "src/author.py"),
-      action(20, "retrieve", {{"kind", "retrieve"}, {"query", "Refresh TOKENS"}, {"response_chars", 4096}}),
-      read_of(10, "src/unrelated.py"),
-  }, files);
+  write_graph(
+      {
+          read_of(30, "src/author.py"),
+          action(20, "retrieve", {{"kind", "retrieve"}, {"query", "Refresh TOKENS"}, {"response_chars", 4096}}),
+          read_of(10, "src/unrelated.py"),
+      },
+      files);
   EXPECT_EQ(search_action_history(load_action_graph(file_), "auth tokens 4096").dump(),
             R"({"action_hits":[{"kind":"retrieve","file":"","overlap":2},)"
             R"({"kind":"read","file":"src/author.py","overlap":1}],)"

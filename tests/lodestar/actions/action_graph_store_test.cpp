@@ -1,11 +1,11 @@
 #include "lumenfold/lodestar/actions/action_graph_store.h"
 
-#include <gtest/gtest.h>
-
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/actions/file_records.h"

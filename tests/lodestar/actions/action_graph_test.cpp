@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/actions/action_graph.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "test_support/held_syncs.h"
@@ -131,8 +130,9 @@ TEST(ActionGraphTest, RecordActionWritesTheFileItself) {
   TempDir dir;
   std::filesystem::path file = dir.path() / "data" / "sub" / "chat_action_graph.json";
   record_action(file, "read", parse(R"({"content": "secret", "file": "src/a.py"})"), kNow);
-  EXPECT_EQ(load_action_graph(file).dump(), R"({"nodes":[],"edges":[],"files":{},"actions":[)"
-                                            R"({"ts":1767225600,"kind":"read","payload":{"kind":"read","file":"src/a.py"}}]})");
+  EXPECT_EQ(load_action_graph(file).dump(),
+            R"({"nodes":[],"edges":[],"files":{},"actions":[)"
+            R"({"ts":1767225600,"kind":"read","payload":{"kind":"read","file":"src/a.py"}}]})");
 }
 
 TEST(ActionGraphTest, RecordActionKeepsTheRestAndTheNewest300) {

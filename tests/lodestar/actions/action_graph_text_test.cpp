@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/actions/action_graph_text.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/actions/action_graph.h"

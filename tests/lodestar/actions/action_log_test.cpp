@@ -1,11 +1,10 @@
 #include "lumenfold/lodestar/actions/action_log.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/actions/action_graph.h"

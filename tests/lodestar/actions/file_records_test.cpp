@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/actions/file_records.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {

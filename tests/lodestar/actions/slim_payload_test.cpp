@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/actions/slim_payload.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {

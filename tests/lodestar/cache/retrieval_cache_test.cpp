@@ -1,13 +1,12 @@
 #include "lumenfold/lodestar/cache/retrieval_cache.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"
@@ -57,7 +56,9 @@ TEST_F(RetrievalCacheTest, UnusableFilesLoadAsEmptyCache) {
 }
 
 TEST_F(RetrievalCacheTest, LoadDropsExpiredAndMalformedEntriesAndKeepsTheRest) {
-  dir_.write("data/retrieval_cache.json", "\xEF\xBB\xBF" R"({"version": 2, "entries": {
+  dir_.write("data/retrieval_cache.json",
+             "\xEF\xBB\xBF"
+             R"({"version": 2, "entries": {
       "exact": {"created_epoch": 1767224700, "files": []},
       "late": {"created_epoch": 1767224699},
       "untimed": {"files": []},

@@ -1,10 +1,11 @@
 #include "lumenfold/lodestar/frontend/data_dir_lock.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <optional>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "test_support/temp_dir.h"
 
@@ -17,7 +18,8 @@ TEST(DataDirLockTest, OneHolderAtATimeAndTheSecondIsToldWho) {
   ASSERT_TRUE(first->ok());
   common::Result<DataDirLock> before_record = DataDirLock::acquire(dir.path());
   ASSERT_FALSE(before_record.ok());
-  EXPECT_EQ(before_record.error(), "another lodestar is serving " + dir.path().string() + "; stop it first, or use its port");
+  EXPECT_EQ(before_record.error(),
+            "another lodestar is serving " + dir.path().string() + "; stop it first, or use its port");
 
   (*first)->record(8123);
   common::Result<DataDirLock> second = DataDirLock::acquire(dir.path());

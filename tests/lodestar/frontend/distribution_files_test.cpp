@@ -11,7 +11,10 @@ using lumenfold::testing::TempDir;
 
 TEST(DistributionFilesTest, ServesFilesByteForByteOr404) {
   TempDir dir;
-  std::string bytes("\x7f" "ELF\0\x01\xff", 7);
+  std::string bytes(
+      "\x7f"
+      "ELF\0\x01\xff",
+      7);
   dir.write("surveyor", bytes);
   RouteAnswer found = serve_distribution_file(dir.path(), "surveyor");
   EXPECT_EQ(found.status, 200);

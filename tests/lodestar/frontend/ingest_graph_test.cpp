@@ -1,8 +1,8 @@
 #include "lumenfold/lodestar/frontend/ingest_graph.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
@@ -73,7 +73,8 @@ TEST(IngestGraphTest, RefusesBodiesOfTheWrongShapeAndStoresNothing) {
       {"null", R"({"ok":false,"error":"missing nodes/edges"})"},
       {R"({"nodes": []})", R"({"ok":false,"error":"missing nodes/edges"})"},
       {R"({"edges": []})", R"({"ok":false,"error":"missing nodes/edges"})"},
-      {R"({"nodes": {"a.py": {"id": "a.py"}}, "edges": []})", R"({"ok":false,"error":"nodes and edges must be lists"})"},
+      {R"({"nodes": {"a.py": {"id": "a.py"}}, "edges": []})",
+       R"({"ok":false,"error":"nodes and edges must be lists"})"},
       {R"({"nodes": [], "edges": {}})", R"({"ok":false,"error":"nodes and edges must be lists"})"},
       {R"({"nodes": null, "edges": []})", R"({"ok":false,"error":"nodes and edges must be lists"})"},
       {R"({"nodes": [], "edges": "a.py->b.py"})", R"({"ok":false,"error":"nodes and edges must be lists"})"},

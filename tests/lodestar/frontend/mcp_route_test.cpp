@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/frontend/mcp_route.h"
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,6 +10,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/unique_fd.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
@@ -133,13 +134,12 @@ TEST_F(McpHttpTest, ServesASessionOverOneKeepAliveConnection) {
   ASSERT_TRUE(init);
   EXPECT_EQ(init->status, 200);
   EXPECT_EQ(init->get_header_value("Content-Type"), "application/json");
-  EXPECT_EQ(init->body,
-            R"({"jsonrpc":"2.0","id":0,"result":{"protocolVersion":"2025-11-25","capabilities":{"tools":)"
-            R"({"listChanged":false}},"serverInfo":{"name":"tessel-mcp","version":"0.1.0"}}})");
+  EXPECT_EQ(init->body, R"({"jsonrpc":"2.0","id":0,"result":{"protocolVersion":"2025-11-25","capabilities":{"tools":)"
+                        R"({"listChanged":false}},"serverInfo":{"name":"tessel-mcp","version":"0.1.0"}}})");
 
   httplib::Headers version = {{"MCP-Protocol-Version", "2025-11-25"}};
-  auto initialized = c.Post("/mcp", version, R"({"method":"notifications/initialized","jsonrpc":"2.0"})",
-                            "application/json");
+  auto initialized =
+      c.Post("/mcp", version, R"({"method":"notifications/initialized","jsonrpc":"2.0"})", "application/json");
   ASSERT_TRUE(initialized);
   EXPECT_EQ(initialized->status, 202);
   EXPECT_EQ(initialized->body, "");

@@ -1,13 +1,14 @@
 #include "lumenfold/lodestar/frontend/port_probe.h"
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <memory>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/unique_fd.h"
 

@@ -55,8 +55,9 @@ TEST(RequestGateTest, LetsInTheLocalUserAndWhoeverHasTheToken) {
 
 TEST(RequestGateTest, RefusalsSayWhy) {
   RequestGate local("");
-  EXPECT_EQ(local.refusal({"127.0.0.1", "evil.example", std::nullopt, std::nullopt})->body,
-            R"({"jsonrpc":"2.0","id":null,"error":{"code":-32000,"message":"Forbidden: Host is not a loopback address"}})");
+  EXPECT_EQ(
+      local.refusal({"127.0.0.1", "evil.example", std::nullopt, std::nullopt})->body,
+      R"({"jsonrpc":"2.0","id":null,"error":{"code":-32000,"message":"Forbidden: Host is not a loopback address"}})");
   McpHttpResponse unauthorized = *RequestGate("t").refusal({"10.1.1.1", "box", std::nullopt, std::nullopt});
   EXPECT_EQ(unauthorized.headers, (std::vector<std::pair<std::string, std::string>>{{"WWW-Authenticate", "Bearer"}}));
 }

@@ -31,14 +31,15 @@ TEST(TokenLogTest, AppendsOneRecordPerCall) {
   EXPECT_EQ(a.content_type, "application/json");
   EXPECT_EQ(a.body, "{\"ok\":true,\"cost_usd\":0.15375}");
   EXPECT_EQ(log_token_usage("{}", log, kNow).body, "{\"ok\":true,\"cost_usd\":0.0}");
-  EXPECT_EQ(dir.read("token_log.jsonl"),
-            "{\"timestamp\": \"2026-01-31T09:15:02+00:00\", \"model\": \"claude-opus\", \"input_tokens\": 1000, "
-            "\"output_tokens\": 200, \"cache_creation_input_tokens\": 5000, \"cache_read_input_tokens\": 20000, "
-            "\"total_tokens\": 26200, \"cost_usd\": 0.15375, \"project\": \"p\\u00e9\", \"description\": \"7\", "
-            "\"mode\": \"session\"}\n"
-            "{\"timestamp\": \"2026-01-31T09:15:02+00:00\", \"model\": \"unknown\", \"input_tokens\": 0, "
-            "\"output_tokens\": 0, \"cache_creation_input_tokens\": 0, \"cache_read_input_tokens\": 0, "
-            "\"total_tokens\": 0, \"cost_usd\": 0.0, \"project\": \"\", \"description\": \"\", \"mode\": \"session\"}\n");
+  EXPECT_EQ(
+      dir.read("token_log.jsonl"),
+      "{\"timestamp\": \"2026-01-31T09:15:02+00:00\", \"model\": \"claude-opus\", \"input_tokens\": 1000, "
+      "\"output_tokens\": 200, \"cache_creation_input_tokens\": 5000, \"cache_read_input_tokens\": 20000, "
+      "\"total_tokens\": 26200, \"cost_usd\": 0.15375, \"project\": \"p\\u00e9\", \"description\": \"7\", "
+      "\"mode\": \"session\"}\n"
+      "{\"timestamp\": \"2026-01-31T09:15:02+00:00\", \"model\": \"unknown\", \"input_tokens\": 0, "
+      "\"output_tokens\": 0, \"cache_creation_input_tokens\": 0, \"cache_read_input_tokens\": 0, "
+      "\"total_tokens\": 0, \"cost_usd\": 0.0, \"project\": \"\", \"description\": \"\", \"mode\": \"session\"}\n");
 }
 
 TEST(TokenLogTest, BadInputAnswers400AndLogsNothing) {

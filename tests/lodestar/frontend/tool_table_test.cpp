@@ -22,14 +22,18 @@ TEST(ToolTableTest, SmallToolsHaveTheirSchemas) {
   TempDir dir;
   auto state = make_test_state(dir);
   ToolRegistry r = build_tool_registry(*state);
-  EXPECT_EQ(common::dump_compact(input_schema(tool(r, "graph_neighbors"))),
-            R"({"properties":{"file":{"title":"File","type":"string"},"limit":{"default":30,"title":"Limit","type":"integer"}},"required":["file"],"title":"graph_neighborsArguments","type":"object"})");
-  EXPECT_EQ(common::dump_compact(input_schema(tool(r, "graph_impact"))),
-            R"({"properties":{"changed_files":{"items":{"type":"string"},"title":"Changed Files","type":"array"}},"required":["changed_files"],"title":"graph_impactArguments","type":"object"})");
-  EXPECT_EQ(common::dump_compact(input_schema(tool(r, "graph_add_memory"))),
-            R"({"properties":{"type":{"title":"Type","type":"string"},"content":{"title":"Content","type":"string"},"tags":{"anyOf":[{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Tags"},"files":{"anyOf":[{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Files"}},"required":["type","content"],"title":"graph_add_memoryArguments","type":"object"})");
-  EXPECT_EQ(common::dump_compact(input_schema(tool(r, "graph_scan"))),
-            R"({"properties":{"project_root":{"title":"Project Root","type":"string"}},"required":["project_root"],"title":"graph_scanArguments","type":"object"})");
+  EXPECT_EQ(
+      common::dump_compact(input_schema(tool(r, "graph_neighbors"))),
+      R"({"properties":{"file":{"title":"File","type":"string"},"limit":{"default":30,"title":"Limit","type":"integer"}},"required":["file"],"title":"graph_neighborsArguments","type":"object"})");
+  EXPECT_EQ(
+      common::dump_compact(input_schema(tool(r, "graph_impact"))),
+      R"({"properties":{"changed_files":{"items":{"type":"string"},"title":"Changed Files","type":"array"}},"required":["changed_files"],"title":"graph_impactArguments","type":"object"})");
+  EXPECT_EQ(
+      common::dump_compact(input_schema(tool(r, "graph_add_memory"))),
+      R"({"properties":{"type":{"title":"Type","type":"string"},"content":{"title":"Content","type":"string"},"tags":{"anyOf":[{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Tags"},"files":{"anyOf":[{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Files"}},"required":["type","content"],"title":"graph_add_memoryArguments","type":"object"})");
+  EXPECT_EQ(
+      common::dump_compact(input_schema(tool(r, "graph_scan"))),
+      R"({"properties":{"project_root":{"title":"Project Root","type":"string"}},"required":["project_root"],"title":"graph_scanArguments","type":"object"})");
 }
 
 TEST(ToolTableTest, MultiLineDescriptionsEndWithEightSpaces) {
@@ -48,8 +52,9 @@ TEST(ToolTableTest, HandlersRunTheToolsOnTheState) {
   TempDir dir;
   auto state = make_test_state(dir);
   ToolRegistry r = build_tool_registry(*state);
-  Json out = tool(r, "graph_add_memory").handler(
-      Json{{"type", "fact"}, {"content", "Handlers reach the store"}, {"tags", nullptr}, {"files", nullptr}});
+  Json out = tool(r, "graph_add_memory")
+                 .handler(Json{
+                     {"type", "fact"}, {"content", "Handlers reach the store"}, {"tags", nullptr}, {"files", nullptr}});
   EXPECT_EQ(out["total"], 1);
 }
 

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/graph/edge_index.h"
 
-#include <gtest/gtest.h>
-
 #include <memory>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {

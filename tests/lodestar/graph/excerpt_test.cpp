@@ -1,9 +1,9 @@
 #include "lumenfold/lodestar/graph/excerpt.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
@@ -61,9 +61,8 @@ TEST(ExcerptByTermsTest, HitsSharingAWindowStartGiveOneChunk) {
 
 TEST(ExcerptByTermsTest, OverlappingWindowsAreSeparated) {
   const std::string text = numbered_lines(100, {30, 31});
-  const std::string expected = lines_between(18, 42, {30, 31}) +
-                               "\n\n/* --- excerpt --- */\n\n" +
-                               lines_between(19, 43, {30, 31});
+  const std::string expected =
+      lines_between(18, 42, {30, 31}) + "\n\n/* --- excerpt --- */\n\n" + lines_between(19, 43, {30, 31});
   EXPECT_EQ(excerpt_by_terms(text, {"needle"}, 100000), expected);
 }
 

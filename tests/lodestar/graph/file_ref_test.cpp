@@ -1,9 +1,9 @@
 #include "lumenfold/lodestar/graph/file_ref.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {

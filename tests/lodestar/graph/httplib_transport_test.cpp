@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/graph/httplib_transport.h"
 
-#include <gtest/gtest.h>
-
 #include <mutex>
 #include <thread>
 
+#include <gtest/gtest.h>
 #include <httplib.h>
 
 namespace lumenfold::lodestar {

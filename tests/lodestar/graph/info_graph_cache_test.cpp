@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/server/settings.h"
@@ -27,10 +26,12 @@ class InfoGraphCacheTest : public ::testing::Test {
   // A two-node graph scanned from `root`; `tag` ends up in the summary.
   static std::string graph_text(const std::string& root, const std::string& tag = "v1") {
     return R"js({
-  "root": ")js" + root + R"js(",
+  "root": ")js" +
+           root + R"js(",
   "node_count": 2,
   "nodes": [
-    {"id": "a.py", "kind": "file", "content": "print('secret text')", "summary": ")js" + tag + R"js("},
+    {"id": "a.py", "kind": "file", "content": "print('secret text')", "summary": ")js" +
+           tag + R"js("},
     {"id": "a.py::f", "kind": "symbol", "line_start": 0, "line_end": 1}
   ],
   "edges": [{"from": "a.py", "to": "a.py::f", "rel": "contains"}]
@@ -50,18 +51,15 @@ class InfoGraphCacheTest : public ::testing::Test {
   InfoGraphCache cache_;
 };
 
-TEST_F(InfoGraphCacheTest, MissingFileGivesNull) {
-  EXPECT_EQ(get(), nullptr);
-}
+TEST_F(InfoGraphCacheTest, MissingFileGivesNull) { EXPECT_EQ(get(), nullptr); }
 
 TEST_F(InfoGraphCacheTest, LoadsWithoutFileContents) {
   write_graph("\xEF\xBB\xBF" + graph_text("/elsewhere"));
   std::shared_ptr<const Json> graph = get();
   ASSERT_NE(graph, nullptr);
-  EXPECT_EQ(graph->dump(),
-            R"({"root":"/elsewhere","node_count":2,"nodes":[{"id":"a.py","kind":"file","summary":"v1"},)"
-            R"({"id":"a.py::f","kind":"symbol","line_start":0,"line_end":1}],)"
-            R"("edges":[{"from":"a.py","to":"a.py::f","rel":"contains"}]})");
+  EXPECT_EQ(graph->dump(), R"({"root":"/elsewhere","node_count":2,"nodes":[{"id":"a.py","kind":"file","summary":"v1"},)"
+                           R"({"id":"a.py::f","kind":"symbol","line_start":0,"line_end":1}],)"
+                           R"("edges":[{"from":"a.py","to":"a.py::f","rel":"contains"}]})");
 }
 
 TEST_F(InfoGraphCacheTest, UnchangedFileIsReadOnce) {
@@ -94,9 +92,9 @@ TEST_F(InfoGraphCacheTest, BrokenFileGivesNullAndKeepsTheCache) {
   write_graph(graph_text("/p", "v1"));
   const fs::file_time_type t = mtime();
   std::shared_ptr<const Json> first = get();
-  for (const std::string& bad : {std::string("{\"nodes\": [}"), std::string("[1, 2]"),
-                                 std::string("{\"nodes\": 5}"), std::string("{\"nodes\": {}}"),
-                                 std::string("{\"nodes\": [{\"content\": \"\\q\"}]}")}) {
+  for (const std::string& bad :
+       {std::string("{\"nodes\": [}"), std::string("[1, 2]"), std::string("{\"nodes\": 5}"),
+        std::string("{\"nodes\": {}}"), std::string("{\"nodes\": [{\"content\": \"\\q\"}]}")}) {
     write_graph(bad);
     set_mtime(t + std::chrono::seconds(1));
     EXPECT_EQ(get(), nullptr) << bad;

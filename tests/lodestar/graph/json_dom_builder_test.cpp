@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {
@@ -24,8 +23,7 @@ TEST(ParseDocumentTest, KeepsMemberOrderAndValueKinds) {
 }
 
 TEST(ParseDocumentTest, RefusesWhatIsNotJson) {
-  for (std::string_view text : {"", "{", "{\"a\": 1,}", "[1 2]", "{} x", "\"\xFF\"", "nul",
-                                "[1e999]"}) {
+  for (std::string_view text : {"", "{", "{\"a\": 1,}", "[1 2]", "{} x", "\"\xFF\"", "nul", "[1e999]"}) {
     EXPECT_FALSE(parse_document(text).has_value()) << text;
   }
   std::string deepest = std::string(common::kMaxJsonDepth, '[') + std::string(common::kMaxJsonDepth, ']');
@@ -33,7 +31,8 @@ TEST(ParseDocumentTest, RefusesWhatIsNotJson) {
   EXPECT_FALSE(parse_document("[" + deepest + "]").has_value());
   // Inside a dropped member nothing is kept, however deep.
   DroppedMember content{"nodes", "content"};
-  std::string deep_dropped = "{\"nodes\": [{\"content\": " + std::string(100000, '[') + std::string(100000, ']') + "}]}";
+  std::string deep_dropped =
+      "{\"nodes\": [{\"content\": " + std::string(100000, '[') + std::string(100000, ']') + "}]}";
   EXPECT_EQ(common::dump_compact(*parse_document(deep_dropped, &content)), "{\"nodes\":[{}]}");
 }
 

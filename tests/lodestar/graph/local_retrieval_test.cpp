@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/graph/local_retrieval.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/info_graph_cache.h"
@@ -26,9 +25,7 @@ class FakeModule : public RetrievalModule {
     if (throws) throw std::runtime_error("ranking failed");
     return answer;
   }
-  std::string classify_intent(std::string_view query) override {
-    return query == "look around" ? "explore" : "edit";
-  }
+  std::string classify_intent(std::string_view query) override { return query == "look around" ? "explore" : "edit"; }
 
   std::optional<Json> answer;
   bool throws = false;
@@ -43,11 +40,10 @@ class RankLocalGraphTest : public ::testing::Test {
     settings_.project_root = dir_.path();
     module_.answer = Json::parse(R"({"files": [{"id": "a.py::f", "_score": 2}], "edges": [1], "extra": 0})");
   }
-  void write_graph() {
-    dir_.write("info_graph.json", R"({"root": "", "nodes": [{"id": "a.py", "content": "x"}]})");
-  }
+  void write_graph() { dir_.write("info_graph.json", R"({"root": "", "nodes": [{"id": "a.py", "content": "x"}]})"); }
   std::optional<Json> run(RetrievalModule* module) {
-    return rank_local_graph(module, cache_, settings_.info_graph_file(), settings_.locked_project_root, "caf\xC3\xA9 login", 5, 12);
+    return rank_local_graph(module, cache_, settings_.info_graph_file(), settings_.locked_project_root,
+                            "caf\xC3\xA9 login", 5, 12);
   }
 
   testing::TempDir dir_;
@@ -60,8 +56,9 @@ TEST_F(RankLocalGraphTest, BuildsTheResultFromTheModuleRanking) {
   write_graph();
   std::optional<Json> out = run(&module_);
   ASSERT_TRUE(out.has_value());
-  EXPECT_EQ(out->dump(), "{\"ok\":true,\"query\":\"caf\xC3\xA9 login\",\"graph_files\":[{\"id\":\"a.py::f\",\"_score\":2}],"
-                         "\"graph_edges\":[1],\"grep_hits\":[]}");
+  EXPECT_EQ(out->dump(),
+            "{\"ok\":true,\"query\":\"caf\xC3\xA9 login\",\"graph_files\":[{\"id\":\"a.py::f\",\"_score\":2}],"
+            "\"graph_edges\":[1],\"grep_hits\":[]}");
   EXPECT_EQ(module_.seen_graph, R"({"root":"","nodes":[{"id":"a.py"}]})");
   EXPECT_EQ(module_.seen_call, "caf\xC3\xA9 login|5|12");
 }

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/graph/node_content_stripper.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
@@ -64,9 +63,9 @@ TEST(NodeContentStripperTest, KeepsOneBlankWhereTokensWouldJoin) {
 
 TEST(NodeContentStripperTest, RefusesMalformedSkippedStrings) {
   const std::vector<std::string> bad_contents = {
-      "\"bad \\x escape\"", "\"raw \n line\"", "\"\\u12G4\"", "\"\xFF\"", "\"\xC3\"",
+      "\"bad \\x escape\"",   "\"raw \n line\"", "\"\\u12G4\"",    "\"\xFF\"", "\"\xC3\"",
       "\"\xED\xA0\x80\"",  // a surrogate written as UTF-8
-      "\"\xF4\x90\x80\x80\"", "\"\xC0\xAF\"", "\"unterminated",
+      "\"\xF4\x90\x80\x80\"", "\"\xC0\xAF\"",    "\"unterminated",
   };
   for (const std::string& content : bad_contents) {
     const std::string doc = "{\"nodes\": [{\"content\": " + content + "}]}";
@@ -78,8 +77,8 @@ TEST(NodeContentStripperTest, RefusesMalformedSkippedStrings) {
 
 TEST(NodeContentStripperTest, RefusesEscapedSurrogatesOutsideAPair) {
   const std::vector<std::string> bad_contents = {
-      "\"\\ud800\"", "\"\\udc00\"", "\"\\uD83D\\u0041\"", "\"\\ud83dx\"", "\"\\ud83d\\n\"",
-      "\"\\ud83d\\ud83d\"", "\"a\\ud83d\"",
+      "\"\\ud800\"",    "\"\\udc00\"",        "\"\\uD83D\\u0041\"", "\"\\ud83dx\"",
+      "\"\\ud83d\\n\"", "\"\\ud83d\\ud83d\"", "\"a\\ud83d\"",
   };
   for (const std::string& content : bad_contents) {
     const std::string doc = "{\"nodes\": [{\"content\": " + content + "}]}";
@@ -90,8 +89,7 @@ TEST(NodeContentStripperTest, RefusesEscapedSurrogatesOutsideAPair) {
   }
   const std::string pair = "{\"nodes\": [{\"content\": \"\\ud83d\\uDE00 \\u00e9\"}]}";
   for (size_t piece : {size_t{1}, size_t{3}, pair.size()}) {
-    EXPECT_EQ(strip_in_pieces(pair, piece), std::optional<std::string>("{\"nodes\":[{\"content\":\"\"}]}"))
-        << piece;
+    EXPECT_EQ(strip_in_pieces(pair, piece), std::optional<std::string>("{\"nodes\":[{\"content\":\"\"}]}")) << piece;
   }
 }
 

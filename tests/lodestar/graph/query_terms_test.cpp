@@ -1,9 +1,9 @@
 #include "lumenfold/lodestar/graph/query_terms.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
@@ -23,7 +23,7 @@ TEST(QueryTermsTest, FollowsTheWordRules) {
       {"cache Cache CACHE", {"cache"}},
       {"one1 two2 three four five six seven eight nine ten",
        {"one1", "two2", "three", "four", "five", "six", "seven", "eight"}},
-      {"na\xC3\xAFve", {}},                       // the non-ASCII letter splits the word
+      {"na\xC3\xAFve", {}},                            // the non-ASCII letter splits the word
       {"\xC3\x89tude caf\xC3\xA9s", {"tude", "caf"}},  // lower-cased, then split at non-ASCII
       {"Parse_JSON-file 123 x_y", {"parse_json", "file", "123", "x_y"}},
       {"update the README for use", {"readme"}},

@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/graph/remote_api.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/http_transport.h"

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/graph/symbol_index_cache.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"

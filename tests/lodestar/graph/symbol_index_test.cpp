@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/graph/symbol_index.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {
@@ -9,9 +8,7 @@ namespace {
 
 using common::Json;
 
-std::string built(const std::string& graph_text) {
-  return build_symbol_index(Json::parse(graph_text)).dump();
-}
+std::string built(const std::string& graph_text) { return build_symbol_index(Json::parse(graph_text)).dump(); }
 
 TEST(BuildSymbolIndexTest, EmptyWithoutSymbolNodes) {
   EXPECT_EQ(built(R"({})"), "{}");
@@ -21,11 +18,10 @@ TEST(BuildSymbolIndexTest, EmptyWithoutSymbolNodes) {
 }
 
 TEST(BuildSymbolIndexTest, CopiesTheFiveMembersInOrder) {
-  EXPECT_EQ(
-      built(R"({"nodes": [{"path": "a.py", "confidence": "high", "body_hash": "0badf00d",
+  EXPECT_EQ(built(R"({"nodes": [{"path": "a.py", "confidence": "high", "body_hash": "0badf00d",
                            "line_end": 9, "line_start": 4, "kind": "symbol", "id": "a.py::f",
                            "name": "f"}]})"),
-      R"({"a.py::f":{"line_start":4,"line_end":9,"body_hash":"0badf00d","confidence":"high","path":"a.py"}})");
+            R"({"a.py::f":{"line_start":4,"line_end":9,"body_hash":"0badf00d","confidence":"high","path":"a.py"}})");
 }
 
 TEST(BuildSymbolIndexTest, FillsMissingMembersAndSkipsNodesWithoutId) {

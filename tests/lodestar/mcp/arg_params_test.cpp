@@ -1,9 +1,9 @@
 #include "lumenfold/lodestar/mcp/arg_params.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/lodestar/mcp/tool_arguments.h"
 

@@ -1,12 +1,12 @@
 #include "lumenfold/lodestar/mcp/mcp_server.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
@@ -16,16 +16,16 @@ using Headers = std::vector<std::pair<std::string, std::string>>;
 
 McpServer make_server() {
   ToolRegistry tools;
-  tools.add({.name = "search",
-             .description = "Search the index.",
-             .params = {required_param("query", ParamType::kString),
-                        defaulted_param("top_files", ParamType::kInteger, 5)},
-             .handler = [](const Json& args) {
-               Json out = Json::object();
-               out["query"] = args["query"];
-               out["hits"] = Json::array();
-               return out;
-             }});
+  tools.add(
+      {.name = "search",
+       .description = "Search the index.",
+       .params = {required_param("query", ParamType::kString), defaulted_param("top_files", ParamType::kInteger, 5)},
+       .handler = [](const Json& args) {
+         Json out = Json::object();
+         out["query"] = args["query"];
+         out["hits"] = Json::array();
+         return out;
+       }});
   tools.add({.name = "greet",
              .description = "Says hello.",
              .params = {defaulted_param("name", ParamType::kString, "wörld")},
@@ -35,10 +35,9 @@ McpServer make_server() {
                out["count"] = 1.0;
                return out;
              }});
-  tools.add({.name = "boom",
-             .description = "Always fails.",
-             .params = {},
-             .handler = [](const Json&) -> Json { throw std::runtime_error("disk on fire"); }});
+  tools.add({.name = "boom", .description = "Always fails.", .params = {}, .handler = [](const Json&) -> Json {
+               throw std::runtime_error("disk on fire");
+             }});
   tools.add({.name = "odd",
              .description = "Throws something that is not an exception.",
              .params = {},
@@ -81,7 +80,8 @@ void check(const McpServer& server, const Case& c) {
   EXPECT_EQ(response.headers, c.headers) << c.what;
 }
 
-const char kInit[] = R"({"method":"initialize","params":{"protocolVersion":"%s","capabilities":{},"clientInfo":{"name":"t","version":"0"}},"jsonrpc":"2.0","id":0})";
+const char kInit[] =
+    R"({"method":"initialize","params":{"protocolVersion":"%s","capabilities":{},"clientInfo":{"name":"t","version":"0"}},"jsonrpc":"2.0","id":0})";
 
 std::string initialize_body(const std::string& version) {
   std::string body = kInit;
@@ -115,7 +115,8 @@ TEST(McpServerTest, AnswersPingAndEchoesIdsWithTheirType) {
   const Case cases[] = {
       {"string id", post(R"({"jsonrpc":"2.0","id":"123","method":"ping"})"), 200,
        R"({"jsonrpc":"2.0","id":"123","result":{}})"},
-      {"integer id", post(R"({"jsonrpc":"2.0","id":7,"method":"ping"})"), 200, R"({"jsonrpc":"2.0","id":7,"result":{}})"},
+      {"integer id", post(R"({"jsonrpc":"2.0","id":7,"method":"ping"})"), 200,
+       R"({"jsonrpc":"2.0","id":7,"result":{}})"},
       {"digit string id stays a string", post(R"({"jsonrpc":"2.0","id":"7","method":"ping"})"), 200,
        R"({"jsonrpc":"2.0","id":"7","result":{}})"},
       {"negative and large ids", post(R"({"jsonrpc":"2.0","id":-9007199254740993,"method":"ping"})"), 200,
@@ -144,13 +145,14 @@ TEST(McpServerTest, AcceptsNotificationsAndResponsesWithAnEmpty202) {
 
 TEST(McpServerTest, ListsToolsInOrderWithTheirSchemas) {
   McpServer server = make_server();
-  check(server,
-        {"tools/list", post(R"({"method":"tools/list","jsonrpc":"2.0","id":1})"), 200,
-         R"({"jsonrpc":"2.0","id":1,"result":{"tools":[)"
-         R"({"name":"search","description":"Search the index.","inputSchema":{"properties":{"query":{"title":"Query","type":"string"},"top_files":{"default":5,"title":"Top Files","type":"integer"}},"required":["query"],"title":"searchArguments","type":"object"}},)"
-         R"({"name":"greet","description":"Says hello.","inputSchema":{"properties":{"name":{"default":"wörld","title":"Name","type":"string"}},"title":"greetArguments","type":"object"}},)"
-         R"({"name":"boom","description":"Always fails.","inputSchema":{"properties":{},"title":"boomArguments","type":"object"}},)"
-         R"({"name":"odd","description":"Throws something that is not an exception.","inputSchema":{"properties":{},"title":"oddArguments","type":"object"}}]}})"});
+  check(
+      server,
+      {"tools/list", post(R"({"method":"tools/list","jsonrpc":"2.0","id":1})"), 200,
+       R"({"jsonrpc":"2.0","id":1,"result":{"tools":[)"
+       R"({"name":"search","description":"Search the index.","inputSchema":{"properties":{"query":{"title":"Query","type":"string"},"top_files":{"default":5,"title":"Top Files","type":"integer"}},"required":["query"],"title":"searchArguments","type":"object"}},)"
+       R"({"name":"greet","description":"Says hello.","inputSchema":{"properties":{"name":{"default":"wörld","title":"Name","type":"string"}},"title":"greetArguments","type":"object"}},)"
+       R"({"name":"boom","description":"Always fails.","inputSchema":{"properties":{},"title":"boomArguments","type":"object"}},)"
+       R"({"name":"odd","description":"Throws something that is not an exception.","inputSchema":{"properties":{},"title":"oddArguments","type":"object"}}]}})"});
 }
 
 std::string call(const std::string& id, const std::string& params) {
@@ -217,8 +219,8 @@ TEST(McpServerTest, RefusesMalformedMessages) {
        error_body("null", -32700, "Parse error")},
       {"lone surrogate", post(R"({"jsonrpc":"2.0","id":"\ud800","method":"ping"})"), 400,
        error_body("null", -32700, "Parse error")},
-      {"100 000 levels", post(R"({"jsonrpc":"2.0","method":"ping","id":)" + std::string(100000, '[') +
-                              std::string(100000, ']') + "}"),
+      {"100 000 levels",
+       post(R"({"jsonrpc":"2.0","method":"ping","id":)" + std::string(100000, '[') + std::string(100000, ']') + "}"),
        400, error_body("null", -32700, "Parse error")},
       {"batch", post(R"([{"jsonrpc":"2.0","id":1,"method":"ping"}])"), 400,
        error_body("null", -32600, "Invalid Request: batches are not supported")},
@@ -278,7 +280,8 @@ TEST(McpServerTest, EnforcesTheTransportRules) {
 
 TEST(McpServerTest, KeepsBadHeaderBytesOutOfTheAnswer) {
   McpServer server = make_server();
-  McpHttpResponse response = server.handle(with_version(post(R"({"jsonrpc":"2.0","id":1,"method":"ping"})"), "v\xff\xfe"));
+  McpHttpResponse response =
+      server.handle(with_version(post(R"({"jsonrpc":"2.0","id":1,"method":"ping"})"), "v\xff\xfe"));
   EXPECT_EQ(response.status, 400);
   EXPECT_EQ(response.body,
             error_body("1", -32600,

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/mcp/query_limit.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {
@@ -45,7 +44,8 @@ struct EchoArgs {
 Json echo(const EchoArgs& args) { return Json{{"query", args.query}, {"top", args.top}}; }
 
 TEST(QueryLimitTest, MarksOnlyAnswersToACutQuery) {
-  EXPECT_EQ(with_query_cut(EchoArgs{"short", 3}, &EchoArgs::query, echo), Json::parse(R"({"query": "short", "top": 3})"));
+  EXPECT_EQ(with_query_cut(EchoArgs{"short", 3}, &EchoArgs::query, echo),
+            Json::parse(R"({"query": "short", "top": 3})"));
   Json cut = with_query_cut(EchoArgs{repeat("y", 9000), 3}, &EchoArgs::query, echo);
   EXPECT_EQ(cut.dump(), R"({"query":")" + repeat("y", 8000) + R"(","top":3,"query_truncated_to":8000})");
 }

@@ -1,8 +1,8 @@
 #include "lumenfold/lodestar/mcp/tool_arguments.h"
 
-#include <gtest/gtest.h>
-
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
@@ -41,26 +41,44 @@ TEST(BindArgumentsTest, AcceptsTheLaxForms) {
     const char* bound;
   };
   const Case cases[] = {
-      {R"({"query":"q","top_files":"7"})", R"({"query":"q","top_files":7,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","top_files":3.0})", R"({"query":"q","top_files":3,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","top_files":true})", R"({"query":"q","top_files":1,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","top_files":-2})", R"({"query":"q","top_files":-2,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","ratio":2})", R"({"query":"q","top_files":5,"ratio":2.0,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","ratio":" 1.25 "})", R"({"query":"q","top_files":5,"ratio":1.25,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","strict":"Yes"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":true,"tags":null,"files":[]})"},
-      {R"({"query":"q","strict":0})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","strict":"off"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","tags":["a","b"]})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":["a","b"],"files":[]})"},
-      {R"({"query":"q","tags":"[\"a\", \"b\"]"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":["a","b"],"files":[]})"},
-      {R"({"query":"q","tags":null})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","tags":"null"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"q","files":"a.py"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":"a.py"})"},
-      {R"({"query":"q","files":["a.py","b.py"]})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":["a.py","b.py"]})"},
-      {R"({"query":"q","files":"[\"a.py\"]"})", R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":["a.py"]})"},
+      {R"({"query":"q","top_files":"7"})",
+       R"({"query":"q","top_files":7,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","top_files":3.0})",
+       R"({"query":"q","top_files":3,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","top_files":true})",
+       R"({"query":"q","top_files":1,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","top_files":-2})",
+       R"({"query":"q","top_files":-2,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","ratio":2})",
+       R"({"query":"q","top_files":5,"ratio":2.0,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","ratio":" 1.25 "})",
+       R"({"query":"q","top_files":5,"ratio":1.25,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","strict":"Yes"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":true,"tags":null,"files":[]})"},
+      {R"({"query":"q","strict":0})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","strict":"off"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","tags":["a","b"]})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":["a","b"],"files":[]})"},
+      {R"({"query":"q","tags":"[\"a\", \"b\"]"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":["a","b"],"files":[]})"},
+      {R"({"query":"q","tags":null})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","tags":"null"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"q","files":"a.py"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":"a.py"})"},
+      {R"({"query":"q","files":["a.py","b.py"]})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":["a.py","b.py"]})"},
+      {R"({"query":"q","files":"[\"a.py\"]"})",
+       R"({"query":"q","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":["a.py"]})"},
       // Plain text stays text, even when it looks like JSON.
-      {R"({"query":"[1, 2]"})", R"({"query":"[1, 2]","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"[1, 2]"})",
+       R"({"query":"[1, 2]","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
       {R"({"query":"null"})", R"({"query":"null","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
-      {R"({"query":"héllo ✓"})", R"({"query":"héllo ✓","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
+      {R"({"query":"héllo ✓"})",
+       R"({"query":"héllo ✓","top_files":5,"ratio":0.5,"strict":false,"tags":null,"files":[]})"},
   };
   for (const Case& c : cases) EXPECT_EQ(bind_text(kParams, c.arguments), c.bound) << c.arguments;
 }
@@ -89,7 +107,8 @@ TEST(BindArgumentsTest, RefusalsNameTheParameter) {
       {R"({"query":"q","files":7})", "argument 'files' must be a string or a list of strings, got integer"},
       {R"({"query":"q","files":null})", "argument 'files' must be a string or a list of strings, got null"},
   };
-  for (const Case& c : cases) EXPECT_EQ(bind_text(kParams, c.arguments), std::string("error: ") + c.error) << c.arguments;
+  for (const Case& c : cases)
+    EXPECT_EQ(bind_text(kParams, c.arguments), std::string("error: ") + c.error) << c.arguments;
 }
 
 TEST(BindArgumentsTest, RefusesArgumentsThatAreNotAnObject) {

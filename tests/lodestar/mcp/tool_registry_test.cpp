@@ -1,10 +1,10 @@
 #include "lumenfold/lodestar/mcp/tool_registry.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
@@ -12,10 +12,9 @@ namespace {
 using common::Json;
 
 ToolSpec spec_with(std::string name, std::vector<ToolParam> params) {
-  return ToolSpec{.name = std::move(name),
-                  .description = "",
-                  .params = std::move(params),
-                  .handler = [](const Json&) { return Json::object(); }};
+  return ToolSpec{.name = std::move(name), .description = "", .params = std::move(params), .handler = [](const Json&) {
+                    return Json::object();
+                  }};
 }
 
 // The schemas the reference Python SDK generates for the same signatures,
@@ -28,8 +27,8 @@ TEST(InputSchemaTest, MatchesTheReferenceSdkByteForByte) {
   };
   const Case cases[] = {
       {"search(query: str, top_files: int = 5)",
-       spec_with("search", {required_param("query", ParamType::kString),
-                            defaulted_param("top_files", ParamType::kInteger, 5)}),
+       spec_with("search",
+                 {required_param("query", ParamType::kString), defaulted_param("top_files", ParamType::kInteger, 5)}),
        R"({"properties":{"query":{"title":"Query","type":"string"},"top_files":{"default":5,"title":"Top Files","type":"integer"}},"required":["query"],"title":"searchArguments","type":"object"})"},
       {"f(query: str = \"\")", spec_with("f", {defaulted_param("query", ParamType::kString, "")}),
        R"({"properties":{"query":{"default":"","title":"Query","type":"string"}},"title":"fArguments","type":"object"})"},
@@ -44,8 +43,8 @@ TEST(InputSchemaTest, MatchesTheReferenceSdkByteForByte) {
                        defaulted_param("strict", ParamType::kBoolean, false)}),
        R"({"properties":{"changed_files":{"items":{"type":"string"},"title":"Changed Files","type":"array"},"ratio":{"default":0.5,"title":"Ratio","type":"number"},"strict":{"default":false,"title":"Strict","type":"boolean"}},"required":["changed_files"],"title":"gArguments","type":"object"})"},
       {"h(note: str | None = None, rest: str | list[str] | None = None)",
-       spec_with("h", {nullable_param("note", ParamType::kString),
-                       nullable_param("rest", ParamType::kStringOrStringList)}),
+       spec_with("h",
+                 {nullable_param("note", ParamType::kString), nullable_param("rest", ParamType::kStringOrStringList)}),
        R"({"properties":{"note":{"anyOf":[{"type":"string"},{"type":"null"}],"default":null,"title":"Note"},"rest":{"anyOf":[{"type":"string"},{"items":{"type":"string"},"type":"array"},{"type":"null"}],"default":null,"title":"Rest"}},"title":"hArguments","type":"object"})"},
   };
   for (const Case& c : cases) {
@@ -55,9 +54,14 @@ TEST(InputSchemaTest, MatchesTheReferenceSdkByteForByte) {
 
 TEST(ParamTitleTest, FollowsPythonTitleCase) {
   const std::pair<const char*, const char*> cases[] = {
-      {"top_files", "Top Files"}, {"maxResults", "Maxresults"}, {"file2path", "File2Path"},
-      {"query", "Query"},         {"a_b_c", "A B C"},           {"project_root", "Project Root"},
-      {"MAX", "Max"},             {"x", "X"},
+      {"top_files", "Top Files"},
+      {"maxResults", "Maxresults"},
+      {"file2path", "File2Path"},
+      {"query", "Query"},
+      {"a_b_c", "A B C"},
+      {"project_root", "Project Root"},
+      {"MAX", "Max"},
+      {"x", "X"},
   };
   for (const auto& [name, title] : cases) EXPECT_EQ(param_title(name), title) << name;
 }

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/memory/context_store.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "test_support/held_syncs.h"
@@ -20,9 +19,8 @@ constexpr double kNow = 1767225600.0;
 constexpr const char* kStoreName = "context-store.json";
 
 std::string fact_text(int i, int64_t created_epoch) {
-  return R"({"id": "m)" + std::to_string(i) + R"(", "content": "note )" + std::to_string(i) +
-         R"(", "file_path": "f)" + std::to_string(i) + R"(.py", "created_epoch": )" +
-         std::to_string(created_epoch) + "}";
+  return R"({"id": "m)" + std::to_string(i) + R"(", "content": "note )" + std::to_string(i) + R"(", "file_path": "f)" +
+         std::to_string(i) + R"(.py", "created_epoch": )" + std::to_string(created_epoch) + "}";
 }
 
 class ContextStoreTest : public ::testing::Test {

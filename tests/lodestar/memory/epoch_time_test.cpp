@@ -1,8 +1,8 @@
 #include "lumenfold/lodestar/memory/epoch_time.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/regex.h"
 

@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/memory/memory_entry.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/memory/memory_identity.h"
@@ -43,8 +42,13 @@ TEST_F(MemoryEntryTest, SummaryAloneMakesAFullFact) {
 }
 
 TEST_F(MemoryEntryTest, NonMemoriesAreRejected) {
-  const char* texts[] = {R"([{"content": "x"}])", R"("content")", "null", R"({})", R"({"content": "   "})",
-                         R"({"content": "", "summary": ""})", R"({"content": null, "summary": false})",
+  const char* texts[] = {R"([{"content": "x"}])",
+                         R"("content")",
+                         "null",
+                         R"({})",
+                         R"({"content": "   "})",
+                         R"({"content": "", "summary": ""})",
+                         R"({"content": null, "summary": false})",
                          R"({"kind": "fact", "tags": ["x"]})"};
   for (const char* text : texts) {
     EXPECT_FALSE(normalize_memory_entry(Json::parse(text), symbols_, kNow).has_value()) << text;
@@ -83,8 +87,8 @@ TEST_F(MemoryEntryTest, AnchorsAreCompletedFromFilesAndTheIndex) {
       // Given anchor members win over the index; blank files are dropped, others kept untrimmed.
       {R"({"content": "x", "files": ["  ", 3, " src/a.py::load"], "symbol_hash": "given"})", R"([" src/a.py::load"])",
        " src/a.py", " src/a.py::load", "given"},
-      {R"({"content": "x", "symbol_id": "src/a.py::load", "file_path": "mine.py"})", R"(["src/a.py::load"])",
-       "mine.py", "src/a.py::load", "abcd1234"},
+      {R"({"content": "x", "symbol_id": "src/a.py::load", "file_path": "mine.py"})", R"(["src/a.py::load"])", "mine.py",
+       "src/a.py::load", "abcd1234"},
   };
   for (const AnchorCase& c : cases) {
     Json e = normalize(c.input);
@@ -106,8 +110,7 @@ TEST_F(MemoryEntryTest, CreationEpochComesFromTheNumberOrTheText) {
       {R"({"content": "x", "created_at": "2024-01-01T00:00:00Z"})", 1704067200, "2024-01-01T00:00:00Z"},
       {R"({"content": "x", "created_at": "2024-01-01T02:00:00+02:00", "created_epoch": 0})", 1704067200,
        "2024-01-01T02:00:00+02:00"},
-      {R"({"content": "x", "updated_at": "2024-01-01T00:00:01.9+00:00"})", 1704067201,
-       "2024-01-01T00:00:01.9+00:00"},
+      {R"({"content": "x", "updated_at": "2024-01-01T00:00:01.9+00:00"})", 1704067201, "2024-01-01T00:00:01.9+00:00"},
       {R"({"content": "x", "date": "2024-01-01T00:00:00Z", "created_epoch": 5})", 5, "2024-01-01T00:00:00Z"},
       {R"({"content": "x", "created_epoch": 1700000000.9})", 1700000000, kNowIso},
       {R"({"content": "x", "created_epoch": " 1700000000 "})", 1700000000, kNowIso},

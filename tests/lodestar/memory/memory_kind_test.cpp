@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/memory/memory_kind.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {
@@ -15,10 +14,14 @@ TEST(MemoryKindTest, KnownNamesReadBackAsTheirKind) {
     MemoryKind kind;
   };
   const Case cases[] = {
-      {"fact", MemoryKind::kFact},          {"decision", MemoryKind::kDecision},
-      {"task", MemoryKind::kTask},          {"next", MemoryKind::kNext},
-      {"blocker", MemoryKind::kBlocker},    {"query_association", MemoryKind::kQueryAssociation},
-      {"stale_marker", MemoryKind::kStaleMarker}, {"interaction_pattern", MemoryKind::kInteractionPattern},
+      {"fact", MemoryKind::kFact},
+      {"decision", MemoryKind::kDecision},
+      {"task", MemoryKind::kTask},
+      {"next", MemoryKind::kNext},
+      {"blocker", MemoryKind::kBlocker},
+      {"query_association", MemoryKind::kQueryAssociation},
+      {"stale_marker", MemoryKind::kStaleMarker},
+      {"interaction_pattern", MemoryKind::kInteractionPattern},
       {"edit_observation", MemoryKind::kEditObservation},
   };
   for (const Case& c : cases) {

@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/memory/memory_merge.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/memory/memory_identity.h"
@@ -36,9 +35,10 @@ TEST(MergeMemoryEntriesTest, EvidenceEdgeCases) {
   EXPECT_EQ(merge_memory_entries(existing, incoming, kNow)["evidence"].dump(),
             R"({"n":5,"flag":true,"list":["x","y"],"v":2.5,"gone":2,"obj":{},"fresh":[],"big":7})");
   // Hostile evidence on either side is read as empty.
-  EXPECT_EQ(merge_memory_entries(Json::parse(R"({"evidence": [1]})"), Json::parse(R"({"evidence": "x"})"),
-                                 kNow)["evidence"].dump(),
-            "{}");
+  EXPECT_EQ(
+      merge_memory_entries(Json::parse(R"({"evidence": [1]})"), Json::parse(R"({"evidence": "x"})"), kNow)["evidence"]
+          .dump(),
+      "{}");
 }
 
 TEST(MergeMemoryEntriesTest, KeepsIdentityAndContentOfTheExistingEntry) {

@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/memory/memory_prune.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {
@@ -53,8 +52,13 @@ struct CapCase {
 };
 
 TEST(PruneContextEntriesTest, EachGroupKeepsItsKindsCap) {
-  const CapCase cases[] = {{"query_association", 4}, {"decision", 3},     {"edit_observation", 2},
-                           {"interaction_pattern", 1}, {"stale_marker", 1}, {"task", 6}, {"", 6}};
+  const CapCase cases[] = {{"query_association", 4},
+                           {"decision", 3},
+                           {"edit_observation", 2},
+                           {"interaction_pattern", 1},
+                           {"stale_marker", 1},
+                           {"task", 6},
+                           {"", 6}};
   for (const CapCase& c : cases) {
     std::vector<Json> entries;
     for (int i = 0; i < 8; ++i) entries.push_back(entry(std::to_string(i), c.kind, kNow - 10 + i, "a.py"));

@@ -1,11 +1,10 @@
 #include "lumenfold/lodestar/memory/memory_search.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/memory/context_store.h"
@@ -41,8 +40,8 @@ TEST(ScoreMemoryEntryTest, FreshDecisionOnARetrievedFile) {
   decision["file_path"] = "src/auth.py";
   MemoryScore s = score(decision, {"login", "cache", "tokens"}, {"src/auth.py"});
   EXPECT_EQ(s.score, 22);  // (6 + 4 + 4 + 1) x 1.5 = 22.5, halves to even
-  EXPECT_EQ(s.reasons, (Reasons{"2 query term match", "same file as retrieved context", "recency 4.0",
-                                "fresh memory", "type_weight\u00D71.5"}));
+  EXPECT_EQ(s.reasons, (Reasons{"2 query term match", "same file as retrieved context", "recency 4.0", "fresh memory",
+                                "type_weight\u00D71.5"}));
   EXPECT_EQ(s.overlap, 2);
 }
 
@@ -68,12 +67,21 @@ TEST(ScoreMemoryEntryTest, WorkedCases) {
   const Case cases[] = {
       {"stale fact", stale_fact, {}, -3, {"recency 4.0", "stale penalty", "type_weight\u00D71.3"}},
       {"stale marker alone", marker, {}, -1, {"recency 4.0", "stale penalty", "type_weight\u00D70.5"}},
-      {"stale marker matching two terms", marker, {"login", "handler"}, 2,
+      {"stale marker matching two terms",
+       marker,
+       {"login", "handler"},
+       2,
        {"2 query term match", "recency 4.0", "stale penalty", "type_weight\u00D70.5"}},
       {"week-old task", task, {"login"}, 6, {"1 query term match", "recency 2.0", "fresh memory"}},
-      {"association of an earlier process", association, {"login"}, 5,
+      {"association of an earlier process",
+       association,
+       {"login"},
+       5,
        {"1 query term match", "recency 4.0", "fresh memory", "cross-session penalty", "type_weight\u00D70.8"}},
-      {"association of this process", this_session, {"login"}, 6,
+      {"association of this process",
+       this_session,
+       {"login"},
+       6,
        {"1 query term match", "recency 4.0", "fresh memory", "type_weight\u00D70.8"}},
   };
   for (const Case& c : cases) {
@@ -90,12 +98,9 @@ TEST(ScoreMemoryEntryTest, RecencyHalvesWeeklyAndRoundsHalvesToEven) {
     const char* reason;
   };
   const Case cases[] = {
-      {-2.0, 5, "recency 4.0"},  // a future time counts as now
-      {3.5, 4, "recency 2.8"},
-      {14.0, 2, "recency 1.0"},
-      {21.0, 1, "recency 0.5"},  // 0.5 rounds to 0
-      {37.0, 1, "recency 0.1"},
-      {38.0, 1, nullptr},
+      {-2.0, 5, "recency 4.0"},                                                      // a future time counts as now
+      {3.5, 4, "recency 2.8"},  {14.0, 2, "recency 1.0"}, {21.0, 1, "recency 0.5"},  // 0.5 rounds to 0
+      {37.0, 1, "recency 0.1"}, {38.0, 1, nullptr},
   };
   for (const Case& c : cases) {
     Json task = memory("task", "x", kNow - static_cast<int64_t>(c.age_days * kDay));
@@ -125,14 +130,17 @@ TEST(ScoreMemoryEntryTest, TypeWeightRoundsHalvesToEven) {
 }
 
 TEST(ScoreMemoryEntryTest, OverlapSearchesContentTagsAndAnchorsAsSubstrings) {
-  Json entry = {{"kind", "task"}, {"content", "Clear the CACHES"}, {"tags", {"Tenant", 42}},
-                {"symbol_id", "src/Auth.py::Login"}, {"file_path", "src/Auth.py"}};
+  Json entry = {{"kind", "task"},
+                {"content", "Clear the CACHES"},
+                {"tags", {"Tenant", 42}},
+                {"symbol_id", "src/Auth.py::Login"},
+                {"file_path", "src/Auth.py"}};
   EXPECT_EQ(memory_term_overlap(entry, {"cache", "tenant", "login", "auth", "042", "missing"}), 4);
   EXPECT_EQ(memory_term_overlap(entry, {"42"}), 1);
   MemoryScore s = score(entry, {"login"}, {"src/Auth.py::Login", "src/Auth.py"});
   EXPECT_EQ(s.score, 3 + 5 + 4 + 1);
-  EXPECT_EQ(s.reasons, (Reasons{"1 query term match", "exact symbol match", "same file as retrieved context",
-                                "fresh memory"}));
+  EXPECT_EQ(s.reasons,
+            (Reasons{"1 query term match", "exact symbol match", "same file as retrieved context", "fresh memory"}));
 }
 
 // --- search_context_store -----------------------------------------------
@@ -188,8 +196,8 @@ TEST_F(SearchContextStoreTest, StrongAssociationsAndOtherKindsAreNotWeak) {
   write_store(Json::array({two_terms, related, fact}));
   std::vector<Json> items = search("login page", {"src/a.py"});
   for (const Json& item : items) EXPECT_FALSE(item.contains("weak_match")) << item["content"];
-  EXPECT_EQ(contents(items), (std::vector<std::string>{"Queried during: login", "login uses cookies",
-                                                       "Queried during: login page"}));
+  EXPECT_EQ(contents(items),
+            (std::vector<std::string>{"Queried during: login", "login uses cookies", "Queried during: login page"}));
 }
 
 TEST_F(SearchContextStoreTest, OrdersByScoreThenFreshnessThenAgeKeepingStoreOrderOnTies) {
@@ -204,9 +212,9 @@ TEST_F(SearchContextStoreTest, OrdersByScoreThenFreshnessThenAgeKeepingStoreOrde
   Json f = memory("task", "login F", 1);                // 4, created with E
   Json g = memory("task", "login G", 2);                // 4, newer than E and F
   write_store(Json::array({a, b, c, d, e, f, g}));
-  EXPECT_EQ(contents(search("login page flow", {}, 10)),
-            (std::vector<std::string>{"login B", "login C", "login D", "login A stale", "login G", "login E",
-                                      "login F"}));
+  EXPECT_EQ(
+      contents(search("login page flow", {}, 10)),
+      (std::vector<std::string>{"login B", "login C", "login D", "login A stale", "login G", "login E", "login F"}));
 }
 
 TEST_F(SearchContextStoreTest, EqualScoresPutFreshBeforeStaleThenNewest) {

@@ -1,11 +1,10 @@
 #include "lumenfold/lodestar/memory/read_capture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/actions/action_graph.h"

@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/memory/reconcile.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"
@@ -20,7 +19,9 @@ class ReconcileTest : public ::testing::Test {
  protected:
   void write_store(const Json& entries) { dir_.write("context-store.json", common::dump_indented(entries)); }
   std::string store_text() const { return dir_.read("context-store.json"); }
-  std::vector<Json> reconcile(const Json& index) { return reconcile_context_store(store_, lookup_in_json(index), kNow); }
+  std::vector<Json> reconcile(const Json& index) {
+    return reconcile_context_store(store_, lookup_in_json(index), kNow);
+  }
   std::vector<Json> stored() { return store_.load(no_symbols(), kNow); }
 
   TempDir dir_;
@@ -28,10 +29,16 @@ class ReconcileTest : public ::testing::Test {
 };
 
 Json anchored(const char* id, const char* kind, const char* symbol_id, const char* hash) {
-  return Json{{"id", id},          {"kind", kind},           {"content", std::string("about ") + symbol_id},
-              {"files", {symbol_id}}, {"file_path", "src/a.py"}, {"symbol_id", symbol_id},
-              {"symbol_hash", hash},  {"created_at", "2025-12-01T00:00:00+00:00"},
-              {"created_epoch", 1764547200}, {"observed_queries", {"login"}}};
+  return Json{{"id", id},
+              {"kind", kind},
+              {"content", std::string("about ") + symbol_id},
+              {"files", {symbol_id}},
+              {"file_path", "src/a.py"},
+              {"symbol_id", symbol_id},
+              {"symbol_hash", hash},
+              {"created_at", "2025-12-01T00:00:00+00:00"},
+              {"created_epoch", 1764547200},
+              {"observed_queries", {"login"}}};
 }
 
 TEST_F(ReconcileTest, NoFileGivesNothingAndWritesNothing) {

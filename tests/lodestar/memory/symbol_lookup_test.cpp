@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/memory/symbol_lookup.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/graph/symbol_index.h"

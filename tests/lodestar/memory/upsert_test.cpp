@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/memory/upsert.h"
 
-#include <gtest/gtest.h>
-
 #include <random>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/file_io.h"
@@ -49,10 +48,16 @@ TEST_F(UpsertTest, NewMemoryIsAppendedAndReturnedNormalised) {
 }
 
 TEST_F(UpsertTest, EditObservationsOfOneFileMergeKeepingTheFirstContent) {
-  Json first = {{"kind", "edit_observation"}, {"content", "renamed x"}, {"file_path", "b.py"},
-                {"updated_at", "2026-01-01T00:00:00+00:00"}, {"evidence", {{"edits", 1}}}};
-  Json second = {{"kind", "edit_observation"}, {"content", "added y"}, {"file_path", "b.py"},
-                 {"updated_at", "2026-01-02T00:00:00+00:00"}, {"evidence", {{"edits", 2}}}};
+  Json first = {{"kind", "edit_observation"},
+                {"content", "renamed x"},
+                {"file_path", "b.py"},
+                {"updated_at", "2026-01-01T00:00:00+00:00"},
+                {"evidence", {{"edits", 1}}}};
+  Json second = {{"kind", "edit_observation"},
+                 {"content", "added y"},
+                 {"file_path", "b.py"},
+                 {"updated_at", "2026-01-02T00:00:00+00:00"},
+                 {"evidence", {{"edits", 2}}}};
   upsert_context_memory(store_, first, symbols_, kNow);
   std::optional<Json> merged = upsert_context_memory(store_, second, symbols_, kNow + 60);
   std::vector<Json> entries = stored();
@@ -74,8 +79,9 @@ TEST_F(UpsertTest, FactsDifferingInContentAreDistinctMemories) {
 
 TEST_F(UpsertTest, ReturnedEntryMayBePrunedAway) {
   for (int i = 0; i < 3; ++i) {
-    upsert_context_memory(store_, Json{{"kind", "decision"}, {"content", "d" + std::to_string(i)},
-                                       {"created_epoch", 1000 + i}}, symbols_, kNow);
+    upsert_context_memory(store_,
+                          Json{{"kind", "decision"}, {"content", "d" + std::to_string(i)}, {"created_epoch", 1000 + i}},
+                          symbols_, kNow);
   }
   std::optional<Json> old = upsert_context_memory(
       store_, Json{{"kind", "decision"}, {"content", "ancient"}, {"created_epoch", 5}}, symbols_, kNow);

@@ -1,7 +1,5 @@
 #include "lumenfold/lodestar/server/child_process.h"
 
-#include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -10,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "test_support/temp_dir.h"
 

@@ -1,32 +1,48 @@
 #include "lumenfold/lodestar/server/loopback_origin.h"
 
-#include <gtest/gtest.h>
-
 #include <optional>
 #include <string_view>
+
+#include <gtest/gtest.h>
 
 namespace lumenfold::lodestar {
 namespace {
 
 TEST(LoopbackOriginTest, AcceptsPagesServedFromThisMachine) {
   const char* accepted[] = {
-      "http://localhost",       "http://localhost:3000", "https://localhost:8443", "HTTP://LocalHost:80",
-      "http://127.0.0.1",       "http://127.0.0.1:8080", "http://127.1.2.3:9",     "http://127.255.255.255",
-      "http://[::1]",           "http://[::1]:5173",
+      "http://localhost", "http://localhost:3000", "https://localhost:8443", "HTTP://LocalHost:80",
+      "http://127.0.0.1", "http://127.0.0.1:8080", "http://127.1.2.3:9",     "http://127.255.255.255",
+      "http://[::1]",     "http://[::1]:5173",
   };
   for (const char* origin : accepted) EXPECT_TRUE(is_loopback_origin(origin)) << origin;
 }
 
 TEST(LoopbackOriginTest, RefusesEverythingElse) {
   const char* refused[] = {
-      "http://evil.example",          "https://example.com:443",    "http://localhost.evil.example",
-      "http://evil.example/localhost", "http://127.0.0.1.evil.example", "http://128.0.0.1",
-      "http://10.0.0.1:8080",         "http://0.0.0.0",             "http://127.0.0.256",
-      "http://127.0.0",               "http://127.0.0.1.1",         "http://[::2]",
-      "http://[::1",                  "http://localhost:",          "http://localhost:80a",
-      "http://user@localhost",        "http://localhost/",          "file://localhost",
-      "ftp://127.0.0.1",              "null",                       "",
-      "localhost",                    "http://",                    "chrome-extension://abcdef",
+      "http://evil.example",
+      "https://example.com:443",
+      "http://localhost.evil.example",
+      "http://evil.example/localhost",
+      "http://127.0.0.1.evil.example",
+      "http://128.0.0.1",
+      "http://10.0.0.1:8080",
+      "http://0.0.0.0",
+      "http://127.0.0.256",
+      "http://127.0.0",
+      "http://127.0.0.1.1",
+      "http://[::2]",
+      "http://[::1",
+      "http://localhost:",
+      "http://localhost:80a",
+      "http://user@localhost",
+      "http://localhost/",
+      "file://localhost",
+      "ftp://127.0.0.1",
+      "null",
+      "",
+      "localhost",
+      "http://",
+      "chrome-extension://abcdef",
   };
   for (const char* origin : refused) EXPECT_FALSE(is_loopback_origin(origin)) << origin;
 }

@@ -1,10 +1,11 @@
 #include "lumenfold/lodestar/server/settings.h"
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
-#include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "test_support/temp_dir.h"
 
@@ -55,14 +56,12 @@ TEST(SettingsTest, OnlyZeroAndFalseTurnASwitchOff) {
     bool on;
   };
   const std::vector<Case> cases = {
-      {"0", false},    {"false", false}, {"False", false}, {" 0 ", false}, {"\tfalse\n", false},
-      {"", true},      {"FALSE", true},  {"no", true},     {"off", true},  {"1", true},
-      {"00", true},    {"true", true},
+      {"0", false},    {"false", false}, {"False", false}, {" 0 ", false}, {"\tfalse\n", false}, {"", true},
+      {"FALSE", true}, {"no", true},     {"off", true},    {"1", true},    {"00", true},         {"true", true},
   };
   for (const Case& c : cases) {
-    Settings s = read_ok({{"TSL_ENFORCE_READ_ALLOWLIST", c.text},
-                          {"TSL_ENFORCE_REUSE_GATE", c.text},
-                          {"TSL_LOCAL_RETRIEVAL", c.text}});
+    Settings s = read_ok(
+        {{"TSL_ENFORCE_READ_ALLOWLIST", c.text}, {"TSL_ENFORCE_REUSE_GATE", c.text}, {"TSL_LOCAL_RETRIEVAL", c.text}});
     EXPECT_EQ(s.enforce_read_allowlist, c.on) << '"' << c.text << '"';
     EXPECT_EQ(s.enforce_reuse_gate, c.on) << '"' << c.text << '"';
     EXPECT_EQ(s.tsl_local_retrieval, c.on) << '"' << c.text << '"';
@@ -92,12 +91,9 @@ TEST(SettingsTest, ABadIntegerNamesItsVariable) {
     std::string error;
   };
   const std::vector<Case> cases = {
-      {{{"TSL_HARD_MAX_READ_CHARS", "12k"}},
-       "TSL_HARD_MAX_READ_CHARS must be a decimal integer, got \"12k\""},
-      {{{"TSL_RETRIEVE_CACHE_TTL_SEC", ""}},
-       "TSL_RETRIEVE_CACHE_TTL_SEC must be a decimal integer, got \"\""},
-      {{{"TSL_EXPLORE_MAX_READ_CHARS", "1.5"}},
-       "TSL_EXPLORE_MAX_READ_CHARS must be a decimal integer, got \"1.5\""},
+      {{{"TSL_HARD_MAX_READ_CHARS", "12k"}}, "TSL_HARD_MAX_READ_CHARS must be a decimal integer, got \"12k\""},
+      {{{"TSL_RETRIEVE_CACHE_TTL_SEC", ""}}, "TSL_RETRIEVE_CACHE_TTL_SEC must be a decimal integer, got \"\""},
+      {{{"TSL_EXPLORE_MAX_READ_CHARS", "1.5"}}, "TSL_EXPLORE_MAX_READ_CHARS must be a decimal integer, got \"1.5\""},
       // Two bad values: the first one read is reported.
       {{{"TSL_TURN_READ_BUDGET_CHARS", "x"}, {"TSL_MEMORY_FIRST_MIN_OVERLAP", "y"}},
        "TSL_TURN_READ_BUDGET_CHARS must be a decimal integer, got \"x\""},

@@ -1,10 +1,9 @@
 #include "lumenfold/lodestar/server/tool_log.h"
 
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "test_support/temp_dir.h"
@@ -25,8 +24,9 @@ TEST(LogToolTest, AppendsOneEscapedLinePerCall) {
   log_tool(log, kNow + 0.5, "graph_read", common::Json::object());
 
   const std::string text = dir.read("nested/data/mcp_tool_calls.jsonl");
-  EXPECT_EQ(text,
-            R"({"timestamp": "2026-01-31T09:15:02+00:00", "tool": "graph_retrieve", "payload": {"query": "caf\u00e9 \ud83d\ude00", "n": 2}}
+  EXPECT_EQ(
+      text,
+      R"({"timestamp": "2026-01-31T09:15:02+00:00", "tool": "graph_retrieve", "payload": {"query": "caf\u00e9 \ud83d\ude00", "n": 2}}
 {"timestamp": "2026-01-31T09:15:02.500000+00:00", "tool": "graph_read", "payload": {}}
 )");
 }

@@ -1,7 +1,6 @@
 #include "lumenfold/lodestar/server/turn_state.h"
 
 #include <gtest/gtest.h>
-
 #include <nlohmann/json.hpp>
 
 namespace lumenfold::lodestar {

@@ -1,7 +1,5 @@
 #include "lumenfold/lodestar/tools/fallback_rg.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"
@@ -163,8 +162,7 @@ TEST_F(FallbackRgTest, AFailedSearchWithoutHitsIsAnErrorAndCounts) {
     std::string rg_body;
     Json answer;
   } cases[] = {
-      {"bad pattern",
-       "printf 'regex parse error:\\n    [\\n    ^\\nerror: unclosed character class\\n' >&2; exit 2",
+      {"bad pattern", "printf 'regex parse error:\\n    [\\n    ^\\nerror: unclosed character class\\n' >&2; exit 2",
        Json{{"ok", false}, {"error", "rg: regex parse error:\n    [\n    ^\nerror: unclosed character class"}}},
       {"no match", "exit 1", Json::parse(R"({"ok": true, "pattern": "[", "hits": []})")},
       {"hits before a failure", "echo './a.py:1:x['; echo './b.py: Permission denied (os error 13)' >&2; exit 2",
@@ -231,7 +229,8 @@ TEST_F(RealRgTest, PatternsStartingWithADashAreSearchedFor) {
       {"-f/etc/passwd", "3", "or -f/etc/passwd after"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(search(c.pattern)["hits"], Json::array({Json{{"file", "./opts.txt"}, {"line", c.line}, {"text", c.text}}}))
+    EXPECT_EQ(search(c.pattern)["hits"],
+              Json::array({Json{{"file", "./opts.txt"}, {"line", c.line}, {"text", c.text}}}))
         << c.pattern;
   }
 }

@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/tools/graph_action_summary.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"
@@ -30,8 +29,8 @@ Json numbered_actions(int count) {
 Json numbered_decisions(int count) {
   Json decisions = Json::array();
   for (int i = 0; i < count; ++i) {
-    decisions.push_back(Json{{"ts", kNow - 100 + i}, {"summary", "step " + std::to_string(i)}, {"files", Json::array()},
-                             {"scope", "file"}});
+    decisions.push_back(Json{
+        {"ts", kNow - 100 + i}, {"summary", "step " + std::to_string(i)}, {"files", Json::array()}, {"scope", "file"}});
   }
   return decisions;
 }
@@ -65,7 +64,8 @@ class GraphActionSummaryTest : public ::testing::Test {
 };
 
 TEST_F(GraphActionSummaryTest, DefaultsShowTheLatestOfEverything) {
-  write_graph(Json{{"files", touched_files()}, {"actions", numbered_actions(14)}, {"decisions", numbered_decisions(7)}});
+  write_graph(
+      Json{{"files", touched_files()}, {"actions", numbered_actions(14)}, {"decisions", numbered_decisions(7)}});
   Json out = run("");
   ASSERT_EQ(out["recent_actions"].size(), 12u);
   EXPECT_EQ(out["recent_actions"][0]["payload"]["n"], 2);
@@ -144,10 +144,16 @@ TEST_F(GraphActionSummaryTest, EqualScoresShowTheNewestDecisionFirst) {
 TEST_F(GraphActionSummaryTest, ShowsTheArchiveAndMemoriesOfTheListedFiles) {
   write_graph(Json{{"files", touched_files()}, {"decisions_archive", "older work"}});
   dir_.write("data/context-store.json", Json::array({
-      Json{{"kind", "fact"}, {"content", "Sessions expire hourly"}, {"file_path", "src/session.py"},
-           {"created_epoch", kNow}},
-      Json{{"kind", "fact"}, {"content", "Unrelated note"}, {"file_path", "docs/x.md"}, {"created_epoch", kNow}},
-  }).dump());
+                                                        Json{{"kind", "fact"},
+                                                             {"content", "Sessions expire hourly"},
+                                                             {"file_path", "src/session.py"},
+                                                             {"created_epoch", kNow}},
+                                                        Json{{"kind", "fact"},
+                                                             {"content", "Unrelated note"},
+                                                             {"file_path", "docs/x.md"},
+                                                             {"created_epoch", kNow}},
+                                                    })
+                                            .dump());
   Json out = run("token");
   EXPECT_EQ(out["decisions_archive"], "older work");
   // (4 same file + 4 recency + 1 fresh) x 1.3 = 11.7 -> 12 beats (4 + 1) x 1.3.

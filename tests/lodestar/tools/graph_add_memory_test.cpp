@@ -1,10 +1,10 @@
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
 
-#include <gtest/gtest.h>
-
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
@@ -87,12 +87,17 @@ TEST(GraphAddMemoryTest, SaysHowManyMemoriesTheCapsDropped) {
       {"room left", memories(199, "fact", 60, own_file), {"fact", "New note", {}, {}}, 200, 0},
       {"store full: the oldest goes", memories(200, "fact", 60, own_file), {"fact", "New note", {}, {}}, 200, 1},
       {"group full: its oldest goes", memories(6, "fact", 60, no_file), {"fact", "New note", {}, {}}, 6, 1},
-      {"group full of newer ones: the new one goes", memories(6, "fact", -60, no_file),
-       {"fact", "New note", {}, {}}, 6, 1},
-      {"decisions keep three per file", memories(3, "decision", 60, one_file),
-       {"decision", "Use JWT", {}, {"src/a.py"}}, 3, 1},
-      {"expired habits go", memories(2, "query_association", 15 * kDay, own_file),
-       {"fact", "New note", {}, {}}, 1, 2},
+      {"group full of newer ones: the new one goes",
+       memories(6, "fact", -60, no_file),
+       {"fact", "New note", {}, {}},
+       6,
+       1},
+      {"decisions keep three per file",
+       memories(3, "decision", 60, one_file),
+       {"decision", "Use JWT", {}, {"src/a.py"}},
+       3,
+       1},
+      {"expired habits go", memories(2, "query_association", 15 * kDay, own_file), {"fact", "New note", {}, {}}, 1, 2},
       {"an empty note saves nothing", memories(6, "fact", 60, no_file), {"fact", " ", {}, {}}, 6, 0},
   };
   for (const Case& c : cases) {
@@ -134,20 +139,34 @@ TEST(GraphAddMemoryTest, CutsWhatItStoresAndSaysSo) {
     GraphAddMemoryArgs stored;
     Json marks;
   } cases[] = {
-      {"ordinary", {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}},
-       {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}}, Json::object()},
-      {"long type", {repeat("k", 101), "Note", {}, {}}, {repeat("k", 100), "Note", {}, {}},
-       {{"type_truncated_to", 100}}},
-      {"content at the limit", {"fact", repeat("\u00e9", 8000), {}, {}}, {"fact", repeat("\u00e9", 8000), {}, {}},
+      {"ordinary",
+       {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}},
+       {"fact", "Tokens expire", {"auth"}, {"src/auth.py"}},
        Json::object()},
-      {"long content", {"fact", repeat("\u00e9", 8001), {}, {}}, {"fact", repeat("\u00e9", 8000), {}, {}},
+      {"long type",
+       {repeat("k", 101), "Note", {}, {}},
+       {repeat("k", 100), "Note", {}, {}},
+       {{"type_truncated_to", 100}}},
+      {"content at the limit",
+       {"fact", repeat("\u00e9", 8000), {}, {}},
+       {"fact", repeat("\u00e9", 8000), {}, {}},
+       Json::object()},
+      {"long content",
+       {"fact", repeat("\u00e9", 8001), {}, {}},
+       {"fact", repeat("\u00e9", 8000), {}, {}},
        {{"content_truncated_to", 8000}}},
       {"many tags", {"fact", "Note", tags, {}}, {"fact", "Note", first(tags, 32), {}}, {{"tags_truncated_to", 32}}},
-      {"long tags", {"fact", "Note", {repeat("\u00e9", 101), "auth"}, {}},
-       {"fact", "Note", {repeat("\u00e9", 100), "auth"}, {}}, {{"tags_each_truncated_to", 100}}},
-      {"a name longer than a path", {"fact", "Note", {}, {too_long, "src/a.py"}}, {"fact", "Note", {}, {"src/a.py"}},
+      {"long tags",
+       {"fact", "Note", {repeat("\u00e9", 101), "auth"}, {}},
+       {"fact", "Note", {repeat("\u00e9", 100), "auth"}, {}},
+       {{"tags_each_truncated_to", 100}}},
+      {"a name longer than a path",
+       {"fact", "Note", {}, {too_long, "src/a.py"}},
+       {"fact", "Note", {}, {"src/a.py"}},
        {{"files_dropped_too_long", 1}}},
-      {"many files", {"fact", "Note", {}, files}, {"fact", "Note", {}, first(files, 100)},
+      {"many files",
+       {"fact", "Note", {}, files},
+       {"fact", "Note", {}, first(files, 100)},
        {{"files_truncated_to", 100}}},
   };
   for (const Case& c : cases) {

@@ -1,13 +1,11 @@
 #include "lumenfold/lodestar/tools/graph_continue.h"
 
-#include <gtest/gtest.h>
-
-#include <ostream>
-
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"
@@ -64,9 +62,7 @@ class GraphContinueTest : public ::testing::Test {
   void write_action_graph(const Json& graph) { dir_.write("data/chat_action_graph.json", graph.dump()); }
 
   Json run(const std::string& query) { return graph_continue({query, 5, 12, 8}, *state_); }
-  Json last_action() {
-    return common::parse_json(dir_.read("data/chat_action_graph.json"))->at("actions").back();
-  }
+  Json last_action() { return common::parse_json(dir_.read("data/chat_action_graph.json"))->at("actions").back(); }
 
   TempDir dir_;
   FakeRetrieval* retrieval_ = nullptr;
@@ -87,7 +83,8 @@ TEST_F(GraphContinueTest, WithoutAGraphAsksForAProject) {
   EXPECT_EQ(run("add login"), expected);
   // An empty graph, text that is not JSON and a document that is not an
   // object all count as no graph.
-  for (const char* text : {R"({"root": "", "node_count": 0, "nodes": []})", "{not json", "[1, 2]", R"({"nodes": []})"}) {
+  for (const char* text :
+       {R"({"root": "", "node_count": 0, "nodes": []})", "{not json", "[1, 2]", R"({"nodes": []})"}) {
     dir_.write("data/info_graph.json", text);
     EXPECT_EQ(run("add login"), expected) << text;
   }
@@ -119,8 +116,7 @@ TEST_F(LockedGraphContinueTest, GraphOfAnotherProjectAsksForARescan) {
 
 TEST_F(LockedGraphContinueTest, GraphWithoutATextRootIsTheProjects) {
   for (const char* root : {R"("")", "5", "null"}) {
-    dir_.write("data/info_graph.json",
-               std::string(R"({"node_count": 3, "nodes": [], "root": )") + root + "}");
+    dir_.write("data/info_graph.json", std::string(R"({"node_count": 3, "nodes": [], "root": )") + root + "}");
     EXPECT_EQ(run("fix typo in readme")["mode"], "skip") << root;
   }
 }
@@ -132,14 +128,15 @@ TEST_F(GraphContinueTest, UnlockedServerServesAGraphOfAnyRoot) {
 
 TEST_F(GraphContinueTest, SmallProjectSkipsUnlessTheRequestIsGreenfield) {
   write_project_graph(3);
-  EXPECT_EQ(run("fix typo in readme"),
-            (Json{{"ok", true},
-                  {"mode", "skip"},
-                  {"project_root", state_->settings.project_root.string()},
-                  {"cold_start_reason", "empty_project"},
-                  {"file_count", 3},
-                  {"hint", "Project has fewer than 5 files. Use targeted reads only \xE2\x80\x94 do NOT explore broadly."},
-                  {"next_best_action", "Ask the user what they want to work on, or read a specific file if named."}}));
+  EXPECT_EQ(
+      run("fix typo in readme"),
+      (Json{{"ok", true},
+            {"mode", "skip"},
+            {"project_root", state_->settings.project_root.string()},
+            {"cold_start_reason", "empty_project"},
+            {"file_count", 3},
+            {"hint", "Project has fewer than 5 files. Use targeted reads only \xE2\x80\x94 do NOT explore broadly."},
+            {"next_best_action", "Ask the user what they want to work on, or read a specific file if named."}}));
   EXPECT_EQ(retrieval_->calls, 0);
 
   retrieval_->files = Json::parse(R"([{"id": "src/f0.py", "_score": 2}, {"id": ""}, {"id": "src/f1.py::main"}])");
@@ -166,19 +163,20 @@ TEST_F(GraphContinueTest, FileCountFallsBackToTheNodeCount) {
 
 // Files touched earlier for 5, 4, 3 and 2 of the query's terms.
 Json touched_for_terms() {
-  return Json{{"files",
-               {{"src/two.py", {{"query_terms", {"alpha", "beta"}}, {"last_action", "read"}}},
-                {"src/five.py", {{"query_terms", {"alpha", "beta", "gamma", "delta", "epsilon"}},
-                                 {"last_action", "read"}}},
-                {"src/three.py", {{"query_terms", {"alpha", "beta", "gamma"}}, {"last_action", "read"}}},
-                {"src/four.py", {{"query_terms", {"alpha", "beta", "gamma", "delta"}}, {"last_action", "edited"},
-                                 {"edited_count", 2}}}}}};
+  return Json{
+      {"files",
+       {{"src/two.py", {{"query_terms", {"alpha", "beta"}}, {"last_action", "read"}}},
+        {"src/five.py", {{"query_terms", {"alpha", "beta", "gamma", "delta", "epsilon"}}, {"last_action", "read"}}},
+        {"src/three.py", {{"query_terms", {"alpha", "beta", "gamma"}}, {"last_action", "read"}}},
+        {"src/four.py",
+         {{"query_terms", {"alpha", "beta", "gamma", "delta"}}, {"last_action", "edited"}, {"edited_count", 2}}}}}};
 }
 
 TEST_F(GraphContinueTest, MemoryFirstPrefersFilesAnEarlierActionNamed) {
   write_project_graph();
   Json graph = touched_for_terms();
-  graph["actions"] = Json::array({Json{{"ts", kNow - 5}, {"kind", "read"},
+  graph["actions"] = Json::array({Json{{"ts", kNow - 5},
+                                       {"kind", "read"},
                                        {"payload", {{"kind", "read"}, {"file", "src/four.py"}, {"query", "alpha"}}}}});
   write_action_graph(graph);
   Json out = run("alpha beta gamma delta epsilon");
@@ -199,8 +197,10 @@ TEST_F(GraphContinueTest, MemoryFirstTakesTheThreeStrongestWhenNoneWasNamed) {
   write_action_graph(touched_for_terms());
   retrieval_->intent = "explore";
   state_->settings.memory_first_min_overlap = 3;
-  dir_.write("data/context-store.json", Json::array({Json{{"kind", "decision"}, {"content", "Keep gamma pure"},
-                                                           {"file_path", "src/three.py"}, {"created_epoch", kNow}}})
+  dir_.write("data/context-store.json", Json::array({Json{{"kind", "decision"},
+                                                          {"content", "Keep gamma pure"},
+                                                          {"file_path", "src/three.py"},
+                                                          {"created_epoch", kNow}}})
                                             .dump());
   Json out = run("alpha beta gamma delta epsilon");
   EXPECT_EQ(out["confidence"], "medium");
@@ -237,8 +237,10 @@ TEST_F(GraphContinueTest, RetrieveThenReadRecommendsTheFirstThreeFiles) {
   write_action_graph(Json::parse(R"({"files": {"src/a.py": {"last_action": "edited", "edited_count": 1},
                                                "src/b.py::f": {"last_action": "read"},
                                                "src/c.py": {"last_action": ""}}})"));
-  dir_.write("data/context-store.json", Json::array({Json{{"kind", "fact"}, {"content", "Tokens live an hour"},
-                                                           {"file_path", "src/a.py"}, {"created_epoch", kNow}}})
+  dir_.write("data/context-store.json", Json::array({Json{{"kind", "fact"},
+                                                          {"content", "Tokens live an hour"},
+                                                          {"file_path", "src/a.py"},
+                                                          {"created_epoch", kNow}}})
                                             .dump());
   retrieval_->files = Json::parse(R"([{"id": "src/a.py", "_score": 12.9}, {"id": "src/b.py::f", "_score": 3},
       {"id": ""}, {"id": "src/c.py"}, {"id": "src/d.py"}])");
@@ -274,7 +276,9 @@ struct BandCase {
 };
 
 // Readable test names in listings (the default prints the object's bytes).
-void PrintTo(const BandCase& c, std::ostream* os) { *os << c.intent << " " << c.files.dump() << " -> " << c.confidence; }
+void PrintTo(const BandCase& c, std::ostream* os) {
+  *os << c.intent << " " << c.files.dump() << " -> " << c.confidence;
+}
 
 class GraphContinueBandTest : public GraphContinueTest, public ::testing::WithParamInterface<BandCase> {};
 

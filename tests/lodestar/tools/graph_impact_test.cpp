@@ -1,10 +1,10 @@
 #include "lumenfold/lodestar/tools/graph_impact.h"
 
-#include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/json.h"
 #include "server_test_state.h"
@@ -56,8 +56,9 @@ TEST(GraphImpactTest, EmptyListGivesThreeEmptyLists) {
   TempDir dir;
   auto state = make_test_state(dir);
   write_graph(dir, *state, "[]");
-  EXPECT_EQ(graph_impact({{}}, *state),
-            Json::parse(R"({"ok": true, "changed_files": [], "connected_files": [], "untouched_connected_files": []})"));
+  EXPECT_EQ(
+      graph_impact({{}}, *state),
+      Json::parse(R"({"ok": true, "changed_files": [], "connected_files": [], "untouched_connected_files": []})"));
 }
 
 // `count` names "src/f<i>.py", zero-padded so that their order is their
@@ -89,12 +90,20 @@ TEST(GraphImpactTest, CutsTheChangedFilesAndSaysSo) {
   } cases[] = {
       {"ordinary", Json::array({"src/z.py", "src/a.py"}), Json::array({"src/z.py", "src/a.py"}),
        Json::array({"src/a.py", "src/z.py"}), Json::array(), Json::object()},
-      {"a name longer than a path", Json::array({too_long, "src/a.py"}), Json::array({"src/a.py"}),
-       Json::array({"src/z.py"}), Json::array({"src/z.py"}), {{"changed_files_dropped_too_long", 1}}},
+      {"a name longer than a path",
+       Json::array({too_long, "src/a.py"}),
+       Json::array({"src/a.py"}),
+       Json::array({"src/z.py"}),
+       Json::array({"src/z.py"}),
+       {{"changed_files_dropped_too_long", 1}}},
       // The edge of the 101st file is not followed.
       {"more than 100 files", many, first_100, Json::array(), Json::array(), {{"changed_files_truncated_to", 100}}},
-      {"a name longer than a path after the cut", concat(many, Json::array({too_long})), first_100, Json::array(),
-       Json::array(), {{"changed_files_dropped_too_long", 1}, {"changed_files_truncated_to", 100}}},
+      {"a name longer than a path after the cut",
+       concat(many, Json::array({too_long})),
+       first_100,
+       Json::array(),
+       Json::array(),
+       {{"changed_files_dropped_too_long", 1}, {"changed_files_truncated_to", 100}}},
   };
   for (const Case& c : cases) {
     TempDir dir;

@@ -1,9 +1,10 @@
 #include "lumenfold/lodestar/tools/graph_neighbors.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "lumenfold/common/json.h"
-#include <algorithm>
 #include "server_test_state.h"
 
 namespace lumenfold::lodestar {

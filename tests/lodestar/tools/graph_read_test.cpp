@@ -1,11 +1,10 @@
 #include "lumenfold/lodestar/tools/graph_read.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/hash.h"
@@ -201,7 +200,10 @@ TEST_F(GraphReadTest, CutsALongAnchorAndSaysSo) {
       {"", "login", "login", "anchor_excerpt", Json::object()},
       {"", repeat(e_acute, 8000), repeat(e_acute, 8000), "anchor_fallback_head", Json::object()},
       {"", repeat(e_acute, 8001), repeat(e_acute, 8000), "anchor_fallback_head", {{"anchor_truncated_to", 8000}}},
-      {repeat("y", 9000), repeat("x", 9000), repeat("x", 8000), "anchor_fallback_head",
+      {repeat("y", 9000),
+       repeat("x", 9000),
+       repeat("x", 8000),
+       "anchor_fallback_head",
        {{"query_truncated_to", 8000}, {"anchor_truncated_to", 8000}}},
   };
   for (const Case& c : cases) {
@@ -267,8 +269,7 @@ TEST_F(GraphReadTest, PathsOutsideTheRootAreRefused) {
   for (const std::string& file :
        {std::string("../outside.txt"), std::string("src/../../outside.txt"), (dir_.path() / "outside.txt").string(),
         std::string("/etc/hostname"), std::string("link.txt"), std::string("up/outside.txt"),
-        std::string("../proj-old/x.txt"), std::string("../outside.txt::f"), std::string("/proc/self/environ"),
-        [] {
+        std::string("../proj-old/x.txt"), std::string("../outside.txt::f"), std::string("/proc/self/environ"), [] {
           std::string deep;
           for (int i = 0; i < 1300; ++i) deep += "../";
           return deep + "etc/passwd";

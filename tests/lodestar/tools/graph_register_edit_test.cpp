@@ -1,9 +1,8 @@
 #include "lumenfold/lodestar/tools/graph_register_edit.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/common/json.h"
@@ -132,11 +131,17 @@ TEST(GraphRegisterEditTest, StoresTheDecisionWithItsEvidence) {
             R"({"src/a.py::login": {"line_start": 0, "line_end": 4, "body_hash": "abcd1234", "confidence": "high",
                                     "path": "src/a.py"}})");
   // A read of the file a minute ago, one of another file, and one too old.
-  dir.write("data/chat_action_graph.json", Json{{"actions", Json::array({
-      Json{{"ts", kNow - 500}, {"kind", "read"}, {"payload", {{"file", "src/a.py"}, {"query", "old query"}}}},
-      Json{{"ts", kNow - 60}, {"kind", "read"}, {"payload", {{"file", "src/a.py"}, {"query", " login handler "}}}},
-      Json{{"ts", kNow - 30}, {"kind", "read"}, {"payload", {{"file", "src/z.py"}, {"query", "other"}}}},
-  })}}.dump());
+  dir.write(
+      "data/chat_action_graph.json",
+      Json{{"actions",
+            Json::array({
+                Json{{"ts", kNow - 500}, {"kind", "read"}, {"payload", {{"file", "src/a.py"}, {"query", "old query"}}}},
+                Json{{"ts", kNow - 60},
+                     {"kind", "read"},
+                     {"payload", {{"file", "src/a.py"}, {"query", " login handler "}}}},
+                Json{{"ts", kNow - 30}, {"kind", "read"}, {"payload", {{"file", "src/z.py"}, {"query", "other"}}}},
+            })}}
+          .dump());
   run(*state, Json::array({"src/a.py::login", "src/b.py"}), "Login handler validates tokens");
 
   Json decision = memory_of(dir, "decision", "src/a.py");
@@ -156,9 +161,13 @@ TEST(GraphRegisterEditTest, StoresTheDecisionWithItsEvidence) {
 TEST(GraphRegisterEditTest, ObservationNamesTheQueryThatLedToTheEdit) {
   TempDir dir;
   auto state = make_test_state(dir);
-  dir.write("data/chat_action_graph.json", Json{{"actions", Json::array({
-      Json{{"ts", kNow - 120}, {"kind", "read"}, {"payload", {{"file", "src/a.py::f"}, {"query", "login handler"}}}},
-  })}}.dump());
+  dir.write("data/chat_action_graph.json",
+            Json{{"actions", Json::array({
+                                 Json{{"ts", kNow - 120},
+                                      {"kind", "read"},
+                                      {"payload", {{"file", "src/a.py::f"}, {"query", "login handler"}}}},
+                             })}}
+                .dump());
   run(*state, Json::array({"src/a.py", "src/b.py"}));
 
   Json a = memory_of(dir, "edit_observation", "src/a.py");
@@ -196,7 +205,7 @@ TEST(GraphRegisterEditTest, DropsCacheEntriesNamingTheFileOrItsSymbols) {
               {{"k1", entry(Json::array({"src/a.py"}))},
                {"k2", entry(Json::array({"src/b.py", "src/a.py::g"}))},
                {"k3", entry(Json::array({"src/b.py"}))},
-               {"k4", entry("src/a.py")},  // not a list: left alone
+               {"k4", entry("src/a.py")},                                                   // not a list: left alone
                {"k5", Json{{"created_epoch", kNow - 10000}, {"files", Json::array()}}}}}};  // expired
   dir.write("data/retrieval_cache.json", cache.dump());
   Json out = run(*state, "src/a.py::f", "edit f");
@@ -285,16 +294,28 @@ TEST(GraphRegisterEditTest, CutsWhatItStoresAndSaysSo) {
        "Split auth", Json::object()},
       {"summary at the limit", Json::array({"src/a.py"}), repeat("\u00e9", 8000), Json::array({"src/a.py"}),
        repeat("\u00e9", 8000), Json::object()},
-      {"long summary", Json::array({"src/a.py"}), repeat("\u00e9", 8001), Json::array({"src/a.py"}),
-       repeat("\u00e9", 8000), {{"summary_truncated_to", 8000}}},
-      {"names longer than a path", Json::array({too_long[0], "src/a.py", too_long[1]}), "x",
-       Json::array({"src/a.py"}), "x", {{"files_dropped_too_long", 2}}},
+      {"long summary",
+       Json::array({"src/a.py"}),
+       repeat("\u00e9", 8001),
+       Json::array({"src/a.py"}),
+       repeat("\u00e9", 8000),
+       {{"summary_truncated_to", 8000}}},
+      {"names longer than a path",
+       Json::array({too_long[0], "src/a.py", too_long[1]}),
+       "x",
+       Json::array({"src/a.py"}),
+       "x",
+       {{"files_dropped_too_long", 2}}},
       {"a name of PATH_MAX bytes is kept", slice(near_path_max, 0, 1), "x", slice(near_path_max, 0, 1), "x",
        Json::object()},
       {"more than 100 files", many, "x", slice(many, 0, 100), "x", {{"files_truncated_to", 100}}},
       {"more than 16 KiB of names", near_path_max, "x", slice(near_path_max, 0, 4), "x", {{"files_truncated_to", 4}}},
-      {"every cut", mixed, repeat("x", 9000), concat(Json::array({"src/a.py"}), slice(many, 0, 99)),
-       repeat("x", 8000), {{"files_dropped_too_long", 1}, {"files_truncated_to", 100}, {"summary_truncated_to", 8000}}},
+      {"every cut",
+       mixed,
+       repeat("x", 9000),
+       concat(Json::array({"src/a.py"}), slice(many, 0, 99)),
+       repeat("x", 8000),
+       {{"files_dropped_too_long", 1}, {"files_truncated_to", 100}, {"summary_truncated_to", 8000}}},
   };
   for (const Case& c : cases) {
     TempDir dir;

@@ -1,8 +1,8 @@
 #include "lumenfold/lodestar/tools/graph_scan.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/lodestar/actions/action_graph.h"

@@ -168,13 +168,12 @@ void NodeIds::clear() {
   indexed_ = 0;
 }
 
-void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel,
-              int64_t now_seconds) {
+void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel, int64_t now_seconds) {
   add_edge(graph, from, to, rel, now_seconds, Json());
 }
 
-void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel,
-              int64_t now_seconds, const Json& meta) {
+void add_edge(Json& graph, std::string_view from, std::string_view to, std::string_view rel, int64_t now_seconds,
+              const Json& meta) {
   Json& edges = list_member(graph, "edges");
   Json edge = Json::object();
   edge["from"] = std::string(from);

@@ -55,8 +55,7 @@ void save_action_graph(const std::filesystem::path& file, const common::Json& gr
 // its type or meta). `meta` is stored as "meta" only when it is a non-empty
 // object. Creates "nodes" when absent. REQUIRES: graph is an object.
 void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type);
-void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type,
-                 const common::Json& meta);
+void ensure_node(common::Json& graph, std::string_view node_id, std::string_view node_type, const common::Json& meta);
 
 // The ids of one document's nodes, so that finding a node need not walk
 // the whole list, which grows by a node per new query until the next scan.

@@ -70,8 +70,7 @@ class RetrievalCache {
   // an object, and every file (the part before "::" of a symbol reference),
   // joined to `project_root` and resolved, exists with exactly the stored
   // time (looked up under the full reference).
-  bool entry_valid(const common::Json& entry, const std::filesystem::path& project_root,
-                   int64_t now_seconds) const;
+  bool entry_valid(const common::Json& entry, const std::filesystem::path& project_root, int64_t now_seconds) const;
 
   // Drops every entry whose "files" names one of `changed_files`, a symbol
   // of one, or any reference with the same file (the part before "::");

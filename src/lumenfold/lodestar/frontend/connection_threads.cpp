@@ -15,7 +15,8 @@ void ConnectionThreads::enqueue(std::function<void()> task) {
     // A thread that is idle now takes the task; counting the queued tasks
     // against the idle threads keeps two quick enqueues from both relying
     // on the same idle thread.
-    if (!stopping_ && tasks_.size() > idle_ && threads_.size() < max_threads_) threads_.emplace_back([this] { work(); });
+    if (!stopping_ && tasks_.size() > idle_ && threads_.size() < max_threads_)
+      threads_.emplace_back([this] { work(); });
   }
   ready_.notify_one();
 }

@@ -54,7 +54,8 @@ std::string install_script(std::string_view base_url) {
   return R"SCRIPT(#!/usr/bin/env bash
 # Installs Tessel for this user into $HOME/.tessel.
 set -euo pipefail
-BASE=")SCRIPT" + base + R"SCRIPT("
+BASE=")SCRIPT" +
+         base + R"SCRIPT("
 DEST="$HOME/.tessel"
 mkdir -p "$DEST"
 curl -fsSL "$BASE/surveyor.py" -o "$DEST/surveyor"

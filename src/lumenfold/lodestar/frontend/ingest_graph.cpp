@@ -125,8 +125,8 @@ std::string lay_out_graph(const Members& members, const Json& root, size_t uploa
 
 // What the symbol index needs of a node: the members it reads, each as the
 // whole node would hold it (a repeated key takes its last value).
-constexpr std::string_view kIndexedMembers[] = {"kind", "id", "line_start", "line_end", "body_hash", "confidence",
-                                                "path"};
+constexpr std::string_view kIndexedMembers[] = {"kind",      "id",         "line_start", "line_end",
+                                                "body_hash", "confidence", "path"};
 
 // The symbol nodes of `nodes`, cut to the members the symbol index reads.
 // The file nodes, which carry the text, are not converted at all.

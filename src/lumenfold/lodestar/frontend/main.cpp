@@ -23,12 +23,12 @@
 #include "lumenfold/common/state_file.h"
 #include "lumenfold/common/unique_fd.h"
 #include "lumenfold/lodestar/frontend/data_dir_lock.h"
+#include "lumenfold/lodestar/frontend/mcp_route.h"
 #include "lumenfold/lodestar/frontend/port_probe.h"
 #include "lumenfold/lodestar/frontend/request_gate.h"
 #include "lumenfold/lodestar/frontend/routes.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
 #include "lumenfold/lodestar/frontend/tool_table.h"
-#include "lumenfold/lodestar/frontend/mcp_route.h"
 #include "lumenfold/lodestar/mcp/mcp_server.h"
 #include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/server/server_state.h"
@@ -115,7 +115,8 @@ int run() {
   lumenfold::common::remove_stale_temporary_files(settings->data_dir, std::chrono::hours(1));
 
   RequestGate gate(settings->auth_token);
-  std::unique_ptr<RetrievalModule> retrieval = lumenfold::tsl::make_local_retrieval_module(settings->tsl_local_retrieval);
+  std::unique_ptr<RetrievalModule> retrieval =
+      lumenfold::tsl::make_local_retrieval_module(settings->tsl_local_retrieval);
   ServerState state(std::move(*settings), std::move(retrieval));
   McpServer mcp({kServerName, kServerVersion}, build_tool_registry(state));
   std::vector<std::unique_ptr<httplib::Server>> servers;
@@ -137,8 +138,8 @@ int run() {
   // their environment.
   setenv("PORT", std::to_string(*port).c_str(), 1);
   lock->record(*port);
-  if (auto error = lumenfold::common::write_file_atomically(state.settings.data_dir / kPortFileName,
-                                                            std::to_string(*port))) {
+  if (auto error =
+          lumenfold::common::write_file_atomically(state.settings.data_dir / kPortFileName, std::to_string(*port))) {
     return fail(*error);
   }
   for (auto& server : servers) {

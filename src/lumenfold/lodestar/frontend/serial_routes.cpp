@@ -33,7 +33,6 @@ bool contains(std::initializer_list<std::string_view> methods, std::string_view 
   return std::find(methods.begin(), methods.end(), method) != methods.end();
 }
 
-
 bool has_body(const httplib::Request& request) {
   std::optional<std::string_view> length = header(request, "Content-Length");
   return (length && *length != "0") || header(request, "Transfer-Encoding");
@@ -108,8 +107,9 @@ void SerialRoutes::install(httplib::Server& server) {
   // the body waits for the client's delayed ACK, some 40 ms per answer on a
   // keep-alive connection.
   server.set_tcp_nodelay(true);
-  server.set_pre_routing_handler(
-      [this](const httplib::Request& request, httplib::Response& response) { return before_routing(request, response); });
+  server.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+    return before_routing(request, response);
+  });
   // Every body goes through route_body, which reads it only after the gate.
   auto body_router = [this](const httplib::Request& request, httplib::Response& response,
                             const httplib::ContentReader& read) { route_body(request, response, read); };
@@ -122,8 +122,8 @@ void SerialRoutes::install(httplib::Server& server) {
 httplib::Server::HandlerResponse SerialRoutes::before_routing(const httplib::Request& request,
                                                               httplib::Response& response) {
   using Outcome = httplib::Server::HandlerResponse;
-  bool body_method = std::find(std::begin(kBodyMethods), std::end(kBodyMethods), request.method) !=
-                     std::end(kBodyMethods);
+  bool body_method =
+      std::find(std::begin(kBodyMethods), std::end(kBodyMethods), request.method) != std::end(kBodyMethods);
   if (body_method) return Outcome::Unhandled;  // route_body checks it before reading
   std::optional<McpHttpResponse> refusal = gate_.refusal(facts_of(request));
   // cpp-httplib would read a body sent with GET into memory whole.

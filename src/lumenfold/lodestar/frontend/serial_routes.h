@@ -16,8 +16,8 @@
 #include <functional>
 #include <initializer_list>
 #include <mutex>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -85,8 +85,7 @@ class SerialRoutes {
 
   void install(httplib::Server& server);
   httplib::Server::HandlerResponse before_routing(const httplib::Request& request, httplib::Response& response);
-  void route_body(const httplib::Request& request, httplib::Response& response,
-                  const httplib::ContentReader& read);
+  void route_body(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& read);
   void add_body_route(BodyRoute route);
   void run_serialized(const httplib::Server::Handler& handler, const httplib::Request& request,
                       httplib::Response& response);

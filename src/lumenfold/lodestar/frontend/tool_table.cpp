@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/lodestar/mcp/arg_params.h"
+#include "lumenfold/lodestar/server/server_state.h"
 #include "lumenfold/lodestar/tools/fallback_rg.h"
 #include "lumenfold/lodestar/tools/graph_action_summary.h"
 #include "lumenfold/lodestar/tools/graph_add_memory.h"
@@ -16,7 +17,6 @@
 #include "lumenfold/lodestar/tools/graph_register_edit.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {
 
@@ -42,8 +42,8 @@ ToolRegistry build_tool_registry(ServerState& state) {
   r.add(tool_spec("graph_read", kGraphReadDescription, kGraphReadParams, graph_read, state));
   r.add(tool_spec("graph_neighbors", kGraphNeighborsDescription, kGraphNeighborsParams, graph_neighbors, state));
   r.add(tool_spec("graph_impact", kGraphImpactDescription, kGraphImpactParams, graph_impact, state));
-  r.add(tool_spec("graph_register_edit", kGraphRegisterEditDescription, kGraphRegisterEditParams,
-                  graph_register_edit, state));
+  r.add(tool_spec("graph_register_edit", kGraphRegisterEditDescription, kGraphRegisterEditParams, graph_register_edit,
+                  state));
   r.add(tool_spec("graph_action_summary", kGraphActionSummaryDescription, kGraphActionSummaryParams,
                   graph_action_summary, state));
   r.add(tool_spec("graph_continue", kGraphContinueDescription, kGraphContinueParams, graph_continue, state));

@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "lumenfold/common/text_hash.h"
 #include "lumenfold/common/json.h"
+#include "lumenfold/common/text_hash.h"
 
 namespace lumenfold::lodestar {
 

@@ -39,8 +39,7 @@ std::string join_lines(const std::vector<std::string_view>& lines, size_t start,
 
 }  // namespace
 
-std::string excerpt_by_terms(std::string_view text, const std::vector<std::string>& terms,
-                             int64_t max_chars) {
+std::string excerpt_by_terms(std::string_view text, const std::vector<std::string>& terms, int64_t max_chars) {
   if (terms.empty()) return first_chars(text, max_chars);
   const std::vector<std::string_view> lines = common::split_lines(text);
   if (lines.empty()) return first_chars(text, max_chars);

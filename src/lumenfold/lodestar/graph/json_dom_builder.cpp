@@ -68,9 +68,7 @@ class DomBuilder {
     return true;
   }
 
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) {
-    return false;
-  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
 
   Json take() { return std::move(root_); }
 
@@ -85,8 +83,7 @@ class DomBuilder {
   };
 
   bool is_dropped(const std::string& k) const {
-    return dropped_ != nullptr && !stack_.empty() && stack_.back().is_element_of_interest &&
-           k == dropped_->member;
+    return dropped_ != nullptr && !stack_.empty() && stack_.back().is_element_of_interest && k == dropped_->member;
   }
 
   // A value that is dropped, or lies inside a dropped value, is consumed
@@ -118,8 +115,8 @@ class DomBuilder {
     if (stack_.size() >= static_cast<size_t>(common::kMaxJsonDepth)) return false;
     const bool parent_is_root_object = stack_.size() == 1 && stack_.back().container->is_object();
     const bool parent_is_interesting = !stack_.empty() && stack_.back().is_root_array_of_interest;
-    const bool nodes_array = dropped_ != nullptr && parent_is_root_object && v.is_array() &&
-                             pending_key_ == dropped_->root_array;
+    const bool nodes_array =
+        dropped_ != nullptr && parent_is_root_object && v.is_array() && pending_key_ == dropped_->root_array;
     Frame frame{insert(std::move(v)), take_spare_list(), nullptr};
     frame.is_root_array_of_interest = nodes_array;
     frame.is_element_of_interest = parent_is_interesting && frame.container->is_object();

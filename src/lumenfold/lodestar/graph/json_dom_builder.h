@@ -27,8 +27,7 @@ struct DroppedMember {
 // through a hash index once an object grows large, so big objects parse in
 // linear time. Returns nullopt for text that is not JSON. With `dropped`,
 // that member is never stored.
-std::optional<common::Json> parse_document(std::string_view text,
-                                           const DroppedMember* dropped = nullptr);
+std::optional<common::Json> parse_document(std::string_view text, const DroppedMember* dropped = nullptr);
 
 // Member list of an object under construction; keys must be distinct.
 using MemberList = std::vector<std::pair<std::string, common::Json>>;

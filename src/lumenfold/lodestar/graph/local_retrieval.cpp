@@ -17,8 +17,8 @@ using common::Json;
 // The module is outside code: any failure of it means "no local
 // retrieval", never a failed tool call, so this is the one place that
 // catches its exceptions.
-std::optional<Json> ask_module(RetrievalModule& module, const Json& graph,
-                               std::string_view query, int64_t top_files, int64_t top_edges) {
+std::optional<Json> ask_module(RetrievalModule& module, const Json& graph, std::string_view query, int64_t top_files,
+                               int64_t top_edges) {
   try {
     return module.retrieve(graph, query, top_files, top_edges);
   } catch (const std::exception& e) {

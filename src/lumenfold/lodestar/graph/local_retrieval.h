@@ -21,8 +21,7 @@ class RetrievalModule;
 // have a null or no id are passed over but counted. [] when the result has
 // no list of ranked files. Ranked results come from here or from the remote
 // graph API, in the same shape.
-std::vector<std::string> ranked_file_ids(const common::Json& ranked,
-                                         size_t limit = std::numeric_limits<size_t>::max());
+std::vector<std::string> ranked_file_ids(const common::Json& ranked, size_t limit = std::numeric_limits<size_t>::max());
 
 // {"ok": true, "query", "graph_files", "graph_edges", "grep_hits": []} from
 // `module`'s ranking of the graph that `graphs` serves from `graph_file`

@@ -68,16 +68,20 @@ bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; 
 // Characters next to which a dropped blank cannot join two tokens.
 bool is_delimiter(char c) {
   switch (c) {
-    case '{': case '}': case '[': case ']': case ',': case ':': case '"':
+    case '{':
+    case '}':
+    case '[':
+    case ']':
+    case ',':
+    case ':':
+    case '"':
       return true;
     default:
       return false;
   }
 }
 
-bool is_hex(unsigned char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool is_hex(unsigned char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // REQUIRES: is_hex(c).
 uint32_t hex_digit(unsigned char c) {
@@ -138,8 +142,8 @@ void NodeContentStripper::step_structure(std::string_view piece, size_t& i) {
     if (!out_.empty() && !is_delimiter(out_.back()) && !is_delimiter(c)) out_.push_back(' ');
   }
   out_.push_back(c);
-  const bool in_object = !stack_.empty() && (stack_.back() == Container::kObject ||
-                                             stack_.back() == Container::kNodeObject);
+  const bool in_object =
+      !stack_.empty() && (stack_.back() == Container::kObject || stack_.back() == Container::kNodeObject);
   switch (c) {
     case '"':
       in_key_ = in_object && expect_key_;
@@ -161,7 +165,8 @@ void NodeContentStripper::step_structure(std::string_view piece, size_t& i) {
     case '[':
       stack_.push_back(next_array_is_nodes_ ? Container::kNodesArray : Container::kArray);
       break;
-    case '}': case ']':
+    case '}':
+    case ']':
       if (!stack_.empty()) stack_.pop_back();
       expect_key_ = false;
       break;
@@ -190,12 +195,16 @@ void NodeContentStripper::step_string(std::string_view piece, size_t& i) {
     } else if (c == '"') {
       out_.append(piece.substr(start, i - start));
       state_ = State::kStructure;
-      if (in_key_) end_key();
-      else next_array_is_nodes_ = next_string_is_skipped_ = false;
+      if (in_key_)
+        end_key();
+      else
+        next_array_is_nodes_ = next_string_is_skipped_ = false;
       return;
     } else if (in_key_) {
-      if (key_.size() < kMaxKeyBytes) key_.push_back(c);
-      else key_too_long_ = true;
+      if (key_.size() < kMaxKeyBytes)
+        key_.push_back(c);
+      else
+        key_too_long_ = true;
     }
   }
   out_.append(piece.substr(start));
@@ -206,8 +215,7 @@ void NodeContentStripper::end_key() {
   const bool known = !key_too_long_;
   const size_t depth = stack_.size();
   next_array_is_nodes_ = known && depth == 1 && key_ == kNodesKey;
-  next_string_is_skipped_ =
-      known && depth >= 1 && stack_.back() == Container::kNodeObject && key_ == kContentKey;
+  next_string_is_skipped_ = known && depth >= 1 && stack_.back() == Container::kNodeObject && key_ == kContentKey;
 }
 
 void NodeContentStripper::step_skipped(std::string_view piece, size_t& i) {

@@ -20,13 +20,11 @@ constexpr size_t kMaxTerms = 8;
 
 // Request filler words that say nothing about which code to look at.
 constexpr std::array<std::string_view, 26> kStopWords = {
-    "a",    "an",    "the",   "and",    "or",     "to",   "for",  "with", "in",
-    "on",   "by",    "of",    "please", "can",    "could", "would", "should", "will",
-    "use",  "update", "fix",  "make",   "show",   "this", "that", "it"};
+    "a",   "an",    "the",   "and",    "or",   "to",  "for",    "with", "in",   "on",   "by",   "of",   "please",
+    "can", "could", "would", "should", "will", "use", "update", "fix",  "make", "show", "this", "that", "it"};
 
 bool is_word_byte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
 bool is_stop_word(std::string_view word) {

@@ -20,10 +20,14 @@ std::string describe(const HttpRequest& request) {
 
 const char* type_name(const Json& v) {
   switch (v.type()) {
-    case Json::value_t::array: return "a list";
-    case Json::value_t::string: return "a string";
-    case Json::value_t::boolean: return "a boolean";
-    default: return "a number";
+    case Json::value_t::array:
+      return "a list";
+    case Json::value_t::string:
+      return "a string";
+    case Json::value_t::boolean:
+      return "a boolean";
+    default:
+      return "a number";
   }
 }
 

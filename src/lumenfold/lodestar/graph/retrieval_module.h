@@ -22,8 +22,8 @@ class RetrievalModule {
   // whose "id" is a file id or a symbol id, best first, and "edges", a list
   // handed to the agent unchanged; nullopt when it cannot rank. Must not
   // throw for expected failures.
-  virtual std::optional<common::Json> retrieve(const common::Json& graph, std::string_view query,
-                                               int64_t top_files, int64_t top_edges) = 0;
+  virtual std::optional<common::Json> retrieve(const common::Json& graph, std::string_view query, int64_t top_files,
+                                               int64_t top_edges) = 0;
 
   // A label for the query's intent; "explore" is the one the server acts on.
   virtual std::string classify_intent(std::string_view query) = 0;

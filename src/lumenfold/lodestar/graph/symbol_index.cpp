@@ -8,7 +8,6 @@
 
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/graph/json_dom_builder.h"
-
 #include "lumenfold/surveyor/graph_documents.h"
 
 namespace lumenfold::lodestar {
@@ -17,8 +16,7 @@ using common::Json;
 
 SymbolIndex::SymbolIndex() : doc_(std::make_unique<Json>(Json::object())) {}
 
-SymbolIndex::SymbolIndex(Json doc)
-    : doc_(std::make_unique<Json>(doc.is_object() ? std::move(doc) : Json::object())) {
+SymbolIndex::SymbolIndex(Json doc) : doc_(std::make_unique<Json>(doc.is_object() ? std::move(doc) : Json::object())) {
   index_members();
 }
 

@@ -201,10 +201,10 @@ McpHttpResponse McpServer::handle_post(const McpHttpRequest& request) const {
   }
   bool is_initialize = common::member_or_null(*message, "method") == "initialize";
   if (!is_initialize && request.protocol_version && !is_supported_version(*request.protocol_version)) {
-    return error_response(400, echo_id(*message), kInvalidRequest,
-                          "Bad Request: Unsupported protocol version: " +
-                              common::drop_invalid_utf8(*request.protocol_version) +
-                              ". Supported versions: " + supported_versions_text());
+    return error_response(
+        400, echo_id(*message), kInvalidRequest,
+        "Bad Request: Unsupported protocol version: " + common::drop_invalid_utf8(*request.protocol_version) +
+            ". Supported versions: " + supported_versions_text());
   }
   // Notifications and responses need no answer; a stateless server has
   // nothing to do with either.
@@ -279,9 +279,7 @@ McpHttpResponse unauthorized_response() {
   return response;
 }
 
-McpHttpResponse payload_too_large_response() {
-  return transport_error(413, kTransportError, "Payload Too Large");
-}
+McpHttpResponse payload_too_large_response() { return transport_error(413, kTransportError, "Payload Too Large"); }
 
 McpHttpResponse truncated_body_response() {
   return transport_error(400, kParseError, "Parse error: the body ended before its announced length");

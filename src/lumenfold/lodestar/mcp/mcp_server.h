@@ -65,7 +65,7 @@ struct McpHttpRequest {
 
 struct McpHttpResponse {
   int status = 200;
-  std::string content_type;  // "application/json", or empty with an empty body
+  std::string content_type;                                  // "application/json", or empty with an empty body
   std::vector<std::pair<std::string, std::string>> headers;  // beyond Content-Type
   std::string body;
 };

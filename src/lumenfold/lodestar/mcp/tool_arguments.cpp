@@ -32,26 +32,45 @@ constexpr std::array<std::string_view, 6> kFalseTexts = {"false", "0", "no", "of
 
 const char* kind_name(const Json& v) {
   switch (v.type()) {
-    case Json::value_t::null: return "null";
-    case Json::value_t::boolean: return "boolean";
+    case Json::value_t::null:
+      return "null";
+    case Json::value_t::boolean:
+      return "boolean";
     case Json::value_t::number_integer:
-    case Json::value_t::number_unsigned: return "integer";
-    case Json::value_t::number_float: return "number";
-    case Json::value_t::string: return "string";
-    case Json::value_t::array: return "array";
-    default: return "object";
+    case Json::value_t::number_unsigned:
+      return "integer";
+    case Json::value_t::number_float:
+      return "number";
+    case Json::value_t::string:
+      return "string";
+    case Json::value_t::array:
+      return "array";
+    default:
+      return "object";
   }
 }
 
 std::string expected_phrase(const ToolParam& param) {
   std::string phrase;
   switch (param.type) {
-    case ParamType::kString: phrase = "a string"; break;
-    case ParamType::kInteger: phrase = "an integer"; break;
-    case ParamType::kNumber: phrase = "a number"; break;
-    case ParamType::kBoolean: phrase = "a boolean"; break;
-    case ParamType::kStringList: phrase = "a list of strings"; break;
-    case ParamType::kStringOrStringList: phrase = "a string or a list of strings"; break;
+    case ParamType::kString:
+      phrase = "a string";
+      break;
+    case ParamType::kInteger:
+      phrase = "an integer";
+      break;
+    case ParamType::kNumber:
+      phrase = "a number";
+      break;
+    case ParamType::kBoolean:
+      phrase = "a boolean";
+      break;
+    case ParamType::kStringList:
+      phrase = "a list of strings";
+      break;
+    case ParamType::kStringOrStringList:
+      phrase = "a string or a list of strings";
+      break;
   }
   if (param.nullable) phrase += " or null";
   return phrase;
@@ -118,9 +137,12 @@ std::optional<Json> convert(ParamType type, const Json& v) {
     case ParamType::kString:
       if (v.is_string()) return v;
       return std::nullopt;
-    case ParamType::kInteger: return to_integer(v);
-    case ParamType::kNumber: return to_number(v);
-    case ParamType::kBoolean: return to_boolean(v);
+    case ParamType::kInteger:
+      return to_integer(v);
+    case ParamType::kNumber:
+      return to_number(v);
+    case ParamType::kBoolean:
+      return to_boolean(v);
     case ParamType::kStringList:
       if (is_string_list(v)) return v;
       return std::nullopt;
@@ -149,8 +171,7 @@ common::Result<Json> bind_one(const ToolParam& param, const Json& given) {
     std::optional<Json> converted = convert(param.type, v);
     if (converted) return std::move(*converted);
   }
-  return common::Error{"argument '" + param.name + "' must be " + expected_phrase(param) + ", got " +
-                       kind_name(given)};
+  return common::Error{"argument '" + param.name + "' must be " + expected_phrase(param) + ", got " + kind_name(given)};
 }
 
 const Json* find_argument(const Json& arguments, const std::string& name) {

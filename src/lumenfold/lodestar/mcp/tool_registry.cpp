@@ -28,12 +28,18 @@ Json scalar_schema(const char* type) { return Json{{"type", type}}; }
 // The schemas a value of `type` may match, one per member of its union.
 std::vector<Json> type_alternatives(ParamType type) {
   switch (type) {
-    case ParamType::kString: return {string_schema()};
-    case ParamType::kInteger: return {scalar_schema("integer")};
-    case ParamType::kNumber: return {scalar_schema("number")};
-    case ParamType::kBoolean: return {scalar_schema("boolean")};
-    case ParamType::kStringList: return {string_list_schema()};
-    case ParamType::kStringOrStringList: return {string_schema(), string_list_schema()};
+    case ParamType::kString:
+      return {string_schema()};
+    case ParamType::kInteger:
+      return {scalar_schema("integer")};
+    case ParamType::kNumber:
+      return {scalar_schema("number")};
+    case ParamType::kBoolean:
+      return {scalar_schema("boolean")};
+    case ParamType::kStringList:
+      return {string_list_schema()};
+    case ParamType::kStringOrStringList:
+      return {string_schema(), string_list_schema()};
   }
   throw std::logic_error("unknown parameter type");
 }

@@ -23,9 +23,8 @@ std::string format_micros(int64_t micros) {
   std::tm parts{};
   gmtime_r(&t, &parts);
   char buf[64];
-  int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", parts.tm_year + 1900,
-                        parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
-                        parts.tm_sec);
+  int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d", parts.tm_year + 1900, parts.tm_mon + 1,
+                        parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
   std::string out(buf, static_cast<size_t>(n));
   if (fraction != 0) {
     std::snprintf(buf, sizeof buf, ".%06lld", static_cast<long long>(fraction));
@@ -46,9 +45,7 @@ std::string iso_time(double epoch_seconds) {
   return format_micros(std::llround(epoch_seconds * static_cast<double>(kMicrosPerSecond)));
 }
 
-double now_epoch() {
-  return static_cast<double>(now_micros()) / static_cast<double>(kMicrosPerSecond);
-}
+double now_epoch() { return static_cast<double>(now_micros()) / static_cast<double>(kMicrosPerSecond); }
 
 int64_t whole_seconds(double epoch_seconds) { return static_cast<int64_t>(std::floor(epoch_seconds)); }
 

@@ -43,8 +43,8 @@ std::string joined(const Json& list, std::string_view separator) {
 
 Json read_memory(MemoryKind kind, std::string content, const std::string& ref, const MemoryAnchor& anchor,
                  const std::vector<std::string>& qterms, Json observed_queries, Json evidence, double now_epoch) {
-  return new_memory_entry({kind, std::move(content), text_list(qterms), Json::array({ref}),
-                           std::move(observed_queries), std::move(evidence)},
+  return new_memory_entry({kind, std::move(content), text_list(qterms), Json::array({ref}), std::move(observed_queries),
+                           std::move(evidence)},
                           anchor, now_epoch);
 }
 

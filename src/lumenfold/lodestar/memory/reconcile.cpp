@@ -97,8 +97,8 @@ std::optional<EntryUpdate> reconcile_entry(const Json& entry, const SymbolLookup
 
 }  // namespace
 
-std::shared_ptr<const std::vector<Json>> reconcile_context_snapshot(ContextStore& store,
-                                                                    const SymbolLookup& symbols, double now_epoch) {
+std::shared_ptr<const std::vector<Json>> reconcile_context_snapshot(ContextStore& store, const SymbolLookup& symbols,
+                                                                    double now_epoch) {
   std::shared_ptr<const std::vector<Json>> entries = store.snapshot(symbols, now_epoch);
   std::vector<Json> updated;  // a copy, made at the first change
   std::vector<Json> markers;
@@ -107,8 +107,8 @@ std::shared_ptr<const std::vector<Json>> reconcile_context_snapshot(ContextStore
     if (!update) continue;
     if (updated.empty()) updated = *entries;
     if (update->went_stale != nullptr) {
-      markers.push_back(stale_marker(update->entry, field_text(update->entry, "symbol_id"), *update->went_stale,
-                                     now_epoch));
+      markers.push_back(
+          stale_marker(update->entry, field_text(update->entry, "symbol_id"), *update->went_stale, now_epoch));
     }
     updated[i] = std::move(update->entry);
   }

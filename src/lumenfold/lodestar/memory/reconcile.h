@@ -22,8 +22,7 @@ inline constexpr std::string_view kStaleSymbolRemoved = "symbol removed";
 // newly stale entry through upsert_context_memory. Returns the loaded and
 // updated entries (without the markers of this call). Entries without
 // "symbol_id" are never changed. Throws as ContextStore::save.
-std::vector<common::Json> reconcile_context_store(ContextStore& store, const SymbolLookup& symbols,
-                                                  double now_epoch);
+std::vector<common::Json> reconcile_context_store(ContextStore& store, const SymbolLookup& symbols, double now_epoch);
 
 // The same, for readers: when nothing changes, nothing is written or
 // copied and the result is the store's cached snapshot, so a reconcile

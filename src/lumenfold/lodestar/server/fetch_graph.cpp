@@ -12,7 +12,8 @@ namespace lumenfold::lodestar {
 using common::Json;
 
 std::shared_ptr<const Json> fetch_graph(ServerState& state) {
-  std::shared_ptr<const Json> local = state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root);
+  std::shared_ptr<const Json> local =
+      state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root);
   if (local && common::is_truthy(*local)) return local;
   common::Result<Json> remote = state.remote().get(kFullInfoGraphPath);
   if (!remote) throw std::runtime_error("remote graph API: " + remote.error());

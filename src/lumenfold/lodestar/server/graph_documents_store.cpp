@@ -26,7 +26,7 @@ void store_graph_documents(std::string_view graph_text, const Json& symbol_index
   fs::create_directories(settings.data_dir);
   SymbolIndex index(symbol_index);
   if (auto error = surveyor::write_graph_text(graph_text, settings.info_graph_file(), index.doc(),
-                                                   settings.symbol_index_file())) {
+                                              settings.symbol_index_file())) {
     throw std::runtime_error(*error);
   }
   reconcile_context_store(state.context_store, lookup_in_index(index), state.now());

@@ -1,10 +1,10 @@
 #include "lumenfold/lodestar/server/project_file.h"
 
-#include <simdjson.h>
-
 #include <stdexcept>
 #include <system_error>
 #include <vector>
+
+#include <simdjson.h>
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_simd.h"

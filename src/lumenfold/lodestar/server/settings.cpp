@@ -64,14 +64,11 @@ class EnvReader {
 };
 
 // Whether listening on `host` keeps the server to this machine.
-bool is_loopback_listen_host(const std::string& host) {
-  return host == "localhost" || is_loopback_address(host);
-}
+bool is_loopback_listen_host(const std::string& host) { return host == "localhost" || is_loopback_address(host); }
 
 }  // namespace
 
-common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& program_dir,
-                                       int64_t now_epoch) {
+common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& program_dir, int64_t now_epoch) {
   EnvReader read(env);
   Settings s;
   s.tsl_base = read.text("TSL_BASE_URL", s.tsl_base);
@@ -89,13 +86,10 @@ common::Result<Settings> read_settings(const EnvLookup& env, const fs::path& pro
   s.enforce_reuse_gate = read.flag("TSL_ENFORCE_REUSE_GATE", s.enforce_reuse_gate);
   s.enforce_single_retrieve = read.flag("TSL_ENFORCE_SINGLE_RETRIEVE", s.enforce_single_retrieve);
   s.enforce_read_allowlist = read.flag("TSL_ENFORCE_READ_ALLOWLIST", s.enforce_read_allowlist);
-  s.fallback_max_calls_per_turn =
-      read.integer("TSL_FALLBACK_MAX_CALLS_PER_TURN", s.fallback_max_calls_per_turn);
+  s.fallback_max_calls_per_turn = read.integer("TSL_FALLBACK_MAX_CALLS_PER_TURN", s.fallback_max_calls_per_turn);
   s.retrieve_cache_ttl_sec = read.integer("TSL_RETRIEVE_CACHE_TTL_SEC", s.retrieve_cache_ttl_sec);
-  s.memory_first_min_overlap =
-      read.integer("TSL_MEMORY_FIRST_MIN_OVERLAP", s.memory_first_min_overlap);
-  s.explore_read_budget_chars =
-      read.integer("TSL_EXPLORE_READ_BUDGET_CHARS", s.explore_read_budget_chars);
+  s.memory_first_min_overlap = read.integer("TSL_MEMORY_FIRST_MIN_OVERLAP", s.memory_first_min_overlap);
+  s.explore_read_budget_chars = read.integer("TSL_EXPLORE_READ_BUDGET_CHARS", s.explore_read_budget_chars);
   s.explore_max_read_chars = read.integer("TSL_EXPLORE_MAX_READ_CHARS", s.explore_max_read_chars);
   s.tsl_local_retrieval = read.flag("TSL_LOCAL_RETRIEVAL", s.tsl_local_retrieval);
   s.session_start_epoch = now_epoch;

@@ -107,8 +107,7 @@ std::string search_error_text(std::string_view error_output) {
 // A failed search that found nothing is reported, so that a bad pattern is
 // not taken for an absent text. One that found hits before failing (an
 // unreadable file somewhere) is answered with them: they are real matches.
-std::optional<Json> search_failure(ChildProcess& child, const Collected& collected,
-                                   ChildProcess::Deadline deadline) {
+std::optional<Json> search_failure(ChildProcess& child, const Collected& collected, ChildProcess::Deadline deadline) {
   if (!collected.output_ended || !collected.hits.empty()) return std::nullopt;
   if (child.wait_exit_code(deadline) != kSearchFailedStatus) return std::nullopt;
   return Json{{"ok", false}, {"error", search_error_text(child.error_output())}};
@@ -134,7 +133,8 @@ Json fallback_rg(const FallbackRgArgs& args, ServerState& state) {
   if (args.pattern.find('\0') != std::string::npos) return Json{{"ok", false}, {"error", kFallbackNulPatternError}};
   const int64_t calls = state.turn.fallback_calls;
   if (calls >= state.settings.fallback_max_calls_per_turn) return limit_refusal(args, state, calls);
-  log_tool(state.settings.log_file(), state.now(), "fallback_rg", Json{{"pattern", args.pattern}, {"max_hits", args.max_hits}});
+  log_tool(state.settings.log_file(), state.now(), "fallback_rg",
+           Json{{"pattern", args.pattern}, {"max_hits", args.max_hits}});
 
   std::vector<std::string> command = search_command(args);
   common::Result<ChildProcess> child = ChildProcess::spawn(command, state.settings.project_root);

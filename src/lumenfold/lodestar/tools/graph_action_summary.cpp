@@ -18,7 +18,6 @@
 #include "lumenfold/lodestar/actions/action_log.h"
 #include "lumenfold/lodestar/actions/file_records.h"
 #include "lumenfold/lodestar/graph/query_terms.h"
-#include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/mcp/query_limit.h"
 #include "lumenfold/lodestar/memory/memory_search.h"
 #include "lumenfold/lodestar/server/server_state.h"
@@ -73,12 +72,9 @@ struct RelevantFile {
 RelevantFile relevant_file(const std::string& file, const Json& record, int64_t overlap) {
   int64_t edited = member_integer(record, "edited_count");
   int64_t tokens = member_integer(record, "cached_tokens_est");
-  Json item{{"file", file},
-            {"overlap", overlap},
-            {"last_action", record.value("last_action", Json(""))},
-            {"edited_count", edited},
-            {"cached_tokens_est", tokens},
-            {"last_ts", record.value("last_ts", Json(""))}};
+  Json item{
+      {"file", file},           {"overlap", overlap},          {"last_action", record.value("last_action", Json(""))},
+      {"edited_count", edited}, {"cached_tokens_est", tokens}, {"last_ts", record.value("last_ts", Json(""))}};
   return {file, overlap, edited, tokens, std::move(item)};
 }
 
@@ -104,13 +100,11 @@ int64_t decision_score(const Json& decision, const std::set<std::string>& terms,
                        const std::set<std::string>& relevant) {
   if (!decision.is_object()) return 0;
   std::string summary = common::to_lower(common::get_text(decision, "summary"));
-  int64_t term_hits = std::count_if(terms.begin(), terms.end(), [&](const std::string& t) {
-    return common::contains_text(summary, t);
-  });
+  int64_t term_hits = std::count_if(terms.begin(), terms.end(),
+                                    [&](const std::string& t) { return common::contains_text(summary, t); });
   std::set<std::string> files = text_set(decision, "files");
-  int64_t file_hits = std::count_if(files.begin(), files.end(), [&](const std::string& f) {
-    return relevant.count(f) > 0;
-  });
+  int64_t file_hits =
+      std::count_if(files.begin(), files.end(), [&](const std::string& f) { return relevant.count(f) > 0; });
   return kDecisionTermWeight * term_hits + file_hits;
 }
 

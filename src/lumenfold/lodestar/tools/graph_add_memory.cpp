@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/mcp/input_limits.h"
+#include "lumenfold/lodestar/memory/memory_entry.h"
 #include "lumenfold/lodestar/server/server_state.h"
 
 namespace lumenfold::lodestar {

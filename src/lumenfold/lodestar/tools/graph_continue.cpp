@@ -47,8 +47,9 @@ constexpr int64_t kColdStartMaxFiles = 5;
 // Words of a request to start something rather than change it. Matched as
 // substrings of the lower-cased query, so "renew" and "apply" match too.
 constexpr std::array<std::string_view, 18> kGreenfieldWords = {
-    "design", "create", "build", "plan", "architecture", "structure", "scaffold", "implement", "setup",
-    "initialize", "how should", "what should", "start", "begin", "new", "project", "app", "service"};
+    "design",   "create",    "build", "plan",       "architecture", "structure",
+    "scaffold", "implement", "setup", "initialize", "how should",   "what should",
+    "start",    "begin",     "new",   "project",    "app",          "service"};
 // Files recommended, and memories offered with them.
 constexpr size_t kRecommendedFiles = 3;
 constexpr int64_t kContinueMemories = 3;
@@ -67,9 +68,12 @@ enum class Confidence { kHigh, kMedium, kLow };
 
 std::string confidence_text(Confidence c) {
   switch (c) {
-    case Confidence::kHigh: return "high";
-    case Confidence::kMedium: return "medium";
-    case Confidence::kLow: return "low";
+    case Confidence::kHigh:
+      return "high";
+    case Confidence::kMedium:
+      return "medium";
+    case Confidence::kLow:
+      return "low";
   }
   return "low";
 }
@@ -121,7 +125,9 @@ std::optional<Json> read_graph_head(const fs::path& graph_file) {
 // The head of the project's information graph; nullopt when there is none
 // (no file, not JSON, not an object).
 std::optional<Json> graph_head(ServerState& state) {
-  if (std::shared_ptr<const Json> graph = state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root)) return head_of(*graph);
+  if (std::shared_ptr<const Json> graph =
+          state.graphs.info_graph.get(state.settings.info_graph_file(), state.settings.locked_project_root))
+    return head_of(*graph);
   return read_graph_head(state.settings.info_graph_file());
 }
 
@@ -276,7 +282,8 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
     state.turn.explore_budget_chars = state.settings.explore_read_budget_chars;
     state.turn.explore_hard_max_chars = state.settings.explore_max_read_chars;
   }
-  std::vector<std::string> top(ids.begin(), ids.begin() + static_cast<std::ptrdiff_t>(std::min(ids.size(), kRecommendedFiles)));
+  std::vector<std::string> top(ids.begin(),
+                               ids.begin() + static_cast<std::ptrdiff_t>(std::min(ids.size(), kRecommendedFiles)));
   std::string confidence = confidence_text(band.confidence);
   Json out{{"ok", true},
            {"mode", "retrieve_then_read"},
@@ -289,7 +296,9 @@ Json retrieve_then_read(const GraphContinueArgs& args, ServerState& state, const
            {"recommended_files", recommended(top, files_meta)},
            {"memories", memories_for(state, args.query, top)}};
   log_tool(state.settings.log_file(), state.now(), "graph_continue",
-           Json{{"query", args.query}, {"mode", "retrieve_then_read"}, {"confidence", confidence},
+           Json{{"query", args.query},
+                {"mode", "retrieve_then_read"},
+                {"confidence", confidence},
                 {"recommended_files", top}});
   state.action_graph.record_action("continue_retrieve", Json{{"query", args.query}, {"recommended_files", top}},
                                    state.now_seconds());

@@ -26,8 +26,10 @@ inline constexpr char kGraphContinueDescription[] =
     "        ";
 
 inline constexpr char kColdStartNote[] = "Greenfield project \xE2\x80\x94 allowing exploratory read to seed graph.";
-inline constexpr char kColdStartHint[] = "Project has fewer than 5 files. Use targeted reads only \xE2\x80\x94 do NOT explore broadly.";
-inline constexpr char kColdStartNextAction[] = "Ask the user what they want to work on, or read a specific file if named.";
+inline constexpr char kColdStartHint[] =
+    "Project has fewer than 5 files. Use targeted reads only \xE2\x80\x94 do NOT explore broadly.";
+inline constexpr char kColdStartNextAction[] =
+    "Ask the user what they want to work on, or read a specific file if named.";
 
 struct GraphContinueArgs {
   std::string query;

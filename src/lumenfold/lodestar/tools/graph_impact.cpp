@@ -7,7 +7,6 @@
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/lodestar/actions/action_graph.h"
 #include "lumenfold/lodestar/graph/file_ref.h"
-#include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/mcp/input_limits.h"
 #include "lumenfold/lodestar/server/fetch_graph.h"
 #include "lumenfold/lodestar/server/server_state.h"

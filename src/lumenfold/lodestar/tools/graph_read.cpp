@@ -37,8 +37,8 @@ namespace {
 // the gates take what they need from here rather than derive it again.
 struct ReadRequest {
   const GraphReadArgs& args;
-  int64_t requested;  // max_chars raised to the minimum
-  int64_t limit;      // requested, capped by the per-read maximum
+  int64_t requested;               // max_chars raised to the minimum
+  int64_t limit;                   // requested, capped by the per-read maximum
   std::vector<std::string> terms;  // the query's terms
   std::string query_id;            // the query's node in the action graph
   std::string repeat_key;          // what tells a repeat within the turn
@@ -74,7 +74,7 @@ struct Outcome {
   // Writes the action graph, given the logged payload; empty: nothing is
   // recorded. Set only with `log`.
   std::function<void(const Json& payload, ServerState&)> record;
-  bool served = false;                       // the file's content (or its stored copy) went out
+  bool served = false;  // the file's content (or its stored copy) went out
 };
 
 int64_t length_of(std::string_view text) { return static_cast<int64_t>(common::code_point_count(text)); }
@@ -153,9 +153,12 @@ std::optional<Outcome> answer_from_action_graph(const ReadRequest& r, const Json
   const std::string content = head(common::made_text(*cached), r.limit);
   Json payload = log_payload(r, length_of(content), "cache_hit");
   add_response_size(payload, content);
-  Outcome out = logged_and_recorded(
-      Json{{"ok", true}, {"file", r.args.file}, {"content", content}, {"mode", "cache_hit"}, {"from_action_graph", true}},
-      std::move(payload), "read_cache_hit");
+  Outcome out = logged_and_recorded(Json{{"ok", true},
+                                         {"file", r.args.file},
+                                         {"content", content},
+                                         {"mode", "cache_hit"},
+                                         {"from_action_graph", true}},
+                                    std::move(payload), "read_cache_hit");
   out.served = true;
   return out;
 }

@@ -64,10 +64,9 @@ Json decision(const GraphRegisterEditArgs& args, const EditClock& clock) {
 Json decision_memory(const GraphRegisterEditArgs& args, const MemoryAnchor& anchor, Json evidence,
                      const EditClock& clock) {
   Json queries = evidence.value("recent_queries", Json::array());
-  return new_memory_entry(
-      {MemoryKind::kDecision, args.summary, query_terms(args.summary), args.files, std::move(queries),
-       std::move(evidence)},
-      anchor, clock.now, memory_id(clock.now));
+  return new_memory_entry({MemoryKind::kDecision, args.summary, query_terms(args.summary), args.files,
+                           std::move(queries), std::move(evidence)},
+                          anchor, clock.now, memory_id(clock.now));
 }
 
 // No "id": the store merges it into the earlier observation of the same
@@ -123,7 +122,8 @@ Json register_edit(const GraphRegisterEditArgs& args, ServerState& state) {
 
   int64_t total = action_graph.total_edit_count();
   int64_t invalidated = state.retrieval_cache().invalidate_files(args.files, clock.seconds);
-  log_tool(settings.log_file(), state.now(), "graph_register_edit", Json{{"files", args.files}, {"summary", args.summary}});
+  log_tool(settings.log_file(), state.now(), "graph_register_edit",
+           Json{{"files", args.files}, {"summary", args.summary}});
   action_graph.append_action(
       "register_edit",
       Json{{"files", args.files}, {"summary", args.summary}, {"retrieval_cache_invalidated", invalidated}},

@@ -67,8 +67,9 @@ std::optional<Json> cached_result(const GraphRetrieveArgs& args, ServerState& st
 
 // The retrieval module's ranking, else the remote graph API's.
 Json ranked_result(const GraphRetrieveArgs& args, ServerState& state) {
-  std::optional<Json> local = rank_local_graph(state.retrieval(), state.graphs.info_graph, state.settings.info_graph_file(),
-                                               state.settings.locked_project_root, args.query, args.top_files, args.top_edges);
+  std::optional<Json> local =
+      rank_local_graph(state.retrieval(), state.graphs.info_graph, state.settings.info_graph_file(),
+                       state.settings.locked_project_root, args.query, args.top_files, args.top_edges);
   if (local && common::is_truthy(*local)) return std::move(*local);
   Json body{{"query", args.query}, {"top_files", args.top_files}, {"top_edges", args.top_edges}, {"max_grep_hits", 0}};
   common::Result<Json> remote = state.remote().post(kChatFixPath, body);
