@@ -41,7 +41,7 @@
 #include "lumenfold/lodestar/tools/graph_read.h"
 #include "lumenfold/lodestar/tools/graph_retrieve.h"
 #include "lumenfold/lodestar/tools/graph_scan.h"
-#include "lumenfold/tsl/retrieval_module.h"
+#include "lumenfold/tsl/local_retrieval_module.h"
 
 namespace {
 

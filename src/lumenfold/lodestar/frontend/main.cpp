@@ -32,7 +32,7 @@
 #include "lumenfold/lodestar/mcp/mcp_server.h"
 #include "lumenfold/lodestar/memory/epoch_time.h"
 #include "lumenfold/lodestar/server/server_state.h"
-#include "lumenfold/tsl/retrieval_module.h"
+#include "lumenfold/tsl/local_retrieval_module.h"
 
 namespace fs = std::filesystem;
 using namespace lumenfold::lodestar;

@@ -1,4 +1,4 @@
-#include "lumenfold/tsl/retrieval_module.h"
+#include "lumenfold/tsl/local_retrieval_module.h"
 
 #include <nlohmann/json.hpp>
 

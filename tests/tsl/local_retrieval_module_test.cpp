@@ -2,7 +2,7 @@
 // it exists, and local retrieval hands the cached (content-free) graph to
 // it and returns its ranking in the server's result shape.
 
-#include "lumenfold/tsl/retrieval_module.h"
+#include "lumenfold/tsl/local_retrieval_module.h"
 
 #include <map>
 
