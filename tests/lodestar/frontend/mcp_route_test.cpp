@@ -85,7 +85,7 @@ constexpr char kTruncatedPost[] =
     "POST /mcp HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nConnection: close\r\n"
     "Content-Length: 100\r\n\r\n{\"jsonrpc\":";
 
-class McpHttpTest : public ::testing::Test {
+class McpRouteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     serve_mcp(routes_, mcp_);
@@ -122,7 +122,7 @@ class McpHttpTest : public ::testing::Test {
   std::thread thread_;
 };
 
-TEST_F(McpHttpTest, ServesASessionOverOneKeepAliveConnection) {
+TEST_F(McpRouteTest, ServesASessionOverOneKeepAliveConnection) {
   httplib::Client c = client();
   auto first = c.Get("/whoami");
   ASSERT_TRUE(first);
@@ -160,7 +160,7 @@ TEST_F(McpHttpTest, ServesASessionOverOneKeepAliveConnection) {
   EXPECT_EQ(last->body, first->body);
 }
 
-TEST_F(McpHttpTest, RefusesGetAndDeleteWithAllowPost) {
+TEST_F(McpRouteTest, RefusesGetAndDeleteWithAllowPost) {
   httplib::Client c = client();
   httplib::Result results[] = {c.Get("/mcp", {{"Accept", "text/event-stream"}}), c.Delete("/mcp")};
   for (const httplib::Result& result : results) {
@@ -171,7 +171,7 @@ TEST_F(McpHttpTest, RefusesGetAndDeleteWithAllowPost) {
   }
 }
 
-TEST_F(McpHttpTest, RefusesForeignOriginsOnEveryRoute) {
+TEST_F(McpRouteTest, RefusesForeignOriginsOnEveryRoute) {
   httplib::Client c = client();
   httplib::Headers foreign = {{"Origin", "http://evil.example"}};
   auto mcp = c.Post("/mcp", foreign, kPing, "application/json");
@@ -190,7 +190,7 @@ TEST_F(McpHttpTest, RefusesForeignOriginsOnEveryRoute) {
   EXPECT_EQ(local->body, kPong);
 }
 
-TEST_F(McpHttpTest, AnswersOtherMethodsOfAPlainRouteWith405) {
+TEST_F(McpRouteTest, AnswersOtherMethodsOfAPlainRouteWith405) {
   httplib::Client c = client();
   auto result = c.Post("/whoami", "{}", "application/json");
   ASSERT_TRUE(result);
@@ -199,7 +199,7 @@ TEST_F(McpHttpTest, AnswersOtherMethodsOfAPlainRouteWith405) {
   EXPECT_EQ(result->body, "Method Not Allowed");
 }
 
-TEST_F(McpHttpTest, RefusesAHugeBodyAndKeepsServing) {
+TEST_F(McpRouteTest, RefusesAHugeBodyAndKeepsServing) {
   httplib::Client c = client();
   std::string huge = std::string(kPing) + std::string(kMaxMcpBodyBytes, ' ');
   auto refused = c.Post("/mcp", huge, "application/json");
@@ -214,7 +214,7 @@ TEST_F(McpHttpTest, RefusesAHugeBodyAndKeepsServing) {
 }
 
 // A client that stops sending mid-body gets 400 once the read times out.
-TEST_F(McpHttpTest, AnswersAStalledBodyWith400) {
+TEST_F(McpRouteTest, AnswersAStalledBodyWith400) {
   std::string answer = raw_exchange(port_, kTruncatedPost, Sending::kKeepOpen);
   EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 400 Bad Request");
   EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4),
@@ -224,7 +224,7 @@ TEST_F(McpHttpTest, AnswersAStalledBodyWith400) {
 
 // A client that hangs up mid-body cannot be answered; the server only has
 // to stay up.
-TEST_F(McpHttpTest, SurvivesAClientHangingUpMidBody) {
+TEST_F(McpRouteTest, SurvivesAClientHangingUpMidBody) {
   EXPECT_EQ(raw_exchange(port_, kTruncatedPost, Sending::kClose), "");
 
   httplib::Client c = client();
@@ -233,7 +233,7 @@ TEST_F(McpHttpTest, SurvivesAClientHangingUpMidBody) {
   EXPECT_EQ(next->body, kPong);
 }
 
-TEST_F(McpHttpTest, AnswersMalformedJsonWith400) {
+TEST_F(McpRouteTest, AnswersMalformedJsonWith400) {
   httplib::Client c = client();
   auto result = c.Post("/mcp", "{nope", "application/json");
   ASSERT_TRUE(result);
@@ -242,7 +242,7 @@ TEST_F(McpHttpTest, AnswersMalformedJsonWith400) {
 }
 
 // Nothing of a refused body is kept, and the connection stays usable.
-TEST_F(McpHttpTest, RefusesBeforeTheBodyAndStaysInStep) {
+TEST_F(McpRouteTest, RefusesBeforeTheBodyAndStaysInStep) {
   httplib::Client c = client();
   std::string big = std::string(kPing) + std::string(size_t{3} << 20, ' ');
   struct Case {
@@ -272,7 +272,7 @@ TEST_F(McpHttpTest, RefusesBeforeTheBodyAndStaysInStep) {
   EXPECT_EQ(next->status, 200);
 }
 
-TEST_F(McpHttpTest, RefusesBodiesNobodyReads) {
+TEST_F(McpRouteTest, RefusesBodiesNobodyReads) {
   // cpp-httplib would keep a GET's body whole; a chunked body has no
   // announced length and is counted as it comes.
   std::string get_with_body =
