@@ -59,6 +59,7 @@ TEST(JsonParseTest, SkipsByteOrderMarkAndRejectsGarbage) {
   EXPECT_FALSE(parse_json("{not json").has_value());
   EXPECT_FALSE(parse_json("").has_value());
   EXPECT_FALSE(parse_json("[1] trailing").has_value());
+  EXPECT_FALSE(parse_json(std::string_view("{}\0garbage", 10)).has_value());
 }
 
 std::string nested(int depth, char open, char close) {

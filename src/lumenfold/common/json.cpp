@@ -217,11 +217,13 @@ bool nests_within(std::string_view text, int limit) {
   return true;
 }
 
+bool holds_nul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
 std::optional<Json> parse_json(std::string_view text) {
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   // nlohmann parses without recursion, but every copy of the result would
   // recurse once per level.
-  if (!nests_within(text, kMaxJsonDepth)) return std::nullopt;
+  if (!nests_within(text, kMaxJsonDepth) || holds_nul(text)) return std::nullopt;
   Json doc = Json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
   if (doc.is_discarded()) return std::nullopt;
   return doc;

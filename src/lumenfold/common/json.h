@@ -49,6 +49,11 @@ inline constexpr int kMaxJsonDepth = 512;
 // Whether the arrays and objects of `text` nest at most `limit` levels
 // deep. Looks only at brackets outside strings: the text need not be JSON.
 bool nests_within(std::string_view text, int limit);
+// Whether `text` holds a NUL byte. JSON text never does (inside a string it
+// must be escaped), but nlohmann's parser takes one for the end of the
+// input, so "{}\0garbage" would read as {}: its callers refuse such text
+// first.
+bool holds_nul(std::string_view text);
 
 // Parses `text` (a leading UTF-8 byte-order mark is skipped). Never throws:
 // returns nullopt for text that is not JSON or nests deeper than

@@ -205,6 +205,7 @@ class DomBuilder {
 }  // namespace
 
 std::optional<Json> parse_document(std::string_view text, const DroppedMember* dropped) {
+  if (common::holds_nul(text)) return std::nullopt;
   DomBuilder builder(dropped);
   if (!Json::sax_parse(text.begin(), text.end(), &builder)) return std::nullopt;
   return builder.take();
