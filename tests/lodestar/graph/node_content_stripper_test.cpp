@@ -104,6 +104,15 @@ TEST(NodeContentStripperTest, KeepsAPartialByteOrderMark) {
   EXPECT_EQ(strip("\xEF"), std::optional<std::string>("\xEF"));
 }
 
+// Only a mark at the very start may be skipped: one after blanks is not JSON.
+TEST(NodeContentStripperTest, AMarkAfterBlanksStaysInvalid) {
+  const std::optional<std::string> out = strip("\r\n \xEF\xBB\xBF{}");
+  ASSERT_TRUE(out.has_value());
+  EXPECT_FALSE(parse_document(*out).has_value());
+  EXPECT_EQ(strip("\xEF\xBB\xBF \n{}"), std::optional<std::string>("{}"));
+  EXPECT_EQ(strip(" 7 "), std::optional<std::string>(" 7"));
+}
+
 TEST(ReadGraphWithoutContentsTest, ReadsAFileThroughTheFilter) {
   testing::TempDir dir;
   std::string big = "{\"nodes\": [";

@@ -133,13 +133,15 @@ void NodeContentStripper::step_structure(std::string_view piece, size_t& i) {
   const char c = piece[i++];
   if (is_blank(c)) {
     // Blank runs are dropped; one blank is kept only where two tokens
-    // would otherwise run together ("1 2" must not become "12").
+    // would otherwise run together ("1 2" must not become "12"), and before
+    // a leading non-delimiter, so that a byte-order mark after blanks never
+    // moves to the start, where the parser would skip it.
     pending_blank_ = true;
     return;
   }
   if (pending_blank_) {
     pending_blank_ = false;
-    if (!out_.empty() && !is_delimiter(out_.back()) && !is_delimiter(c)) out_.push_back(' ');
+    if ((out_.empty() || !is_delimiter(out_.back())) && !is_delimiter(c)) out_.push_back(' ');
   }
   out_.push_back(c);
   const bool in_object =
