@@ -17,7 +17,7 @@ build="${1:-$here/build}"
 bench_dir="${LOCBENCH_DIR:-$(cd "$here/.." && pwd)/shared/locbench}"
 corpora="${LOCBENCH_CORPORA:-/tmp/locbench-corpora}"
 data="${LOCBENCH_DATA:-$bench_dir/dev.jsonl}"
-ranker="$build/src/lumenfold/tsl/tsl-rank"
+ranker="$build/bin/tsl-rank"
 extra=(${LOCBENCH_ARGS:-})
 
 [ -f "$bench_dir/locbench.py" ] || { echo "locbench not found in $bench_dir" >&2; exit 1; }

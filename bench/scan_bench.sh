@@ -12,7 +12,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$here/build}"
-surveyor="$build/src/lumenfold/surveyor/surveyor"
+surveyor="$build/bin/surveyor"
 RUNS="${RUNS:-3}"
 NPM_PACKAGES=(rxjs@7.8.1 zod@3.23.8 date-fns@3.6.0 @tanstack/query-core@5.51.1 preact@10.22.1 vue@3.4.31 @angular/core@18.1.0)
 

@@ -10,8 +10,7 @@
 #            [--max-minutes N] [--keep]
 #
 # The soak program is taken from the build directory that holds
-# LODESTAR_BINARY (BUILD/src/lumenfold/lodestar/frontend/lodestar ->
-# BUILD/bench/soak) and built there when missing (the build must be
+# LODESTAR_BINARY (BUILD/bin/lodestar -> BUILD/bench/soak) and built there when missing (the build must be
 # configured with -DLUMENFOLD_BUILD_BENCH=ON); SOAK_BIN overrides it.
 set -euo pipefail
 
@@ -21,7 +20,7 @@ if [ $# -lt 1 ] || [ ! -x "$1" ]; then
 fi
 lodestar="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 shift
-build="$(cd "$(dirname "$lodestar")/../../../.." && pwd)"
+build="$(cd "$(dirname "$lodestar")/.." && pwd)"
 soak="${SOAK_BIN:-$build/bench/soak}"
 if [ ! -x "$soak" ]; then
   cmake --build "$build" --target soak -j2 >&2

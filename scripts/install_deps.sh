@@ -10,6 +10,7 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libpcre2-dev libcpp-httplib-dev libssl-dev libicu-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ripgrep
+  dpkg-dev curl
 )
 # The end-to-end tests run the MCP client under node. Node builds from
 # other sources (NodeSource) bundle npm and conflict with Debian's npm

@@ -6,4 +6,4 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 target="$(cd "${1:-.}" && pwd)"
 "$here/scripts/install_deps.sh"
 "$here/scripts/build.sh" "$here/build" -DLUMENFOLD_BUILD_TESTS=OFF -DLUMENFOLD_BUILD_BENCH=OFF
-"$here/build/src/lumenfold/surveyor/surveyor" --root "$target" --out "$target/.tessel/info_graph.json"
+"$here/build/bin/surveyor" --root "$target" --out "$target/.tessel/info_graph.json"

@@ -94,7 +94,7 @@ const query = 'add rate limiting to the login handler';
 const noGraph = await callJson(client, 'graph_continue', { query });
 check('continue without a graph asks for a project', () => {
   assert.deepEqual(noGraph, { ok: false, needs_project: true, query, project_root: '/app/project',
-    surveyor: path.join(lodestarDir, 'surveyor'), ingest_url: 'http://127.0.0.1:8787/ingest-graph' });
+    surveyor: path.join(lodestarDir, 'surveyor'), ingest_url: base + '/ingest-graph' });
   fs.accessSync(noGraph.surveyor, fs.constants.X_OK);
   assert.ok(!exists('mcp_tool_calls.jsonl'), 'nothing is logged');
   assert.ok(!exists('chat_action_graph.json'), 'nothing is recorded');

@@ -111,6 +111,17 @@ TEST(ScanTest, EmptyTreeGivesEmptyDocuments) {
   EXPECT_EQ(common::dump_spaced(build_symbol_index(graph["nodes"])), "{}");
 }
 
+TEST(ScanTest, ProgressCountsEveryFileUpToTheTotal) {
+  TempDir dir;
+  for (const char* name : {"a.py", "b/c.md", "b/d.ts", "e.go"}) dir.write(name, "x = 1\n");
+  std::vector<std::pair<size_t, size_t>> calls;
+  Json graph = scan(dir.path(), {}, [&](size_t done, size_t total) { calls.emplace_back(done, total); });
+  const size_t files = graph["file_count"].get<size_t>();
+  ASSERT_EQ(calls.size(), files + 1);
+  for (size_t i = 0; i < calls.size(); ++i) EXPECT_EQ(calls[i], std::make_pair(i, files));
+  EXPECT_EQ(common::dump_spaced(graph), common::dump_spaced(scan(dir.path())));
+}
+
 TEST(ScanTest, SizeLimitIsInclusive) {
   TempDir dir;
   dir.write("exact.md", std::string(300000, 'a'));

@@ -23,9 +23,9 @@ struct RunResult {
 };
 
 // Runs the program in `cwd` with `args`, capturing standard output and
-// standard error together.
-RunResult run_surveyor(const fs::path& cwd, const std::string& args) {
-  std::string cmd = "cd '" + cwd.string() + "' && '" SURVEYOR_BINARY "' " + args + " 2>&1";
+// standard error together, unless `stderr_file` names a file for stderr.
+RunResult run_surveyor(const fs::path& cwd, const std::string& args, const std::string& stderr_file = "&1") {
+  std::string cmd = "cd '" + cwd.string() + "' && '" SURVEYOR_BINARY "' " + args + " 2>" + stderr_file;
   FILE* pipe = popen(cmd.c_str(), "r");
   std::string out;
   char buf[4096];
@@ -58,6 +58,20 @@ TEST(SurveyorCliTest, SymbolIndexPathFollowsTheOutputTextAsTyped) {
   EXPECT_EQ(run_surveyor(dir.path(), "--root proj --out ./g.json").out,
             "Scanned: 1 files, 0 symbols, 0 edges\nWrote: ./g.json\nSymbol index: ./symbol_index.json (0 symbols)\n");
   EXPECT_EQ(dir.read("symbol_index.json"), "{}");
+}
+
+TEST(SurveyorCliTest, ProgressGoesToStderrAndLeavesTheRestAlone) {
+  TempDir dir;
+  dir.write("proj/a.py", "def run():\n    pass\n");
+  dir.write("proj/b.md", "# B\n");
+  RunResult plain = run_surveyor(dir.path(), "--root proj --out plain.json");
+  RunResult watched = run_surveyor(dir.path(), "--root proj --out plain.json --progress", "progress.txt");
+  EXPECT_EQ(watched.status, 0);
+  EXPECT_EQ(watched.out, plain.out);
+  const std::string progress = dir.read("progress.txt");
+  EXPECT_TRUE(progress.starts_with("surveyor: counting files under " + (dir.path() / "proj").string() + "\n"));
+  EXPECT_NE(progress.find("\nsurveyor: 0/2 files ("), std::string::npos);
+  EXPECT_NE(progress.find("\nsurveyor: scanned 2 files in "), std::string::npos);
 }
 
 TEST(SurveyorCliTest, DefaultOutputPath) {

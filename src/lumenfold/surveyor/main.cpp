@@ -1,6 +1,8 @@
 // surveyor: scans a project and writes its information graph and symbol
 // index.
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -10,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "lumenfold/surveyor/graph_documents.h"
+#include "lumenfold/surveyor/progress_meter.h"
 #include "lumenfold/surveyor/scan.h"
 
 namespace fs = std::filesystem;
@@ -40,7 +43,21 @@ std::string join_text(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-int run(const std::string& root_arg, const std::string& out) {
+// The graph of `root`, with its progress on stderr when `progress`.
+Json scan_project(const fs::path& root, const surveyor::ExistingNodes& previous, bool progress) {
+  if (!progress) return surveyor::scan(root, previous);
+  surveyor::ProgressMeter meter(std::cerr, isatty(STDERR_FILENO) == 1);
+  meter.start(root.string());
+  size_t files = 0;
+  Json graph = surveyor::scan(root, previous, [&](size_t done, size_t total) {
+    files = total;
+    meter.update(done, total);
+  });
+  meter.finish(files);
+  return graph;
+}
+
+int run(const std::string& root_arg, const std::string& out, bool progress) {
   std::error_code ec;
   fs::path root = fs::canonical(root_arg, ec);
   if (ec || !fs::is_directory(root)) {
@@ -51,7 +68,7 @@ int run(const std::string& root_arg, const std::string& out) {
   fs::create_directories(fs::absolute(out_path).parent_path());
   fs::path index_path = fs::path(join_text(directory_text(out), surveyor::kSymbolIndexFileName));
 
-  Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(out_path));
+  Json graph = scan_project(root, surveyor::load_previous_file_nodes(out_path), progress);
   Json index = surveyor::build_symbol_index(graph["nodes"]);
   if (auto error = surveyor::write_graph_documents(graph, out_path, index, index_path)) {
     std::cerr << "surveyor: error: " << *error << "\n";
@@ -72,6 +89,8 @@ int main(int argc, char** argv) {
   std::string out = kDefaultOut;
   app.add_option("--root", root, "Project root to scan.")->capture_default_str();
   app.add_option("--out", out, "Output JSON path.")->capture_default_str();
+  bool progress = false;
+  app.add_flag("--progress", progress, "Report files done, total and rate on stderr while scanning.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -81,7 +100,7 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
   try {
-    return run(root, out);
+    return run(root, out, progress);
   } catch (const std::exception& e) {
     std::cerr << "surveyor: error: " << e.what() << "\n";
     return 1;

@@ -92,50 +92,66 @@ std::vector<Edge> dedupe_edges(const std::vector<Edge>& edges) {
   return unique;
 }
 
-Json scan(const fs::path& root, const ExistingNodes& existing_nodes) {
+namespace {
+
+// What the files scanned so far contributed to the graph.
+struct ScanOutput {
   Json nodes = Json::array();
   std::vector<Edge> edges;
   int64_t symbol_count = 0;
-  fs::path resolved_root;
-  for (const WalkedFile& walked : walk_files_resolved(root, &resolved_root)) {
-    const fs::path& p = walked.path;
-    int64_t size = 0;
-    std::optional<std::string> text = read_source_text(p, &size);
-    if (!text) continue;
-    std::string file_id = rel_resolved(walked.resolved, resolved_root);
-    std::string ext = common::to_lower(extension_of(p));
-    std::string fhash = common::short_hash(*text);
+};
 
-    auto old = existing_nodes.find(file_id);
-    bool reuse = old != existing_nodes.end() && old->second.is_object() &&
-                 member_or<std::string>(old->second, "file_hash", "") == fhash;
-    Node file = reuse ? reuse_file_node(old->second, file_id, ext, size, *text, fhash)
-                      : fresh_file_node(file_id, ext, size, *text, fhash);
-    if (file.kind == "symbol") ++symbol_count;
-    nodes.push_back(as_dict(file));
+void scan_file(const WalkedFile& walked, const fs::path& resolved_root, const ExistingNodes& existing_nodes,
+               ScanOutput& out) {
+  const fs::path& p = walked.path;
+  int64_t size = 0;
+  std::optional<std::string> text = read_source_text(p, &size);
+  if (!text) return;
+  std::string file_id = rel_resolved(walked.resolved, resolved_root);
+  std::string ext = common::to_lower(extension_of(p));
+  std::string fhash = common::short_hash(*text);
 
-    std::vector<Edge> relations = parse_relations_from(file_id, p, *text);
-    edges.insert(edges.end(), relations.begin(), relations.end());
+  auto old = existing_nodes.find(file_id);
+  bool reuse = old != existing_nodes.end() && old->second.is_object() &&
+               member_or<std::string>(old->second, "file_hash", "") == fhash;
+  Node file = reuse ? reuse_file_node(old->second, file_id, ext, size, *text, fhash)
+                    : fresh_file_node(file_id, ext, size, *text, fhash);
+  if (file.kind == "symbol") ++out.symbol_count;
+  out.nodes.push_back(as_dict(file));
 
-    if (has_symbol_extractor(language_of(ext))) {
-      std::vector<Node> symbol_nodes;
-      append_symbol_nodes(symbol_nodes, edges, extract_symbols_for_file(*text, file_id, ext), file_id, ext);
-      for (const Node& s : symbol_nodes) nodes.push_back(as_dict(s));
-      symbol_count += static_cast<int64_t>(symbol_nodes.size());
-    }
+  std::vector<Edge> relations = parse_relations_from(file_id, p, *text);
+  out.edges.insert(out.edges.end(), relations.begin(), relations.end());
+
+  if (has_symbol_extractor(language_of(ext))) {
+    std::vector<Node> symbol_nodes;
+    append_symbol_nodes(symbol_nodes, out.edges, extract_symbols_for_file(*text, file_id, ext), file_id, ext);
+    for (const Node& s : symbol_nodes) out.nodes.push_back(as_dict(s));
+    out.symbol_count += static_cast<int64_t>(symbol_nodes.size());
   }
+}
 
-  std::vector<Edge> unique = dedupe_edges(edges);
+}  // namespace
+
+Json scan(const fs::path& root, const ExistingNodes& existing_nodes, const ScanProgress& progress) {
+  fs::path resolved_root;
+  const std::vector<WalkedFile> walked = walk_files_resolved(root, &resolved_root);
+  if (progress) progress(0, walked.size());
+  ScanOutput out;
+  for (size_t i = 0; i < walked.size(); ++i) {
+    scan_file(walked[i], resolved_root, existing_nodes, out);
+    if (progress) progress(i + 1, walked.size());
+  }
+  std::vector<Edge> unique = dedupe_edges(out.edges);
   Json edge_list = Json::array();
   for (const Edge& e : unique) edge_list.push_back(edge_to_json(e));
 
   Json doc = Json::object();
   doc["root"] = root.string();
-  doc["node_count"] = nodes.size();
+  doc["node_count"] = out.nodes.size();
   doc["edge_count"] = unique.size();
-  doc["file_count"] = static_cast<int64_t>(nodes.size()) - symbol_count;
-  doc["symbol_count"] = symbol_count;
-  doc["nodes"] = std::move(nodes);
+  doc["file_count"] = static_cast<int64_t>(out.nodes.size()) - out.symbol_count;
+  doc["symbol_count"] = out.symbol_count;
+  doc["nodes"] = std::move(out.nodes);
   doc["edges"] = std::move(edge_list);
   return doc;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -23,12 +24,20 @@ constexpr size_t kMaxContentChars = 24000;
 // Previous file nodes (as_dict objects) by file id.
 using ExistingNodes = std::unordered_map<std::string, common::Json>;
 
+// Told how many of the walked files a scan has handled, out of how many:
+// once with done = 0 as soon as the walk has counted them, then after each
+// file (skipped ones too), so the last call has done == total. Called on
+// the scanning thread.
+using ScanProgress = std::function<void(size_t done, size_t total)>;
+
 // The information graph document of `root`: {"root", "node_count",
 // "edge_count", "file_count", "symbol_count", "nodes", "edges"}. A file whose
 // hash matches its entry in `existing_nodes` keeps that entry's keywords,
 // summary and content; symbols and relations are always recomputed. Files
-// that are too large or unreadable are skipped. Writes nothing.
-common::Json scan(const std::filesystem::path& root, const ExistingNodes& existing_nodes = {});
+// that are too large or unreadable are skipped. Writes nothing; `progress`,
+// when given, hears of every file.
+common::Json scan(const std::filesystem::path& root, const ExistingNodes& existing_nodes = {},
+                  const ScanProgress& progress = {});
 
 // The scanned text of a file: UTF-8 with invalid bytes dropped, "\r\n" and
 // "\r" turned into "\n". nullopt when it cannot be read or is too large.

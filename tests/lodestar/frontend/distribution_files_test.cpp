@@ -25,15 +25,21 @@ TEST(DistributionFilesTest, ServesFilesByteForByteOr404) {
   EXPECT_NE(missing.body.find("tsl"), std::string::npos);
 }
 
-TEST(DistributionFilesTest, InstallScriptDownloadsFromTheBaseAddress) {
+TEST(DistributionFilesTest, InstallScriptDownloadsFromTheBaseAddressIntoItsOwnDirectory) {
   std::string script = install_script("http://127.0.0.1:8080///");
   EXPECT_TRUE(script.starts_with("#!/usr/bin/env bash\n"));
   EXPECT_NE(script.find("BASE=\"http://127.0.0.1:8080\"\n"), std::string::npos);
-  for (const char* route : {"/surveyor.py", "/lodestar.py", "/tsl\"", "/tslc\""}) {
-    EXPECT_NE(script.find(std::string("\"$BASE") + route), std::string::npos) << route;
+  EXPECT_NE(script.find("DEST=\"$HOME/.tessel/bin\"\n"), std::string::npos);
+  for (const char* fetch :
+       {"fetch /surveyor.py surveyor", "fetch /lodestar.py lodestar", "fetch /tsl tsl", "fetch /tslc tslc"}) {
+    EXPECT_NE(script.find(fetch), std::string::npos) << fetch;
   }
-  EXPECT_NE(script.find("claude mcp add --transport http"), std::string::npos);
-  EXPECT_NE(script.find("[mcp_servers.tessel]"), std::string::npos);
+}
+
+TEST(DistributionFilesTest, InstallScriptInstallsTheRuntimePackages) {
+  const std::string packages(runtime_packages());
+  EXPECT_NE(packages.find("ripgrep"), std::string::npos);
+  EXPECT_NE(install_script("http://h:1").find("PACKAGES=\"" + packages + "\"\n"), std::string::npos);
 }
 
 TEST(DistributionFilesTest, DownloadBaseComesOnlyFromAPlainHostAndPort) {

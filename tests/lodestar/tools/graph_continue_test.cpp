@@ -92,6 +92,30 @@ TEST_F(GraphContinueTest, WithoutAGraphAsksForAProject) {
   EXPECT_EQ(retrieval_->calls, 0);
 }
 
+TEST_F(GraphContinueTest, IngestUrlNamesThisServerWhenItRanksLocally) {
+  struct Case {
+    bool local;
+    std::optional<int> port;
+    std::string listen_host;
+    std::string url;
+  };
+  const Case cases[] = {
+      {true, 9123, "", "http://127.0.0.1:9123/ingest-graph"},
+      {true, 9123, "0.0.0.0", "http://127.0.0.1:9123/ingest-graph"},
+      {true, 9123, "10.1.2.3", "http://10.1.2.3:9123/ingest-graph"},
+      {true, 9123, "fd00::7", "http://[fd00::7]:9123/ingest-graph"},
+      {true, std::nullopt, "", "http://api.example:8787/ingest-graph"},
+      {false, 9123, "", "http://api.example:8787/ingest-graph"},
+  };
+  state_->settings.tsl_base = "http://api.example:8787";
+  for (const Case& c : cases) {
+    state_->settings.tsl_local_retrieval = c.local;
+    state_->settings.listening_port = c.port;
+    state_->settings.listen_host = c.listen_host;
+    EXPECT_EQ(run("add login")["ingest_url"], c.url) << c.listen_host;
+  }
+}
+
 class LockedGraphContinueTest : public GraphContinueTest {
  protected:
   LockedGraphContinueTest() : GraphContinueTest(/*with_module=*/true, /*locked=*/true) {}

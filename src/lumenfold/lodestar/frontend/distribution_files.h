@@ -24,8 +24,15 @@ RouteAnswer serve_distribution_file(const std::filesystem::path& program_dir, st
 // script, so nothing else may pass.
 std::optional<std::string> download_base(std::optional<std::string_view> host_header, int server_port);
 
-// A bash script that installs the four files from `base_url` (trailing
-// "/" removed) into $HOME/.tessel and tells how to register the server.
+// A bash script that downloads the programs from `base_url` (trailing "/"
+// removed) into $HOME/.tessel/bin, installs runtime_packages() with
+// apt-get when it may (not when TESSEL_INSTALL_SKIP_APT=1), puts the
+// directory on the PATH in the shell's start-up file once, and tells how to
+// start the launchers. It refuses to run without curl.
 std::string install_script(std::string_view base_url);
+
+// The Debian packages the programs need at run time, space-separated: the
+// shared libraries they link and the tools they run.
+std::string_view runtime_packages();
 
 }  // namespace lumenfold::lodestar

@@ -114,6 +114,7 @@ int run() {
   // longer than any save of a server still running beside this one.
   lumenfold::common::remove_stale_temporary_files(settings->data_dir, std::chrono::hours(1));
 
+  settings->listening_port = *port;
   RequestGate gate(settings->auth_token);
   std::unique_ptr<RetrievalModule> retrieval =
       lumenfold::tsl::make_local_retrieval_module(settings->tsl_local_retrieval);

@@ -1,10 +1,13 @@
 #include "lumenfold/lodestar/frontend/routes.h"
 
+#include <unistd.h>
+
 #include <optional>
 #include <string>
 #include <utility>
 
 #include "lumenfold/lodestar/frontend/distribution_files.h"
+#include "lumenfold/lodestar/frontend/health.h"
 #include "lumenfold/lodestar/frontend/ingest_graph.h"
 #include "lumenfold/lodestar/frontend/prime.h"
 #include "lumenfold/lodestar/frontend/serial_routes.h"
@@ -44,6 +47,9 @@ void register_routes(SerialRoutes& routes, ServerState& state, const fs::path& p
   routes.get("/prime", [&state](const httplib::Request&, httplib::Response& res) {
     res.set_content(prime_text(state), "text/plain; charset=utf-8");
   });
+  routes.get("/health", [&state](const httplib::Request&, httplib::Response& res) {
+    send(health_answer(state.settings.project_root, static_cast<int>(getpid())), res);
+  });
   routes.post("/log", kMaxTokenLogBodyBytes,
               [&state](const httplib::Request&, std::string body, httplib::Response& res) {
                 send(log_token_usage(body, state.settings.data_dir / kTokenLogFileName, state.now()), res);
@@ -66,6 +72,7 @@ void register_routes(SerialRoutes& routes, ServerState& state, const fs::path& p
     });
   }
   routes.refuse_other_methods("/prime", {"GET"});
+  routes.refuse_other_methods("/health", {"GET"});
   routes.refuse_other_methods("/log", {"POST"});
   routes.refuse_other_methods("/ingest-graph", {"POST"});
   routes.refuse_other_methods("/install.sh", {"GET"});

@@ -8,7 +8,7 @@ namespace lumenfold::lodestar {
 class SerialRoutes;
 class ServerState;
 
-// Registers "/prime", "/log", "/ingest-graph", "/install.sh", "/tslc",
+// Registers "/prime", "/health", "/log", "/ingest-graph", "/install.sh", "/tslc",
 // "/tsl", "/surveyor.py" and "/lodestar.py" (other methods answer 405).
 // The distribution files are read from `program_dir`. `state` must outlive
 // the server's listening.

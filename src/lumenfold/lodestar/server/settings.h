@@ -42,6 +42,9 @@ struct Settings {
   // too); nullopt when not set, which lets a restarted server take its
   // previous port.
   std::optional<int> port;
+  // The port the server listens on, set by main once it has chosen one (not
+  // read from the environment); nullopt before, and in tests that need none.
+  std::optional<int> listening_port;
 
   std::filesystem::path log_file() const { return data_dir / "mcp_tool_calls.jsonl"; }
   std::filesystem::path action_graph_file() const { return data_dir / "chat_action_graph.json"; }

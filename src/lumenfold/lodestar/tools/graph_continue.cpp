@@ -12,6 +12,7 @@
 #include <iterator>
 #include <optional>
 #include <set>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -143,13 +144,24 @@ bool has_no_nodes(const Json& head) {
   return it == head.end() || common::as_integer(*it) == 0;
 }
 
+// Where the agent posts a graph it scanned itself: this server's own route
+// when it ranks locally (no remote API runs then), else the remote API's.
+// A server listening on every address is reached on the loopback one.
+std::string ingest_url(const Settings& settings) {
+  if (!settings.tsl_local_retrieval || !settings.listening_port) return settings.tsl_base + kIngestRoute;
+  std::string host = settings.listen_host;
+  if (host.empty() || host == "0.0.0.0" || host == "::") host = "127.0.0.1";
+  if (host.find(':') != std::string::npos) host = "[" + host + "]";
+  return "http://" + host + ":" + std::to_string(*settings.listening_port) + kIngestRoute;
+}
+
 Json needs_project(const GraphContinueArgs& args, const Settings& settings) {
   return Json{{"ok", false},
               {"needs_project", true},
               {"query", args.query},
               {"project_root", settings.project_root.string()},
               {"surveyor", (program_directory() / kSurveyorProgram).string()},
-              {"ingest_url", settings.tsl_base + kIngestRoute}};
+              {"ingest_url", ingest_url(settings)}};
 }
 
 Json graph_of_other_project(const GraphContinueArgs& args, const Settings& settings, const fs::path& graph_root) {

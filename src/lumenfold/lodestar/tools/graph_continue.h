@@ -49,7 +49,9 @@ inline const ArgParams<GraphContinueArgs> kGraphContinueParams = {
 // applies answers:
 //   - no usable information graph (missing, unparsable, or no nodes):
 //     {"ok": false, "needs_project": true, "query", "project_root",
-//     "surveyor": the scanner program beside this server, "ingest_url"};
+//     "surveyor": the scanner program beside this server, "ingest_url":
+//     this server's /ingest-graph when it ranks locally and knows its
+//     port, else the remote graph API's};
 //   - a locked server whose graph was scanned from another root:
 //     {"ok": false, "needs_project": true, "query", "project_root",
 //     "stale_graph_for", "hint"};
