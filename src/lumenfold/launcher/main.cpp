@@ -72,6 +72,9 @@ void serve_until_interrupted(const std::string& program, int port, const fs::pat
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stop_signals, signal_number);
+  // A shell starts a background job with SIGINT ignored, and an ignored
+  // signal never reaches sigwait; here it is how the user says stop.
+  signal(SIGINT, SIG_DFL);
   sigprocmask(SIG_BLOCK, &stop_signals, nullptr);
   std::cout << "tsl: " << program << " is not on PATH. lodestar serves " << root.string() << " on port " << port
             << "; connect an agent by hand:\n"
