@@ -23,7 +23,7 @@ cleanup() {
 trap cleanup EXIT
 
 # check, finish_checks, free_port, wait_ready
-source "$(dirname "$0")/server_helpers.sh"
+source "$(dirname "$0")/../test_support/shell_checks.sh"
 
 dist="$work/dist"
 mkdir -p "$dist" "$work/proj/.tessel" "$work/home"

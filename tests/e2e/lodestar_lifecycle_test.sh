@@ -18,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 # check, finish_checks, free_port, wait_ready
-source "$(dirname "$0")/server_helpers.sh"
+source "$(dirname "$0")/../test_support/shell_checks.sh"
 
 # start DATA_DIR [ENV...]: starts a server in the background; sets $pid.
 start() {

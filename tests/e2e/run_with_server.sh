@@ -37,14 +37,8 @@ if [ $# -eq 0 ] || [ ${#server[@]} -eq 0 ]; then
 fi
 shift
 
-if ! command -v node >/dev/null 2>&1; then
-  echo "skipped: node is not installed" >&2
-  exit 77
-fi
-if [ ! -d "$here/node_modules/@modelcontextprotocol/sdk" ]; then
-  echo "skipped: run 'npm ci --prefix $here' to install the MCP client" >&2
-  exit 77
-fi
+source "$here/../test_support/shell_checks.sh"
+require_mcp_client "$here"
 
 work="$(mktemp -d)"
 server_pid=""
@@ -64,11 +58,6 @@ fail() {
     cat "$work/server.log" >&2
   fi
   exit 1
-}
-
-free_port() {
-  node -e 'const s = require("net").createServer();
-           s.listen(0, "127.0.0.1", () => { console.log(s.address().port); s.close(); });'
 }
 
 accepts_connections() {

@@ -13,16 +13,9 @@ set -uo pipefail
 tsl="$(realpath "$1")"
 program_dir="$(realpath "$2")"
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../test_support/shell_checks.sh"
+require_mcp_client "$(cd "$here/../e2e" && pwd)"
 modules="$here/../e2e/node_modules"
-
-if ! command -v node >/dev/null 2>&1; then
-  echo "skipped: node is not installed" >&2
-  exit 77
-fi
-if [ ! -d "$modules/@modelcontextprotocol/sdk" ]; then
-  echo "skipped: run 'npm ci --prefix $here/../e2e' to install the MCP client" >&2
-  exit 77
-fi
 
 work="$(mktemp -d)"
 pids=()
@@ -38,15 +31,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-check() {  # check DESCRIPTION EXPECTED ACTUAL
-  if [ "$2" == "$3" ]; then
-    echo "ok: $1"
-  else
-    echo "FAILED: $1: expected [$2], got [$3]"
-    failures=$((failures + 1))
-  fi
-}
 
 fakes="$work/fakes"
 mkdir -p "$fakes"
@@ -99,6 +83,20 @@ wait_gone() {
   local deadline=$((SECONDS + 30))
   while kill -0 "$1" 2>/dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.05; done
   kill -0 "$1" 2>/dev/null && echo running || echo gone
+}
+
+# start_by_hand ROOT: starts lodestar for ROOT as a user would, and waits
+# until it answers; sets $hand_pid.
+start_by_hand() {
+  mkdir -p "$1/.tessel"
+  TESSEL_PROJECT_ROOT="$1" TSL_DATA_DIR="$1/.tessel" "$program_dir/lodestar" >/dev/null 2>&1 &
+  hand_pid=$!
+  pids+=("$hand_pid")
+  local deadline=$((SECONDS + 60))
+  until [ -s "$1/.tessel/mcp_port" ] && [ "$(health_status "$(cat "$1/.tessel/mcp_port")")" = 200 ]; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.05
+  done
 }
 
 # --- A fresh project: scan, start, wire the agent, hooks, stop.
@@ -202,13 +200,9 @@ kill "$blocker"
 # --- A port file left by a killed server: the launcher starts a new one.
 root="$(project stale)"
 take_ports
-mkdir -p "$root/.tessel"
-TESSEL_PROJECT_ROOT="$root" TSL_DATA_DIR="$root/.tessel" "$program_dir/lodestar" >/dev/null 2>&1 &
-killed=$!
-pids+=("$killed")
-until [ -s "$root/.tessel/mcp_port" ]; do sleep 0.05; done
-kill -KILL "$killed"
-wait "$killed" 2>/dev/null
+start_by_hand "$root"
+kill -KILL "$hand_pid"
+wait "$hand_pid" 2>/dev/null
 record="$work/stale.jsonl"
 (cd "$root" && PATH="$fakes:$base_path" FAKE_AGENT_RECORD="$record" "$tsl" >/dev/null 2>&1)
 check "stale: a fresh server served the agent" "no error 10" "$(field "$record" 1 '[r.error ?? "no error", r.tools].join(" ")')"
@@ -216,11 +210,8 @@ check "stale: a fresh server served the agent" "no error 10" "$(field "$record" 
 # --- A server started by hand is used, and left running; --stop stops it.
 root="$(project by_hand)"
 take_ports
-mkdir -p "$root/.tessel"
-TESSEL_PROJECT_ROOT="$root" TSL_DATA_DIR="$root/.tessel" "$program_dir/lodestar" >/dev/null 2>&1 &
-by_hand=$!
-pids+=("$by_hand")
-until [ -s "$root/.tessel/mcp_port" ] && [ "$(health_status "$(cat "$root/.tessel/mcp_port")")" = 200 ]; do sleep 0.05; done
+start_by_hand "$root"
+by_hand=$hand_pid
 port="$(cat "$root/.tessel/mcp_port")"
 record="$work/by_hand.jsonl"
 (cd "$root" && PATH="$fakes:$base_path" FAKE_AGENT_RECORD="$record" "$tsl" >/dev/null 2>&1)
@@ -232,8 +223,4 @@ check "by hand: --stop stops it" "stopped lodestar (pid $by_hand, port $port) fo
   "$(cd "$root" && PATH="$base_path" "$tsl" --stop)"
 check "by hand: it is gone" gone "$(wait_gone "$by_hand")"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+finish_checks

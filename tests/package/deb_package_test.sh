@@ -21,7 +21,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 # check, finish_checks
-source "$(dirname "$0")/../e2e/server_helpers.sh"
+source "$(dirname "$0")/../test_support/shell_checks.sh"
 
 "$cpack" -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; exit 1; }

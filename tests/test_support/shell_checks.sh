@@ -1,5 +1,6 @@
-# Helpers of the bash end-to-end tests that start lodestar themselves:
-# sourced, never run.
+# Helpers of the bash tests: named checks that count their failures, the
+# skip of a test that needs the MCP client, and starting lodestar. Sourced,
+# never run.
 
 failures=0
 check() {  # check DESCRIPTION EXPECTED ACTUAL
@@ -18,6 +19,19 @@ finish_checks() {
     exit 1
   fi
   echo "all checks passed"
+}
+
+# require_mcp_client DIR: exits 77 (a skip for CTest) when node, or the npm
+# packages of DIR (the MCP client), are missing.
+require_mcp_client() {
+  if ! command -v node >/dev/null 2>&1; then
+    echo "skipped: node is not installed" >&2
+    exit 77
+  fi
+  if [ ! -d "$1/node_modules/@modelcontextprotocol/sdk" ]; then
+    echo "skipped: run 'npm ci --prefix $1' to install the MCP client" >&2
+    exit 77
+  fi
 }
 
 # A free port: bind one with bash is not possible, so ask the kernel's
