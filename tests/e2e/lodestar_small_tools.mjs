@@ -157,6 +157,6 @@ check('methods, origins and distribution files', () => {
   assert.equal(local.status, 200);
   assert.equal(scanner.status, 200);
   assert.equal(scanner.type, 'application/octet-stream');
-  assert.equal(launcher.status, 404);
+  assert.equal(launcher.status, 200);
   assert.ok(install.text.includes(`BASE="${base}"`));
 });
