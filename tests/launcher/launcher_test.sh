@@ -142,6 +142,22 @@ touch "$work/release_b"
 wait "$second"
 check "shared: and stops with the last" none "$(health_status "$(port_of_url "$url")")"
 
+# --- --stop while the launcher that started the server (its parent) still
+# runs its agent: the server is stopped at once, though not yet reaped.
+root="$(project stop_early)"
+take_ports
+record="$work/stop_early.jsonl"
+(cd "$root" && PATH="$fakes:$base_path" FAKE_AGENT_RECORD="$record" FAKE_AGENT_WAIT_FOR="$work/release_c" "$tsl" \
+  >/dev/null 2>&1) &
+holder=$!
+wait_for_lines "$record" 1
+started=$SECONDS
+check "stop early: --stop stops the server" "stopped lodestar" "$(cd "$root" && PATH="$base_path" "$tsl" --stop | cut -d' ' -f1-2)"
+check "stop early: without waiting it out" yes "$([ $((SECONDS - started)) -lt 3 ] && echo yes)"
+touch "$work/release_c"
+wait "$holder"
+check "stop early: the launcher still ends cleanly" 0 "$?"
+
 # --- In a subdirectory of a git project, the project is the git root.
 root="$(project nested)"
 mkdir -p "$root/src/deep"

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <thread>
 
+#include "lumenfold/common/file_io.h"
+
 extern char** environ;
 
 namespace lumenfold::launcher {
@@ -65,6 +67,18 @@ std::vector<std::string> with_inherited_environment(const std::vector<std::strin
 int exit_status_of(int wait_status) {
   if (WIFSIGNALED(wait_status)) return kSignalStatusBase + WTERMSIG(wait_status);
   return WEXITSTATUS(wait_status);
+}
+
+// Whether `pid` has ended: no such process, or a zombie that its parent
+// (say, the launcher that started it, busy running its agent) has not
+// reaped yet.
+bool has_ended(pid_t pid) {
+  if (::kill(pid, 0) != 0) return errno == ESRCH;
+  std::optional<std::string> stat = common::read_file("/proc/" + std::to_string(pid) + "/stat");
+  if (!stat) return false;
+  // "pid (command) S ...": the state follows the command's closing parenthesis.
+  size_t close = stat->rfind(')');
+  return close != std::string::npos && close + 2 < stat->size() && (*stat)[close + 2] == 'Z';
 }
 
 bool is_executable_file(const fs::path& path) {
@@ -175,7 +189,7 @@ bool terminate_and_wait(pid_t pid, std::chrono::milliseconds limit) {
   auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     child_has_exited(pid);
-    if (::kill(pid, 0) != 0 && errno == ESRCH) return true;
+    if (has_ended(pid)) return true;
     std::this_thread::sleep_for(kExitPollInterval);
   }
   return false;
