@@ -8,6 +8,7 @@ packages=(
   clang-format clang-tidy
   clang libclang-rt-dev
   nlohmann-json3-dev libsimdjson-dev libpcre2-dev libcpp-httplib-dev libssl-dev libicu-dev libcli11-dev
+  libtree-sitter-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ripgrep
   dpkg-dev curl

@@ -268,7 +268,8 @@ Json documents_by_file(const Json& graph) {
 // symbols and imports come from a parser now.
 TEST(ScanTest, FilesOfEarlierLanguagesGiveTheSameDocumentsAsBefore) {
   const fs::path testdata = SURVEYOR_TESTDATA;
-  std::optional<Json> golden = common::parse_json(common::read_file(testdata / "existing_languages.golden.json").value_or(""));
+  std::optional<Json> golden =
+      common::parse_json(common::read_file(testdata / "existing_languages.golden.json").value_or(""));
   ASSERT_TRUE(golden.has_value());
   const Json scanned = documents_by_file(scan(testdata / "existing_languages"));
   for (const auto& [file, expected] : golden->items()) {

@@ -12,10 +12,15 @@ struct ExtensionLanguage {
 };
 
 constexpr ExtensionLanguage kExtensionLanguages[] = {
-    {".ts", Language::kTypeScript},  {".tsx", Language::kTypeScript}, {".js", Language::kTypeScript},
-    {".jsx", Language::kTypeScript}, {".py", Language::kPython},      {".cs", Language::kCSharp},
-    {".php", Language::kPhp},        {".go", Language::kGo},          {".swift", Language::kSwift},
-    {".xaml", Language::kXaml},
+    {".ts", Language::kTypeScript}, {".tsx", Language::kTypeScript},
+    {".js", Language::kTypeScript}, {".jsx", Language::kTypeScript},
+    {".py", Language::kPython},     {".cs", Language::kCSharp},
+    {".php", Language::kPhp},       {".go", Language::kGo},
+    {".swift", Language::kSwift},   {".xaml", Language::kXaml},
+    {".c", Language::kC},           {".h", Language::kCpp},
+    {".cc", Language::kCpp},        {".cpp", Language::kCpp},
+    {".cxx", Language::kCpp},       {".hh", Language::kCpp},
+    {".hpp", Language::kCpp},       {".hxx", Language::kCpp},
 };
 
 }  // namespace

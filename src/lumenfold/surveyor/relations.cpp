@@ -7,6 +7,7 @@
 #include "lumenfold/surveyor/file_id.h"
 #include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/reference_paths.h"
+#include "lumenfold/surveyor/syntax_facts.h"
 
 // Relations are read straight off the text, language-blind for the most
 // part: a Python "from x import y" rule also runs over a Markdown file, and
@@ -62,12 +63,25 @@ std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string
 
 std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
                                        std::string_view text) {
+  const Language language = language_of(extension_of(path));
+  return parse_relations_from(
+      from, path, text, has_grammar(language) ? extract_imports_syntax(text, language) : std::vector<std::string>{});
+}
+
+std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
+                                       std::string_view text, const std::vector<std::string>& syntax_imports) {
   const RelationPatterns& p = relation_patterns();
   // Case-sensitive on purpose: View.SWIFT is scanned but gets no Swift rules.
   const Language language = language_of(extension_of(path));
   std::vector<Edge> edges;
 
-  add_matches(p.quoted_import, text, from, kImports, edges);
+  // A parsed language's imports come from its syntax tree (every entry of a
+  // Go import block, each #include); the quoted-import rule stays for the rest.
+  if (has_grammar(language)) {
+    for (const std::string& target : syntax_imports) edges.push_back(Edge{from, target, std::string(kImports)});
+  } else {
+    add_matches(p.quoted_import, text, from, kImports, edges);
+  }
   add_matches(p.es_import, text, from, kImports, edges);
   add_matches(p.require_call, text, from, kRequires, edges);
   add_matches(p.dotted_import, text, from, kImports, edges);

@@ -19,4 +19,10 @@ std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string
 std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
                                        std::string_view text);
 
+// The same for a caller that has already read the imports of a parsed
+// language off its syntax tree (syntax_facts.h), so the text is not parsed
+// again. They are used where the file's extension names such a language.
+std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
+                                       std::string_view text, const std::vector<std::string>& syntax_imports);
+
 }  // namespace lumenfold::surveyor

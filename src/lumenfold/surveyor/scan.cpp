@@ -16,6 +16,7 @@
 #include "lumenfold/surveyor/relations.h"
 #include "lumenfold/surveyor/summary.h"
 #include "lumenfold/surveyor/symbols.h"
+#include "lumenfold/surveyor/syntax_facts.h"
 #include "lumenfold/surveyor/walk.h"
 
 namespace lumenfold::surveyor {
@@ -119,12 +120,18 @@ void scan_file(const WalkedFile& walked, const fs::path& resolved_root, const Ex
   if (file.kind == "symbol") ++out.symbol_count;
   out.nodes.push_back(as_dict(file));
 
-  std::vector<Edge> relations = parse_relations_from(file_id, p, *text);
+  // A file a grammar reads is parsed once, for its symbols and its imports.
+  const Language language = language_of(ext);
+  SyntaxFacts syntax = has_grammar(language) ? read_syntax(*text, file_id, language) : SyntaxFacts{};
+  std::vector<Edge> relations = parse_relations_from(file_id, p, *text, syntax.imports);
   out.edges.insert(out.edges.end(), relations.begin(), relations.end());
 
-  if (has_symbol_extractor(language_of(ext))) {
+  if (has_symbol_extractor(language)) {
     std::vector<Node> symbol_nodes;
-    append_symbol_nodes(symbol_nodes, out.edges, extract_symbols_for_file(*text, file_id, ext), file_id, ext);
+    append_symbol_nodes(
+        symbol_nodes, out.edges,
+        has_grammar(language) ? std::move(syntax.symbols) : extract_symbols_for_file(*text, file_id, ext), file_id,
+        ext);
     for (const Node& s : symbol_nodes) out.nodes.push_back(as_dict(s));
     out.symbol_count += static_cast<int64_t>(symbol_nodes.size());
   }

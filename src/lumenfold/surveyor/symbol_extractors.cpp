@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +22,7 @@
 
 #include "lumenfold/common/regex.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/symbol_recorder.h"
 #include "lumenfold/surveyor/symbols.h"
 
 namespace lumenfold::surveyor {
@@ -122,60 +122,20 @@ enum class BlockRule {
   kCsWindow,     // a fixed window, cut at the last line
 };
 
-// What a pass records for a declaration whose name is still free.
-struct Declaration {
-  std::string type;
-  std::string confidence;
-  bool exported = false;
-};
-
-// The per-file state shared by the passes of one extractor: the lines, the
-// descriptions so far and the names already taken.
-class SymbolRecorder {
- public:
-  SymbolRecorder(std::string_view content, std::string_view file_id)
-      : file_id_(file_id), lines_(common::split_lines(content)) {}
-
-  // Whether `name` may still be recorded: not empty and not taken. The first
-  // pass that finds a name decides its type.
-  bool accepts(std::string_view name) const { return !name.empty() && names_.find(name) == names_.end(); }
-
-  int64_t block_end(BlockRule rule, int64_t line) const {
-    switch (rule) {
-      case BlockRule::kBraces:
-        return static_cast<int64_t>(find_block_end_ts(lines_, static_cast<size_t>(line)));
-      case BlockRule::kIndentation:
-        return static_cast<int64_t>(find_block_end_py(lines_, static_cast<size_t>(line)));
-      case BlockRule::kCsWindow:
-        break;
-    }
-    const int64_t last_line = lines_.empty() ? 0 : static_cast<int64_t>(lines_.size()) - 1;
-    return std::min(last_line, line + kCsSymbolWindowLines);
+// The last line of the block that starts at `line`, as `rule` finds it.
+int64_t block_end(const SymbolRecorder& rec, BlockRule rule, int64_t line) {
+  const std::vector<std::string_view>& lines = rec.lines();
+  switch (rule) {
+    case BlockRule::kBraces:
+      return static_cast<int64_t>(find_block_end_ts(lines, static_cast<size_t>(line)));
+    case BlockRule::kIndentation:
+      return static_cast<int64_t>(find_block_end_py(lines, static_cast<size_t>(line)));
+    case BlockRule::kCsWindow:
+      break;
   }
-
-  void record(std::string_view name, Declaration declared, int64_t line_start, int64_t line_end) {
-    SymbolDescription sym;
-    sym.id = std::string(file_id_) + "::" + std::string(name);
-    sym.name = std::string(name);
-    sym.symbol_type = std::move(declared.type);
-    sym.line_start = line_start;
-    sym.line_end = line_end;
-    sym.body_hash = body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
-    sym.confidence = std::move(declared.confidence);
-    sym.exported = declared.exported;
-    sym.keywords = name_keywords(name);
-    names_.insert(sym.name);
-    symbols_.push_back(std::move(sym));
-  }
-
-  std::vector<SymbolDescription> take() { return std::move(symbols_); }
-
- private:
-  std::string_view file_id_;
-  std::vector<std::string_view> lines_;
-  std::set<std::string, std::less<>> names_;
-  std::vector<SymbolDescription> symbols_;
-};
+  const int64_t last_line = lines.empty() ? 0 : static_cast<int64_t>(lines.size()) - 1;
+  return std::min(last_line, line + kCsSymbolWindowLines);
+}
 
 // Calls visit(match, line) for every match of `pattern` in `content`.
 template <typename Visit>
@@ -214,7 +174,7 @@ std::vector<SymbolDescription> record_passes(std::string_view content, std::stri
       const std::string_view name = m.group(pass.name_group);
       if (!rec.accepts(name)) return;
       std::optional<Declaration> declared = pass.declare({content, m, name, line, route_decorator_lines});
-      if (declared) rec.record(name, std::move(*declared), line, rec.block_end(pass.block, line));
+      if (declared) rec.record(name, std::move(*declared), line, block_end(rec, pass.block, line));
     });
   }
   return rec.take();

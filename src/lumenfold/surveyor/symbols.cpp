@@ -11,6 +11,7 @@
 
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/syntax_facts.h"
 
 namespace lumenfold::surveyor {
 namespace {
@@ -42,7 +43,8 @@ bool is_hook_name(std::string_view name) { return name.starts_with(kHookPrefix) 
 
 using Extractor = std::vector<SymbolDescription> (*)(std::string_view content, std::string_view file_id);
 
-// nullptr for a language without symbols.
+// The regular-expression extractor of `language`; nullptr for a language
+// without one (a grammar may still read it).
 Extractor extractor_for(Language language) {
   switch (language) {
     case Language::kTypeScript:
@@ -54,6 +56,8 @@ Extractor extractor_for(Language language) {
     case Language::kPhp:
       return extract_symbols_php;
     case Language::kGo:
+    case Language::kC:
+    case Language::kCpp:
     case Language::kSwift:
     case Language::kXaml:
     case Language::kOther:
@@ -64,11 +68,13 @@ Extractor extractor_for(Language language) {
 
 }  // namespace
 
-bool has_symbol_extractor(Language language) { return extractor_for(language) != nullptr; }
+bool has_symbol_extractor(Language language) { return extractor_for(language) != nullptr || has_grammar(language); }
 
 std::vector<SymbolDescription> extract_symbols_for_file(std::string_view content, std::string_view file_id,
                                                         std::string_view ext) {
-  const Extractor extract = extractor_for(language_of(ext));
+  const Language language = language_of(ext);
+  if (has_grammar(language)) return extract_symbols_syntax(content, file_id, language);
+  const Extractor extract = extractor_for(language);
   if (extract == nullptr) return {};
   return extract(content, file_id);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Symbol extraction: named functions, classes, types and schemas found by
-// regular expressions over a file's text, with 0-based inclusive line
-// ranges and a short hash of their lines.
+// regular expressions over a file's text, or in its syntax tree for the
+// languages a grammar reads, with 0-based inclusive line ranges and a short
+// hash of their lines.
 
 #include <cstddef>
 #include <string>
@@ -36,7 +37,8 @@ inline constexpr std::string_view kConfidenceHigh = "high";
 inline constexpr std::string_view kConfidenceMedium = "medium";
 
 // Whether files of `language` get symbols: TypeScript/JavaScript, Python,
-// C# and PHP do.
+// C# and PHP through regular expressions, Go, C and C++ through their
+// grammar (syntax_facts.h).
 bool has_symbol_extractor(Language language);
 
 // Dispatches on language_of(ext), `ext` being the lower-cased extension: a

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -23,9 +24,12 @@ constexpr std::array<std::string_view, 14> kSkipDirs = {
     ".git",  ".beads", ".beads-hooks", "node_modules", "vendor", "dist",  "build",
     ".next", ".idea",  ".vscode",      "__pycache__",  "venv",   ".venv", ".tessel"};
 
-// Only these are read at all, compared in lower case.
-constexpr std::array<std::string_view, 13> kScannableExts = {".go", ".py",   ".js",   ".jsx",  ".ts",  ".tsx", ".swift",
-                                                             ".cs", ".xaml", ".json", ".yaml", ".yml", ".md"};
+// Only these are read at all, compared in lower case. The order is the
+// order languages were added in; new ones go at the end.
+constexpr std::string_view kScannableExts[] = {
+    ".go",  ".py", ".js", ".jsx", ".ts", ".tsx", ".swift", ".cs", ".xaml", ".json", ".yaml",
+    ".yml", ".md", ".c",  ".h",   ".cc", ".cpp", ".cxx",   ".hh", ".hpp",  ".hxx",
+};
 
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
@@ -134,7 +138,7 @@ bool should_scan(const fs::path& path) {
   std::string generic = path.generic_string();
   if (generic.find("/venv/") != std::string::npos || generic.find("/.venv/") != std::string::npos) return false;
   std::string ext = common::to_lower(extension_of(path));
-  return std::find(kScannableExts.begin(), kScannableExts.end(), ext) != kScannableExts.end();
+  return std::find(std::begin(kScannableExts), std::end(kScannableExts), ext) != std::end(kScannableExts);
 }
 
 std::vector<WalkedFile> walk_files_resolved(const fs::path& root, fs::path* resolved_root) {

@@ -1,0 +1,335 @@
+// One walk over a syntax tree, driven by the node rules of the file's
+// language: it descends through scopes (the file, namespaces, class bodies,
+// preprocessor conditionals, ERROR nodes) but never into function bodies, so
+// local declarations are not symbols.
+
+#include "lumenfold/surveyor/syntax_facts.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "lumenfold/common/text_case.h"
+#include "lumenfold/common/utf8.h"
+#include "lumenfold/surveyor/symbol_recorder.h"
+#include "lumenfold/surveyor/syntax_languages.h"
+#include "lumenfold/surveyor/syntax_tree.h"
+
+namespace lumenfold::surveyor {
+namespace {
+
+// Scopes nest this deep at most in real code; deeper ones (hostile text,
+// thousands of nested ERROR nodes) are not walked, which keeps the
+// recursion's stack bounded.
+constexpr int kMaxScopeDepth = 64;
+
+constexpr std::string_view kStatic = "static";
+constexpr std::string_view kPublic = "public";
+constexpr std::string_view kScopeSeparator = "::";
+constexpr char kMemberSeparator = '.';
+
+// Where a declaration stands: its owner (class or Go receiver type, empty
+// at namespace level) and whether what it declares can be exported.
+struct Context {
+  std::string owner;
+  bool visible = true;        // false inside an anonymous namespace
+  bool in_class = false;      // in a class body: access decides
+  bool public_access = true;  // the access of the current class section
+  int depth = 0;
+};
+
+// "Owner.name"; either alone when the other is empty.
+std::string member_name(std::string_view owner, std::string_view name) {
+  if (owner.empty()) return std::string(name);
+  if (name.empty()) return std::string(owner);
+  std::string out(owner);
+  out += kMemberSeparator;
+  out += name;
+  return out;
+}
+
+bool starts_upper(std::string_view name) {
+  size_t pos = 0;
+  return !name.empty() && common::is_upper(common::decode_at(name, pos));
+}
+
+bool is_type(TSNode node, std::string_view type) { return ts_node_type(node) == type; }
+
+// Whether any direct child is the keyword `static`.
+bool has_static(TSNode node, std::string_view source) {
+  const uint32_t count = ts_node_named_child_count(node);
+  for (uint32_t i = 0; i < count; ++i) {
+    const TSNode child = ts_node_named_child(node, i);
+    if (is_type(child, "storage_class_specifier") && node_text(child, source) == kStatic) return true;
+  }
+  return false;
+}
+
+// The innermost declarator under `node` (following "declarator" children),
+// and whether a function declarator was on the way. A function declarator
+// around a parenthesised one is a pointer to a function: a variable.
+struct Declarator {
+  TSNode node;
+  bool function = false;
+};
+
+Declarator innermost_declarator(TSNode node) {
+  Declarator found{node};
+  for (int steps = 0; steps < kMaxScopeDepth; ++steps) {
+    const TSNode next = field_child(found.node, "declarator");
+    if (ts_node_is_null(next)) break;
+    if (is_type(found.node, "function_declarator")) found.function = !is_type(next, "parenthesized_declarator");
+    found.node = next;
+  }
+  return found;
+}
+
+class SyntaxWalker {
+ public:
+  SyntaxWalker(const SyntaxLanguage& language, std::string_view source, SymbolRecorder* symbols,
+               std::vector<std::string>* imports)
+      : language_(language), source_(source), symbols_(symbols), imports_(imports) {}
+
+  void walk_scope(TSNode scope, Context ctx) {
+    if (ctx.depth++ >= kMaxScopeDepth) return;
+    const uint32_t count = ts_node_named_child_count(scope);
+    for (uint32_t i = 0; i < count; ++i) visit(ts_node_named_child(scope, i), ctx, std::nullopt);
+  }
+
+ private:
+  // `span`, when given, is the template around `node`: the symbol starts there.
+  void visit(TSNode node, Context& ctx, std::optional<TSNode> span) {
+    const NodeRule* rule = rule_for(language_, ts_node_type(node));
+    if (rule == nullptr) return;
+    switch (rule->role) {
+      case NodeRole::kScope:
+        walk_scope(node, ctx);
+        break;
+      case NodeRole::kNamespace:
+        visit_namespace(node, ctx);
+        break;
+      case NodeRole::kType:
+        visit_type(node, *rule, ctx, span.value_or(node));
+        break;
+      case NodeRole::kTypeAlias:
+        record_type(name_of(node), ctx, span.value_or(node));
+        visit_inner_type(node, ctx);
+        break;
+      case NodeRole::kFunction:
+        visit_function(node, ctx, span.value_or(node));
+        break;
+      case NodeRole::kDeclaration:
+        visit_declaration(node, ctx, span.value_or(node));
+        break;
+      case NodeRole::kTemplate:
+        visit_template(node, ctx);
+        break;
+      case NodeRole::kAccess:
+        ctx.public_access = node_text(node, source_).starts_with(kPublic);
+        break;
+      case NodeRole::kImport:
+        record_import(node);
+        break;
+    }
+  }
+
+  void visit_namespace(TSNode node, const Context& ctx) {
+    Context inner = ctx;
+    const std::string name = name_of(node);
+    if (name.empty()) {
+      inner.visible = false;
+    } else {
+      record(name, name, {std::string(kSymbolUtility), std::string(kConfidenceHigh), ctx.visible}, node, node);
+    }
+    const TSNode body = field_child(node, "body");
+    if (!ts_node_is_null(body)) walk_scope(body, inner);
+  }
+
+  // A type with a body is a definition (a bare "struct x" only names one).
+  void visit_type(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
+    const TSNode body = field_child(node, "body");
+    if (ts_node_is_null(body)) return;
+    const std::string name = name_of(node);
+    record_type(name, ctx, span);
+    if (rule.members != Members::kNone && !name.empty())
+      walk_members(body, rule.members, member_name(ctx.owner, name), ctx);
+  }
+
+  void walk_members(TSNode body, Members members, std::string owner, const Context& ctx) {
+    Context inner = ctx;
+    inner.owner = std::move(owner);
+    inner.in_class = true;
+    inner.public_access = members == Members::kPublic;
+    walk_scope(body, inner);
+  }
+
+  // The struct, union or enum a typedef or declaration defines on the way.
+  void visit_inner_type(TSNode node, Context& ctx) {
+    const TSNode type = field_child(node, "type");
+    if (!ts_node_is_null(type)) visit(type, ctx, std::nullopt);
+  }
+
+  void visit_function(TSNode node, const Context& ctx, TSNode span) {
+    const Declarator declarator = innermost_declarator(node);
+    if (!declarator.function && !is_go_function(node)) {
+      visit_macro_decorated_type(node, declarator.node, ctx, span);
+      return;
+    }
+    const std::string owner = member_name(ctx.owner, receiver_type(node));
+    record_function(name_of(node), owner, has_static(node, source_), ctx, span);
+  }
+
+  // "struct API_MACRO Name { ... }" reads as a function named Name whose
+  // return type is "struct API_MACRO" and whose body is the class body.
+  void visit_macro_decorated_type(TSNode node, TSNode declarator, const Context& ctx, TSNode span) {
+    const TSNode type = field_child(node, "type");
+    const TSNode body = field_child(node, "body");
+    if (ts_node_is_null(type) || ts_node_is_null(body) || !is_type(declarator, "identifier")) return;
+    const NodeRule* type_rule = rule_for(language_, ts_node_type(type));
+    if (type_rule == nullptr || type_rule->role != NodeRole::kType) return;
+    const std::string name(node_text(declarator, source_));
+    record_type(name, ctx, span);
+    if (type_rule->members != Members::kNone) walk_members(body, type_rule->members, member_name(ctx.owner, name), ctx);
+  }
+
+  void visit_declaration(TSNode node, Context& ctx, TSNode span) {
+    if (innermost_declarator(node).function) {
+      record_function(name_of(node), ctx.owner, has_static(node, source_), ctx, span);
+    }
+    visit_inner_type(node, ctx);
+  }
+
+  void visit_template(TSNode node, const Context& ctx) {
+    Context inner = ctx;
+    if (inner.depth++ >= kMaxScopeDepth) return;
+    const uint32_t count = ts_node_named_child_count(node);
+    for (uint32_t i = 0; i < count; ++i) {
+      const TSNode child = ts_node_named_child(node, i);
+      if (rule_for(language_, ts_node_type(child)) != nullptr) visit(child, inner, node);
+    }
+  }
+
+  bool is_go_function(TSNode node) const {
+    return is_type(node, "function_declaration") || is_type(node, "method_declaration");
+  }
+
+  // The type a Go method is declared on: "T" for (t T), (t *T) and (l *List[T]).
+  std::string receiver_type(TSNode node) const {
+    const TSNode receiver = field_child(node, "receiver");
+    if (ts_node_is_null(receiver) || ts_node_named_child_count(receiver) == 0) return "";
+    TSNode type = field_child(ts_node_named_child(receiver, 0), "type");
+    while (!ts_node_is_null(type) && (is_type(type, "pointer_type") || is_type(type, "generic_type"))) {
+      type = is_type(type, "generic_type") ? field_child(type, "type") : ts_node_named_child(type, 0);
+    }
+    return ts_node_is_null(type) ? "" : std::string(node_text(type, source_));
+  }
+
+  // The declared name: the "name" child, else the innermost declarator's,
+  // with "A::B::f" written "A.B.f" and template arguments left out.
+  std::string name_of(TSNode node) const {
+    const TSNode name = field_child(node, "name");
+    if (!ts_node_is_null(name)) return qualified_name(name);
+    const TSNode declarator = innermost_declarator(node).node;
+    return ts_node_eq(declarator, node) ? "" : qualified_name(declarator);
+  }
+
+  // "A::B::f" nests to the right: scope A, then name B::f.
+  std::string qualified_name(TSNode node) const {
+    std::string name;
+    for (int steps = 0; steps < kMaxScopeDepth && is_type(node, "qualified_identifier"); ++steps) {
+      const TSNode scope = field_child(node, "scope");
+      if (!ts_node_is_null(scope)) name = member_name(name, simple_name(scope));
+      node = field_child(node, "name");
+    }
+    return member_name(name, simple_name(node));
+  }
+
+  // The name without template arguments, "::" written as ".".
+  std::string simple_name(TSNode node) const {
+    if (is_type(node, "template_type") || is_type(node, "template_function")) node = field_child(node, "name");
+    if (ts_node_is_null(node)) return "";
+    std::string text(node_text(node, source_));
+    for (size_t at = text.find(kScopeSeparator); at != std::string::npos; at = text.find(kScopeSeparator, at)) {
+      text.replace(at, kScopeSeparator.size(), 1, kMemberSeparator);
+    }
+    return text;
+  }
+
+  bool exported_name(std::string_view name, const Context& ctx) const {
+    if (ctx.in_class) return ctx.public_access;
+    if (language_.exports == ExportRule::kCapitalised) return starts_upper(name);
+    return ctx.visible;
+  }
+
+  void record_type(const std::string& name, const Context& ctx, TSNode span) {
+    const std::string full = member_name(ctx.owner, name);
+    record(full, name, {std::string(kSymbolModel), std::string(kConfidenceHigh), exported_name(name, ctx)}, span, span);
+  }
+
+  void record_function(const std::string& name, const std::string& owner, bool is_static, const Context& ctx,
+                       TSNode span) {
+    const bool exported =
+        exported_name(name.substr(name.rfind(kMemberSeparator) + 1), ctx) && (ctx.in_class || !is_static);
+    const std::string_view type = exported ? kSymbolUseCase : kSymbolUtility;
+    record(member_name(owner, name), name, {std::string(type), std::string(kConfidenceHigh), exported}, span, span);
+  }
+
+  void record(const std::string& name, std::string_view own_name, Declaration declared, TSNode first, TSNode last) {
+    if (symbols_ == nullptr || !symbols_->accepts(name)) return;
+    const std::string_view keyword_name = own_name.substr(own_name.rfind(kMemberSeparator) + 1);
+    const int64_t line_start = first_line(first);
+    symbols_->record(name, std::move(declared), line_start, std::max(line_start, last_line(last)), keyword_name);
+  }
+
+  void record_import(TSNode node) {
+    if (imports_ == nullptr) return;
+    std::string_view path = node_text(field_child(node, "path"), source_);
+    if (path.size() >= 2) path = path.substr(1, path.size() - 2);  // "x", <x> or `x`
+    if (!path.empty()) imports_->emplace_back(path);
+  }
+
+  const SyntaxLanguage& language_;
+  std::string_view source_;
+  SymbolRecorder* symbols_;
+  std::vector<std::string>* imports_;
+};
+
+// Parses `content` and walks it once; false when no grammar reads it or the
+// parse failed.
+bool walk_syntax(std::string_view content, Language language, SymbolRecorder* symbols,
+                 std::vector<std::string>* imports) {
+  const SyntaxLanguage* syntax = syntax_language(language);
+  if (syntax == nullptr) return false;
+  const std::optional<SyntaxTree> tree = SyntaxTree::parse(content, syntax->grammar());
+  if (!tree) return false;
+  SyntaxWalker(*syntax, content, symbols, imports).walk_scope(tree->root(), Context{});
+  return true;
+}
+
+}  // namespace
+
+bool has_grammar(Language language) { return syntax_language(language) != nullptr; }
+
+std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, std::string_view file_id,
+                                                      Language language) {
+  SymbolRecorder recorder(content, file_id);
+  walk_syntax(content, language, &recorder, nullptr);
+  return recorder.take();
+}
+
+std::vector<std::string> extract_imports_syntax(std::string_view content, Language language) {
+  std::vector<std::string> imports;
+  walk_syntax(content, language, nullptr, &imports);
+  return imports;
+}
+
+SyntaxFacts read_syntax(std::string_view content, std::string_view file_id, Language language) {
+  SyntaxFacts facts;
+  SymbolRecorder recorder(content, file_id);
+  walk_syntax(content, language, &recorder, &facts.imports);
+  facts.symbols = recorder.take();
+  return facts;
+}
+
+}  // namespace lumenfold::surveyor

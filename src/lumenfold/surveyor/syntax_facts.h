@@ -1,0 +1,39 @@
+#pragma once
+// Symbols and imports read off a file's syntax tree, for the languages a
+// tree-sitter grammar reads (syntax_languages.h).
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lumenfold/surveyor/language.h"
+#include "lumenfold/surveyor/symbols.h"
+
+namespace lumenfold::surveyor {
+
+// Whether a grammar reads `language`.
+bool has_grammar(Language language);
+
+// The functions, methods, types and namespaces declared outside function
+// bodies, in the order they start, each name once (the first declaration
+// stands for later ones). A member is "Owner.member"; C++'s "A::f" is
+// "A.f", Go's method on (*T) is "T.M". Lines are the declaration's, a
+// template's from its "template" line; confidence is "high"; types are
+// "model", exported functions and methods "use_case", the rest "utility".
+// Empty for a language without grammar or a file that cannot be parsed.
+std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, std::string_view file_id,
+                                                      Language language);
+
+// What the file imports, as written without its quotes or angle brackets, in
+// file order: Go's import specs, C and C++'s #include targets.
+std::vector<std::string> extract_imports_syntax(std::string_view content, Language language);
+
+// Both from one parse, for a caller that wants both: parsing is most of the
+// cost of a scan of such files.
+struct SyntaxFacts {
+  std::vector<SymbolDescription> symbols;
+  std::vector<std::string> imports;
+};
+SyntaxFacts read_syntax(std::string_view content, std::string_view file_id, Language language);
+
+}  // namespace lumenfold::surveyor
