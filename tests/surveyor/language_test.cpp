@@ -16,7 +16,10 @@ TEST(LanguageOfTest, MapsEachExtensionExactly) {
       {".php", Language::kPhp},        {".go", Language::kGo},          {".swift", Language::kSwift},
       {".xaml", Language::kXaml},      {".md", Language::kOther},       {".pyi", Language::kOther},
       {".mjs", Language::kOther},      {".TS", Language::kOther},       {".Swift", Language::kOther},
-      {"ts", Language::kOther},        {"", Language::kOther},
+      {"ts", Language::kOther},        {"", Language::kOther},          {".c", Language::kC},
+      {".h", Language::kCpp},          {".cc", Language::kCpp},         {".cpp", Language::kCpp},
+      {".cxx", Language::kCpp},        {".hh", Language::kCpp},         {".hpp", Language::kCpp},
+      {".hxx", Language::kCpp},        {".C", Language::kOther},        {".c++", Language::kOther},
   };
   for (const Case& c : cases) EXPECT_EQ(language_of(c.ext), c.language) << c.ext;
 }

@@ -33,6 +33,9 @@ TEST(ShouldScanTest, ExtensionsAndVirtualEnvironments) {
       {"/p/x.txt", false},      {"/p/.md", false},        {"/p/noext", false},
       {"/p/a.", false},         {"/p/a.tar.json", true},  {"/p/venv/a.py", false},
       {"/p/.venv/a.py", false}, {"/p/myvenv/a.py", true}, {"/home/u/venv/app/a.py", false},
+      {"/p/a.c", true},         {"/p/a.h", true},         {"/p/a.cc", true},
+      {"/p/a.cpp", true},       {"/p/a.cxx", true},       {"/p/a.hh", true},
+      {"/p/a.hpp", true},       {"/p/A.HXX", true},       {"/p/a.c++", false},
   };
   for (const Case& c : cases) EXPECT_EQ(should_scan(c.path), c.scan) << c.path;
 }

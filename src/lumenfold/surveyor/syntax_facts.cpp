@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "lumenfold/common/json.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/surveyor/symbol_recorder.h"
@@ -300,7 +301,9 @@ class SyntaxWalker {
 bool walk_syntax(std::string_view content, Language language, SymbolRecorder* symbols,
                  std::vector<std::string>* imports) {
   const SyntaxLanguage* syntax = syntax_language(language);
-  if (syntax == nullptr) return false;
+  // A NUL byte means a binary file under a source name: not worth the
+  // parser's error recovery, which is slowest on exactly such text.
+  if (syntax == nullptr || common::holds_nul(content)) return false;
   const std::optional<SyntaxTree> tree = SyntaxTree::parse(content, syntax->grammar());
   if (!tree) return false;
   SyntaxWalker(*syntax, content, symbols, imports).walk_scope(tree->root(), Context{});

@@ -20,7 +20,8 @@ bool has_grammar(Language language);
 // "A.f", Go's method on (*T) is "T.M". Lines are the declaration's, a
 // template's from its "template" line; confidence is "high"; types are
 // "model", exported functions and methods "use_case", the rest "utility".
-// Empty for a language without grammar or a file that cannot be parsed.
+// Empty for a language without grammar, a text holding a NUL byte (binary)
+// or one whose parse ran out of time.
 std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, std::string_view file_id,
                                                       Language language);
 
