@@ -1,5 +1,6 @@
 #include "lumenfold/surveyor/scan.h"
 
+#include <algorithm>
 #include <map>
 
 #include <gtest/gtest.h>
@@ -277,6 +278,23 @@ TEST(ScanTest, FilesOfEarlierLanguagesGiveTheSameDocumentsAsBefore) {
     EXPECT_EQ(common::dump_indented(scanned[file]), common::dump_indented(expected)) << file;
   }
   EXPECT_EQ(scanned.size(), golden->size() + 1) << "one Go file besides the golden ones";
+}
+
+TEST(ScanTest, CAndCppFilesGetSymbolsAndIncludes) {
+  TempDir dir;
+  dir.write("src/main.c", "#include \"util.h\"\nint main(void) { return 0; }\n");
+  dir.write("src/util.h", "namespace u { struct Box { void open(); }; }\n");
+  const Json graph = scan(dir.path());
+  std::vector<std::string> symbols;
+  for (const Json& n : graph["nodes"]) {
+    if (n["kind"] == "symbol") symbols.push_back(n["id"]);
+  }
+  std::sort(symbols.begin(), symbols.end());
+  EXPECT_EQ(symbols,
+            (std::vector<std::string>{"src/main.c::main", "src/util.h::Box", "src/util.h::Box.open", "src/util.h::u"}));
+  EXPECT_NE(std::find(graph["edges"].begin(), graph["edges"].end(),
+                      Json{{"from", "src/main.c"}, {"to", "util.h"}, {"rel", "imports"}}),
+            graph["edges"].end());
 }
 
 TEST(ScanTest, BinaryJunkWithScannableExtensionDoesNotCrash) {

@@ -6,34 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "lumenfold/surveyor/symbols.h"
+#include "symbol_rows.h"
 
 namespace lumenfold::surveyor {
 namespace {
-
-// The members of a description that the extractors decide, in one
-// comparable row.
-struct Row {
-  std::string name;
-  std::string symbol_type;
-  std::string confidence;
-  bool exported;
-  int64_t line_start;
-  int64_t line_end;
-  bool operator==(const Row&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& os, const Row& r) {
-  return os << "{" << r.name << ", " << r.symbol_type << ", " << r.confidence << ", "
-            << (r.exported ? "exported" : "local") << ", " << r.line_start << ".." << r.line_end << "}";
-}
-
-std::vector<Row> rows(const std::vector<SymbolDescription>& syms) {
-  std::vector<Row> out;
-  for (const SymbolDescription& s : syms) {
-    out.push_back({s.name, s.symbol_type, s.confidence, s.exported, s.line_start, s.line_end});
-  }
-  return out;
-}
 
 TEST(ExtractSymbolsTsTest, RecordsEachPassInOrderWithFirstNameWinning) {
   const std::string source =

@@ -2,41 +2,24 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "symbol_rows.h"
+
 namespace lumenfold::surveyor {
 namespace {
 
-// What a test pins of a symbol; the rest (id, hash, keywords, confidence)
-// is checked once, in EachSymbolHasTheRecorderShape.
-struct Expected {
-  std::string name;
-  std::string type;
-  int64_t line_start;
-  int64_t line_end;
-  bool exported;
-  bool operator==(const Expected&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Expected& e) {
-  return out << e.name << " " << e.type << " " << e.line_start << "-" << e.line_end << (e.exported ? " exported" : "");
-}
-
-std::vector<Expected> symbols_of(std::string_view text, Language language) {
-  std::vector<Expected> out;
-  for (const SymbolDescription& s : extract_symbols_syntax(text, "f", language)) {
-    out.push_back({s.name, s.symbol_type, s.line_start, s.line_end, s.exported});
-  }
-  return out;
+std::vector<Row> symbols_of(std::string_view text, Language language) {
+  return rows(extract_symbols_syntax(text, "f", language));
 }
 
 constexpr const char* kModel = "model";
 constexpr const char* kUseCase = "use_case";
 constexpr const char* kUtility = "utility";
+constexpr const char* kHigh = "high";
 
 TEST(ExtractSymbolsSyntaxTest, C) {
   const std::string source =
@@ -57,14 +40,14 @@ TEST(ExtractSymbolsSyntaxTest, C) {
       "enum mode { MODE_A, MODE_B };\n"           // 14
       "union value { int i; float f; };\n"        // 15
       "#endif\n";                                 // 16
-  EXPECT_EQ(symbols_of(source, Language::kC), (std::vector<Expected>{
-                                                  {"point_t", kModel, 1, 3, true},
-                                                  {"node_t", kModel, 4, 4, true},
-                                                  {"node", kModel, 4, 4, true},
-                                                  {"helper", kUtility, 6, 9, false},
-                                                  {"make_points", kUseCase, 10, 10, true},
-                                                  {"mode", kModel, 14, 14, true},
-                                                  {"value", kModel, 15, 15, true},
+  EXPECT_EQ(symbols_of(source, Language::kC), (std::vector<Row>{
+                                                  {"point_t", kModel, kHigh, true, 1, 3},
+                                                  {"node_t", kModel, kHigh, true, 4, 4},
+                                                  {"node", kModel, kHigh, true, 4, 4},
+                                                  {"helper", kUtility, kHigh, false, 6, 9},
+                                                  {"make_points", kUseCase, kHigh, true, 10, 10},
+                                                  {"mode", kModel, kHigh, true, 14, 14},
+                                                  {"value", kModel, kHigh, true, 15, 15},
                                               }));
 }
 
@@ -101,17 +84,17 @@ TEST(ExtractSymbolsSyntaxTest, Cpp) {
       "void overloaded(int);\n"                     // 28
       "void overloaded(double) {}\n";               // 29
   EXPECT_EQ(symbols_of(source, Language::kCpp),
-            (std::vector<Expected>{
-                {"outer.inner", kUtility, 0, 22, true}, {"hidden", kUtility, 2, 2, false},
-                {"Secret", kModel, 3, 3, false},        {"Box", kModel, 5, 15, true},
-                {"Box.reset", kUtility, 8, 8, false},   {"Box.get", kUseCase, 10, 10, true},
-                {"Box.as", kUseCase, 11, 11, true},     {"Box.Slot", kModel, 12, 12, true},
-                {"Box.guard", kUtility, 14, 14, false}, {"Plain", kModel, 16, 16, true},
-                {"Plain.run", kUseCase, 16, 16, true},  {"Marked", kModel, 17, 17, true},
-                {"Marked.go", kUseCase, 17, 17, true},  {"decorated", kUseCase, 18, 18, true},
-                {"Ints", kModel, 19, 19, true},         {"count", kUtility, 20, 20, false},
-                {"Color", kModel, 21, 21, true},        {"Registry.Entry.size", kUseCase, 24, 27, true},
-                {"overloaded", kUseCase, 28, 28, true},
+            (std::vector<Row>{
+                {"outer.inner", kUtility, kHigh, true, 0, 22}, {"hidden", kUtility, kHigh, false, 2, 2},
+                {"Secret", kModel, kHigh, false, 3, 3},        {"Box", kModel, kHigh, true, 5, 15},
+                {"Box.reset", kUtility, kHigh, false, 8, 8},   {"Box.get", kUseCase, kHigh, true, 10, 10},
+                {"Box.as", kUseCase, kHigh, true, 11, 11},     {"Box.Slot", kModel, kHigh, true, 12, 12},
+                {"Box.guard", kUtility, kHigh, false, 14, 14}, {"Plain", kModel, kHigh, true, 16, 16},
+                {"Plain.run", kUseCase, kHigh, true, 16, 16},  {"Marked", kModel, kHigh, true, 17, 17},
+                {"Marked.go", kUseCase, kHigh, true, 17, 17},  {"decorated", kUseCase, kHigh, true, 18, 18},
+                {"Ints", kModel, kHigh, true, 19, 19},         {"count", kUtility, kHigh, false, 20, 20},
+                {"Color", kModel, kHigh, true, 21, 21},        {"Registry.Entry.size", kUseCase, kHigh, true, 24, 27},
+                {"overloaded", kUseCase, kHigh, true, 28, 28},
             }));
 }
 
@@ -135,26 +118,25 @@ TEST(ExtractSymbolsSyntaxTest, Go) {
       "func Map[T, U any](xs []T, f func(T) U) []U { return nil }\n"  // 15
       "func helper() {}\n"                                            // 16
       "func Émile() {}\n";                                            // 17
-  EXPECT_EQ(symbols_of(source, Language::kGo), (std::vector<Expected>{
-                                                   {"ID", kModel, 3, 3, true},
-                                                   {"record", kModel, 4, 6, false},
-                                                   {"List", kModel, 8, 8, true},
-                                                   {"Reader", kModel, 9, 9, true},
-                                                   {"Alias", kModel, 10, 10, true},
-                                                   {"List.Push", kUseCase, 11, 13, true},
-                                                   {"record.key", kUtility, 14, 14, false},
-                                                   {"Map", kUseCase, 15, 15, true},
-                                                   {"helper", kUtility, 16, 16, false},
-                                                   {"Émile", kUseCase, 17, 17, true},
+  EXPECT_EQ(symbols_of(source, Language::kGo), (std::vector<Row>{
+                                                   {"ID", kModel, kHigh, true, 3, 3},
+                                                   {"record", kModel, kHigh, false, 4, 6},
+                                                   {"List", kModel, kHigh, true, 8, 8},
+                                                   {"Reader", kModel, kHigh, true, 9, 9},
+                                                   {"Alias", kModel, kHigh, true, 10, 10},
+                                                   {"List.Push", kUseCase, kHigh, true, 11, 13},
+                                                   {"record.key", kUtility, kHigh, false, 14, 14},
+                                                   {"Map", kUseCase, kHigh, true, 15, 15},
+                                                   {"helper", kUtility, kHigh, false, 16, 16},
+                                                   {"Émile", kUseCase, kHigh, true, 17, 17},
                                                }));
 }
 
-TEST(ExtractSymbolsSyntaxTest, EachSymbolHasTheRecorderShape) {
+TEST(ExtractSymbolsSyntaxTest, AMemberIsIdentifiedByOwnerAndKeyedByItsOwnName) {
   const std::string source = "package p\n\nfunc (s *Server) StartAll() {\n}\n";
   const std::vector<SymbolDescription> symbols = extract_symbols_syntax(source, "cmd/server.go", Language::kGo);
   ASSERT_EQ(symbols.size(), 1u);
   EXPECT_EQ(symbols[0].id, "cmd/server.go::Server.StartAll");
-  EXPECT_EQ(symbols[0].confidence, "high");
   EXPECT_EQ(symbols[0].keywords, name_keywords("StartAll"));
   EXPECT_EQ(symbols[0].body_hash, body_hash({"func (s *Server) StartAll() {", "}"}, 0, 1));
 }
