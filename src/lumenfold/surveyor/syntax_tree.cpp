@@ -8,7 +8,7 @@ namespace {
 // Error recovery on hostile text can take long; past this a file is taken
 // as unparsable rather than stalling the whole scan. Real files of the
 // largest size scanned parse in well under a tenth of it.
-constexpr uint64_t kParseTimeoutMicros = 5'000'000;
+constexpr uint64_t kParseTimeoutMicros = 2'000'000;
 
 struct ParserDeleter {
   void operator()(TSParser* parser) const { ts_parser_delete(parser); }
