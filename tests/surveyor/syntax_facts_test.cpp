@@ -82,7 +82,9 @@ TEST(ExtractSymbolsSyntaxTest, Cpp) {
       "  return 0;\n"                               // 26
       "}\n"                                         // 27
       "void overloaded(int);\n"                     // 28
-      "void overloaded(double) {}\n";               // 29
+      "void overloaded(double) {}\n"                // 29
+      "const Box<int>& shared_box();\n"             // 30
+      "int&& Box<int>::take() { return 0; }\n";     // 31
   EXPECT_EQ(symbols_of(source, Language::kCpp),
             (std::vector<Row>{
                 {"outer.inner", kUtility, kHigh, true, 0, 22}, {"hidden", kUtility, kHigh, false, 2, 2},
@@ -94,7 +96,8 @@ TEST(ExtractSymbolsSyntaxTest, Cpp) {
                 {"Marked.go", kUseCase, kHigh, true, 17, 17},  {"decorated", kUseCase, kHigh, true, 18, 18},
                 {"Ints", kModel, kHigh, true, 19, 19},         {"count", kUtility, kHigh, false, 20, 20},
                 {"Color", kModel, kHigh, true, 21, 21},        {"Registry.Entry.size", kUseCase, kHigh, true, 24, 27},
-                {"overloaded", kUseCase, kHigh, true, 28, 28},
+                {"overloaded", kUseCase, kHigh, true, 28, 28}, {"shared_box", kUseCase, kHigh, true, 30, 30},
+                {"Box.take", kUseCase, kHigh, true, 31, 31},
             }));
 }
 

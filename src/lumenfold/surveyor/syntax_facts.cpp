@@ -78,7 +78,9 @@ struct Declarator {
 Declarator innermost_declarator(TSNode node) {
   Declarator found{node};
   for (int steps = 0; steps < kMaxScopeDepth; ++steps) {
-    const TSNode next = field_child(found.node, "declarator");
+    // "T& f()": a reference declarator holds its declarator unnamed.
+    const TSNode next = is_type(found.node, "reference_declarator") ? ts_node_named_child(found.node, 0)
+                                                                    : field_child(found.node, "declarator");
     if (ts_node_is_null(next)) break;
     if (is_type(found.node, "function_declarator")) found.function = !is_type(next, "parenthesized_declarator");
     found.node = next;
