@@ -21,6 +21,8 @@ constexpr ExtensionLanguage kExtensionLanguages[] = {
     {".cc", Language::kCpp},        {".cpp", Language::kCpp},
     {".cxx", Language::kCpp},       {".hh", Language::kCpp},
     {".hpp", Language::kCpp},       {".hxx", Language::kCpp},
+    {".rs", Language::kRust},       {".java", Language::kJava},
+    {".rb", Language::kRuby},
 };
 
 }  // namespace

@@ -82,10 +82,12 @@ std::vector<Edge> parse_relations_from(const std::string& from, const std::files
   } else {
     add_matches(p.quoted_import, text, from, kImports, edges);
   }
-  add_matches(p.es_import, text, from, kImports, edges);
-  add_matches(p.require_call, text, from, kRequires, edges);
-  add_matches(p.dotted_import, text, from, kImports, edges);
-  add_matches(p.from_import, text, from, kImports, edges);
+  if (!imports_from_tree_only(language)) {
+    add_matches(p.es_import, text, from, kImports, edges);
+    add_matches(p.require_call, text, from, kRequires, edges);
+    add_matches(p.dotted_import, text, from, kImports, edges);
+    add_matches(p.from_import, text, from, kImports, edges);
+  }
   if (language == Language::kSwift) add_matches(p.swift_import, text, from, kImports, edges);
   if (language == Language::kCSharp) add_matches(p.cs_using, text, from, kImports, edges);
   if (language == Language::kXaml) {

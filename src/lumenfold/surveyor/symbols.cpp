@@ -58,6 +58,9 @@ Extractor extractor_for(Language language) {
     case Language::kGo:
     case Language::kC:
     case Language::kCpp:
+    case Language::kRust:
+    case Language::kJava:
+    case Language::kRuby:
     case Language::kSwift:
     case Language::kXaml:
     case Language::kOther:

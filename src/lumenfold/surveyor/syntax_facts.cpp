@@ -5,7 +5,9 @@
 
 #include "lumenfold/surveyor/syntax_facts.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
@@ -27,8 +29,14 @@ constexpr int kMaxScopeDepth = 64;
 
 constexpr std::string_view kStatic = "static";
 constexpr std::string_view kPublic = "public";
+constexpr std::string_view kPrivate = "private";
+constexpr std::string_view kProtected = "protected";
+// The Ruby calls that load another file.
+constexpr std::string_view kRequireMethods[] = {"require", "require_relative"};
 constexpr std::string_view kScopeSeparator = "::";
 constexpr char kMemberSeparator = '.';
+// What may enclose an import's path: "x", <x> or `x`.
+constexpr std::string_view kImportQuotes = "\"<`";
 
 // Where a declaration stands: its owner (class or Go receiver type, empty
 // at namespace level) and whether what it declares can be exported.
@@ -56,6 +64,30 @@ bool starts_upper(std::string_view name) {
 }
 
 bool is_type(TSNode node, std::string_view type) { return ts_node_type(node) == type; }
+
+// The access a word sets: public, or private/protected; nullopt for any
+// other word (a Ruby statement that is no access section).
+std::optional<bool> access_of(std::string_view word) {
+  if (word == kPublic) return true;
+  if (word == kPrivate || word == kProtected) return false;
+  return std::nullopt;
+}
+
+// The access a Rust or Java modifier gives `node`: any pub form or public
+// grants it, private or protected refuses it; nullopt when none is written.
+std::optional<bool> modifier_access(TSNode node) {
+  const uint32_t count = ts_node_named_child_count(node);
+  for (uint32_t i = 0; i < count; ++i) {
+    const TSNode child = ts_node_named_child(node, i);
+    if (is_type(child, "visibility_modifier")) return true;
+    if (!is_type(child, "modifiers")) continue;
+    const uint32_t words = ts_node_child_count(child);
+    for (uint32_t w = 0; w < words; ++w) {
+      if (std::optional<bool> access = access_of(ts_node_type(ts_node_child(child, w)))) return access;
+    }
+  }
+  return std::nullopt;
+}
 
 // Whether any direct child is the keyword `static`.
 bool has_static(TSNode node, std::string_view source) {
@@ -115,9 +147,14 @@ class SyntaxWalker {
       case NodeRole::kType:
         visit_type(node, *rule, ctx, span.value_or(node));
         break;
-      case NodeRole::kTypeAlias:
-        record_type(name_of(node), ctx, span.value_or(node));
-        visit_inner_type(node, ctx);
+      case NodeRole::kModule:
+        visit_module(node, *rule, ctx);
+        break;
+      case NodeRole::kNamedType:
+        visit_named_type(node, *rule, ctx, span.value_or(node));
+        break;
+      case NodeRole::kImpl:
+        visit_impl(node, *rule, ctx);
         break;
       case NodeRole::kFunction:
         visit_function(node, ctx, span.value_or(node));
@@ -129,10 +166,13 @@ class SyntaxWalker {
         visit_template(node, ctx);
         break;
       case NodeRole::kAccess:
-        ctx.public_access = node_text(node, source_).starts_with(kPublic);
+        ctx.public_access = access_of(leading_word(node)).value_or(ctx.public_access);
         break;
       case NodeRole::kImport:
-        record_import(node);
+        record_import(node, rule->import_field);
+        break;
+      case NodeRole::kRequire:
+        record_require(node);
         break;
     }
   }
@@ -143,20 +183,50 @@ class SyntaxWalker {
     if (name.empty()) {
       inner.visible = false;
     } else {
-      record(name, name, {std::string(kSymbolUtility), std::string(kConfidenceHigh), ctx.visible}, node, node);
+      record(name, name, {std::string(kSymbolUtility), std::string(kConfidenceHigh), exported_name(name, ctx, node)},
+             node, node);
     }
     const TSNode body = field_child(node, "body");
     if (!ts_node_is_null(body)) walk_scope(body, inner);
   }
 
+  // "mod x { ... }" is a namespace; "mod x;" loads x's file.
+  void visit_module(TSNode node, const NodeRule& rule, const Context& ctx) {
+    if (ts_node_is_null(field_child(node, "body"))) {
+      record_import(node, rule.import_field);
+    } else {
+      visit_namespace(node, ctx);
+    }
+  }
+
   // A type with a body is a definition (a bare "struct x" only names one).
   void visit_type(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
-    const TSNode body = field_child(node, "body");
-    if (ts_node_is_null(body)) return;
+    if (ts_node_is_null(field_child(node, "body"))) return;
+    visit_named_type(node, rule, ctx, span);
+  }
+
+  void visit_named_type(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
     const std::string name = name_of(node);
-    record_type(name, ctx, span);
-    if (rule.members != Members::kNone && !name.empty())
+    record_type(name, ctx, node, span);
+    const TSNode body = field_child(node, "body");
+    if (rule.members != Members::kNone && !name.empty() && !ts_node_is_null(body))
       walk_members(body, rule.members, member_name(ctx.owner, name), ctx);
+    Context outer = ctx;
+    visit_inner_type(node, outer);
+  }
+
+  // "impl T" and "impl<X> Trait for path::T<X>": methods of T, public with
+  // the trait when there is one.
+  void visit_impl(TSNode node, const NodeRule& rule, const Context& ctx) {
+    TSNode type = field_child(node, "type");
+    const TSNode body = field_child(node, "body");
+    if (ts_node_is_null(type) || ts_node_is_null(body)) return;
+    if (is_type(type, "generic_type")) type = field_child(type, "type");
+    if (!ts_node_is_null(type) && is_type(type, "scoped_type_identifier")) type = field_child(type, "name");
+    if (ts_node_is_null(type)) return;
+    const bool of_trait = !ts_node_is_null(field_child(node, "trait"));
+    walk_members(body, of_trait ? Members::kPublic : rule.members, member_name(ctx.owner, node_text(type, source_)),
+                 ctx);
   }
 
   void walk_members(TSNode body, Members members, std::string owner, const Context& ctx) {
@@ -175,12 +245,12 @@ class SyntaxWalker {
 
   void visit_function(TSNode node, const Context& ctx, TSNode span) {
     const Declarator declarator = innermost_declarator(node);
-    if (!declarator.function && !is_go_function(node)) {
+    if (!declarator.function && !names_itself(node)) {
       visit_macro_decorated_type(node, declarator.node, ctx, span);
       return;
     }
     const std::string owner = member_name(ctx.owner, receiver_type(node));
-    record_function(name_of(node), owner, has_static(node, source_), ctx, span);
+    record_function(name_of(node), owner, has_static(node, source_), ctx, node, span);
   }
 
   // "struct API_MACRO Name { ... }" reads as a function named Name whose
@@ -192,13 +262,13 @@ class SyntaxWalker {
     const NodeRule* type_rule = rule_for(language_, ts_node_type(type));
     if (type_rule == nullptr || type_rule->role != NodeRole::kType) return;
     const std::string name(node_text(declarator, source_));
-    record_type(name, ctx, span);
+    record_type(name, ctx, node, span);
     if (type_rule->members != Members::kNone) walk_members(body, type_rule->members, member_name(ctx.owner, name), ctx);
   }
 
   void visit_declaration(TSNode node, Context& ctx, TSNode span) {
     if (innermost_declarator(node).function) {
-      record_function(name_of(node), ctx.owner, has_static(node, source_), ctx, span);
+      record_function(name_of(node), ctx.owner, has_static(node, source_), ctx, node, span);
     }
     visit_inner_type(node, ctx);
   }
@@ -213,8 +283,16 @@ class SyntaxWalker {
     }
   }
 
-  bool is_go_function(TSNode node) const {
-    return is_type(node, "function_declaration") || is_type(node, "method_declaration");
+  // A function named by its "name" child (Go, Rust, Java, Ruby), not through
+  // a C declarator.
+  static bool names_itself(TSNode node) {
+    return ts_node_is_null(field_child(node, "declarator")) && !ts_node_is_null(field_child(node, "name"));
+  }
+
+  // The first word of the node's text: "private" of "private:".
+  std::string_view leading_word(TSNode node) const {
+    const std::string_view text = node_text(node, source_);
+    return text.substr(0, std::min(text.size(), text.find_first_of(" \t:")));
   }
 
   // The type a Go method is declared on: "T" for (t T), (t *T) and (l *List[T]).
@@ -259,21 +337,27 @@ class SyntaxWalker {
     return text;
   }
 
-  bool exported_name(std::string_view name, const Context& ctx) const {
+  // Whether `name`, declared by `node`, is exported.
+  bool exported_name(std::string_view name, const Context& ctx, TSNode node) const {
+    if (language_.exports == ExportRule::kModifier) {
+      return modifier_access(node).value_or(ctx.in_class && ctx.public_access);
+    }
     if (ctx.in_class) return ctx.public_access;
     if (language_.exports == ExportRule::kCapitalised) return starts_upper(name);
+    if (language_.exports == ExportRule::kPublic) return true;
     return ctx.visible;
   }
 
-  void record_type(const std::string& name, const Context& ctx, TSNode span) {
+  void record_type(const std::string& name, const Context& ctx, TSNode node, TSNode span) {
     const std::string full = member_name(ctx.owner, name);
-    record(full, name, {std::string(kSymbolModel), std::string(kConfidenceHigh), exported_name(name, ctx)}, span, span);
+    record(full, name, {std::string(kSymbolModel), std::string(kConfidenceHigh), exported_name(name, ctx, node)}, span,
+           span);
   }
 
   void record_function(const std::string& name, const std::string& owner, bool is_static, const Context& ctx,
-                       TSNode span) {
+                       TSNode node, TSNode span) {
     const bool exported =
-        exported_name(name.substr(name.rfind(kMemberSeparator) + 1), ctx) && (ctx.in_class || !is_static);
+        exported_name(name.substr(name.rfind(kMemberSeparator) + 1), ctx, node) && (ctx.in_class || !is_static);
     const std::string_view type = exported ? kSymbolUseCase : kSymbolUtility;
     record(member_name(owner, name), name, {std::string(type), std::string(kConfidenceHigh), exported}, span, span);
   }
@@ -285,11 +369,38 @@ class SyntaxWalker {
     symbols_->record(name, std::move(declared), line_start, std::max(line_start, last_line(last)), keyword_name);
   }
 
-  void record_import(TSNode node) {
+  // The import as written, without the quotes or angle brackets around it.
+  void record_import(TSNode node, std::string_view field) {
     if (imports_ == nullptr) return;
-    std::string_view path = node_text(field_child(node, "path"), source_);
-    if (path.size() >= 2) path = path.substr(1, path.size() - 2);  // "x", <x> or `x`
+    std::string_view path = field.empty() ? named_children_text(node) : node_text(field_child(node, field), source_);
+    if (path.size() >= 2 && kImportQuotes.find(path.front()) != std::string_view::npos) {
+      path = path.substr(1, path.size() - 2);  // "x", <x> or `x`
+    }
     if (!path.empty()) imports_->emplace_back(path);
+  }
+
+  // From the first named child's start to the last one's end: "java.io.*"
+  // of "import java.io.*;", the keywords before it left out.
+  std::string_view named_children_text(TSNode node) const {
+    const uint32_t count = ts_node_named_child_count(node);
+    if (count == 0) return {};
+    const uint32_t start = ts_node_start_byte(ts_node_named_child(node, 0));
+    const uint32_t end = ts_node_end_byte(ts_node_named_child(node, count - 1));
+    return source_.substr(start, end - start);
+  }
+
+  // require "x" and require_relative "x" without a receiver; a computed
+  // path (interpolation, File.join) is not an import we can name.
+  void record_require(TSNode node) {
+    if (imports_ == nullptr || !ts_node_is_null(field_child(node, "receiver"))) return;
+    const std::string_view method = node_text(field_child(node, "method"), source_);
+    if (std::find(std::begin(kRequireMethods), std::end(kRequireMethods), method) == std::end(kRequireMethods)) return;
+    const TSNode arguments = field_child(node, "arguments");
+    if (ts_node_is_null(arguments) || ts_node_named_child_count(arguments) != 1) return;
+    const TSNode text = ts_node_named_child(arguments, 0);
+    if (!is_type(text, "string") || ts_node_named_child_count(text) != 1) return;
+    const TSNode content = ts_node_named_child(text, 0);
+    if (is_type(content, "string_content")) imports_->emplace_back(node_text(content, source_));
   }
 
   const SyntaxLanguage& language_;
@@ -315,6 +426,11 @@ bool walk_syntax(std::string_view content, Language language, SymbolRecorder* sy
 }  // namespace
 
 bool has_grammar(Language language) { return syntax_language(language) != nullptr; }
+
+bool imports_from_tree_only(Language language) {
+  const SyntaxLanguage* syntax = syntax_language(language);
+  return syntax != nullptr && syntax->imports_from_tree_only;
+}
 
 std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, std::string_view file_id,
                                                       Language language) {

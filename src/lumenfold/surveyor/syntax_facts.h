@@ -14,10 +14,15 @@ namespace lumenfold::surveyor {
 // Whether a grammar reads `language`.
 bool has_grammar(Language language);
 
+// Whether the syntax tree gives all of the file's imports (Rust, Java,
+// Ruby), so that no language-blind import pattern should add to them.
+bool imports_from_tree_only(Language language);
+
 // The functions, methods, types and namespaces declared outside function
 // bodies, in the order they start, each name once (the first declaration
 // stands for later ones). A member is "Owner.member"; C++'s "A::f" is
-// "A.f", Go's method on (*T) is "T.M". Lines are the declaration's, a
+// "A.f", Go's method on (*T) is "T.M", Rust's method in "impl Trait for T"
+// is "T.m", Ruby's in "class << self" is "Class.m". Lines are the declaration's, a
 // template's from its "template" line; confidence is "high"; types are
 // "model", exported functions and methods "use_case", the rest "utility".
 // Empty for a language without grammar, a text holding a NUL byte (binary)
@@ -26,7 +31,9 @@ std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, 
                                                       Language language);
 
 // What the file imports, as written without its quotes or angle brackets, in
-// file order: Go's import specs, C and C++'s #include targets.
+// file order: Go's import specs, C and C++'s #include targets, Rust's use
+// paths, "mod x;" and extern crates, Java's imports ("java.io.*"), Ruby's
+// require and require_relative of a plain string.
 std::vector<std::string> extract_imports_syntax(std::string_view content, Language language);
 
 // Both from one parse, for a caller that wants both: parsing is most of the

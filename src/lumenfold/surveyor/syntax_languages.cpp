@@ -7,6 +7,9 @@ extern "C" {
 const TSLanguage* tree_sitter_c();
 const TSLanguage* tree_sitter_cpp();
 const TSLanguage* tree_sitter_go();
+const TSLanguage* tree_sitter_rust();
+const TSLanguage* tree_sitter_java();
+const TSLanguage* tree_sitter_ruby();
 }
 
 namespace lumenfold::surveyor {
@@ -21,7 +24,7 @@ constexpr NodeRule kCFamilyRules[] = {
     {"translation_unit", kScope},      {"preproc_if", kScope},          {"preproc_ifdef", kScope},
     {"preproc_else", kScope},          {"preproc_elif", kScope},        {"preproc_elifdef", kScope},
     {"linkage_specification", kScope}, {"declaration_list", kScope},    {"ERROR", kScope},
-    {"enum_specifier", kType},         {"type_definition", kTypeAlias}, {"function_definition", kFunction},
+    {"enum_specifier", kType},         {"type_definition", kNamedType}, {"function_definition", kFunction},
     {"declaration", kDeclaration},     {"preproc_include", kImport},
 };
 
@@ -36,7 +39,7 @@ constexpr NodeRule kCppRules[] = {
     {"class_specifier", kType, Members::kPrivate},
     {"struct_specifier", kType, Members::kPublic},
     {"union_specifier", kType, Members::kPublic},
-    {"alias_declaration", kTypeAlias},
+    {"alias_declaration", kNamedType},
     {"field_declaration", kDeclaration},
     {"template_declaration", kTemplate},
     {"access_specifier", kAccess},
@@ -45,15 +48,75 @@ constexpr NodeRule kCppRules[] = {
 constexpr NodeRule kGoRules[] = {
     {"source_file", kScope},           {"ERROR", kScope},
     {"import_declaration", kScope},    {"import_spec_list", kScope},
-    {"type_declaration", kScope},      {"type_spec", kTypeAlias},
-    {"type_alias", kTypeAlias},        {"function_declaration", kFunction},
+    {"type_declaration", kScope},      {"type_spec", kNamedType},
+    {"type_alias", kNamedType},        {"function_declaration", kFunction},
     {"method_declaration", kFunction}, {"import_spec", kImport},
+};
+
+// A struct's, enum's or union's body holds fields and variants, never
+// symbols; a trait's functions are public with it, as are those of an
+// "impl Trait for T" (kImpl decides). Attributes (#[cfg(...)]) are siblings
+// of the item they gate, so a gated item is read like any other. Macros,
+// macro_rules! ones too, are not symbols, as in C.
+constexpr NodeRule kRustRules[] = {
+    {"source_file", kScope},
+    {"declaration_list", kScope},
+    {"ERROR", kScope},
+    {"mod_item", kModule, Members::kNone, "name"},
+    {"struct_item", kNamedType},
+    {"enum_item", kNamedType},
+    {"union_item", kNamedType},
+    {"type_item", kNamedType},
+    {"trait_item", kType, Members::kPublic},
+    {"impl_item", kImpl, Members::kPrivate},
+    {"function_item", kFunction},
+    {"function_signature_item", kFunction},
+    {"use_declaration", kImport, Members::kNone, "argument"},
+    {"extern_crate_declaration", kImport, Members::kNone, "name"},
+};
+
+// Members without a modifier are package-private, except an interface's.
+// Anonymous classes and classes local to a method lie in method bodies,
+// which are not walked; so do an enum constant's own methods.
+constexpr NodeRule kJavaRules[] = {
+    {"program", kScope},
+    {"ERROR", kScope},
+    {"enum_body_declarations", kScope},
+    {"class_declaration", kType, Members::kPrivate},
+    {"record_declaration", kType, Members::kPrivate},
+    {"enum_declaration", kType, Members::kPrivate},
+    {"interface_declaration", kType, Members::kPublic},
+    {"annotation_type_declaration", kType, Members::kPublic},
+    {"method_declaration", kFunction},
+    {"constructor_declaration", kFunction},
+    {"import_declaration", kImport, Members::kNone, ""},
+};
+
+// A module holds methods ("def self.f") as a class does, so both are types
+// whose members are named after them. "class << self" is a scope in the
+// class body: its methods are the class's. A bare `private` or `protected`
+// statement is an access section; attr_accessor and other calls are not
+// symbols.
+constexpr NodeRule kRubyRules[] = {
+    {"program", kScope},
+    {"body_statement", kScope},
+    {"ERROR", kScope},
+    {"singleton_class", kScope},
+    {"class", kNamedType, Members::kPublic},
+    {"module", kNamedType, Members::kPublic},
+    {"method", kFunction},
+    {"singleton_method", kFunction},
+    {"identifier", kAccess},
+    {"call", kRequire},
 };
 
 constexpr SyntaxLanguage kSyntaxLanguages[] = {
     {Language::kGo, tree_sitter_go, kGoRules, {}, ExportRule::kCapitalised},
     {Language::kC, tree_sitter_c, kCRules, kCFamilyRules, ExportRule::kNotStatic},
     {Language::kCpp, tree_sitter_cpp, kCppRules, kCFamilyRules, ExportRule::kNotStatic},
+    {Language::kRust, tree_sitter_rust, kRustRules, {}, ExportRule::kModifier, true},
+    {Language::kJava, tree_sitter_java, kJavaRules, {}, ExportRule::kModifier, true},
+    {Language::kRuby, tree_sitter_ruby, kRubyRules, {}, ExportRule::kPublic, true},
 };
 
 }  // namespace

@@ -17,13 +17,16 @@ namespace lumenfold::surveyor {
 enum class NodeRole {
   kScope,        // holds declarations: its children are walked
   kNamespace,    // a symbol when named; its body is walked
+  kModule,       // Rust's mod: a namespace with a body, an import ("mod x;") without
   kType,         // a type when it has a body (else a mere reference)
-  kTypeAlias,    // typedef, using or type spec: always a type
+  kNamedType,    // always a type (typedef, alias, Rust struct, Ruby class); members as for kType
+  kImpl,         // Rust's impl: not a symbol, but its body holds the members of the type it names
   kFunction,     // a definition; a method under its owner
   kDeclaration,  // a function when its declarator is one; its type may define one
   kTemplate,     // the declaration inside it is the symbol, spanning the template
-  kAccess,       // public:, protected: or private: in a class body
-  kImport,       // its "path" child names what is imported
+  kAccess,       // public:, protected: or private: in a class body; Ruby's bare private
+  kImport,       // its `import_field` child names what is imported
+  kRequire,      // Ruby's call: an import when it is require or require_relative of a plain string
 };
 
 // Whether a type's body holds members that are symbols, and their access
@@ -34,12 +37,17 @@ struct NodeRule {
   std::string_view node_type;
   NodeRole role;
   Members members = Members::kNone;
+  // For kImport: the child that names the import; empty for the text of all
+  // the named children together (Java's "java.io.*").
+  std::string_view import_field = "path";
 };
 
 // How `exported` is decided outside class bodies.
 enum class ExportRule {
   kCapitalised,  // Go: the name starts with an upper-case letter
   kNotStatic,    // C and C++: functions not static, nor in an anonymous namespace
+  kModifier,     // Rust and Java: a pub or public modifier, else the default of the body it is in
+  kPublic,       // Ruby: everything outside class bodies
 };
 
 struct SyntaxLanguage {
@@ -48,6 +56,9 @@ struct SyntaxLanguage {
   std::span<const NodeRule> rules;         // the language's own, looked up first
   std::span<const NodeRule> shared_rules;  // those it shares with its family
   ExportRule exports;
+  // Whether the tree gives every import of the file, so that the scanner's
+  // language-blind import patterns are not applied on top.
+  bool imports_from_tree_only = false;
 };
 
 // The row of `language`, or nullptr when no grammar reads it.

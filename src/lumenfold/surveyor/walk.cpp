@@ -25,10 +25,11 @@ constexpr std::array<std::string_view, 14> kSkipDirs = {
     ".next", ".idea",  ".vscode",      "__pycache__",  "venv",   ".venv", ".tessel"};
 
 // Only these are read at all, compared in lower case. The order is the
-// order languages were added in; new ones go at the end.
+// order languages were added in; new ones go at the end (.php, long read by
+// its own extractor but not walked to, joined just before the C family).
 constexpr std::string_view kScannableExts[] = {
-    ".go",  ".py", ".js", ".jsx", ".ts", ".tsx", ".swift", ".cs", ".xaml", ".json", ".yaml",
-    ".yml", ".md", ".c",  ".h",   ".cc", ".cpp", ".cxx",   ".hh", ".hpp",  ".hxx",
+    ".go", ".py", ".js", ".jsx", ".ts",  ".tsx", ".swift", ".cs",  ".xaml", ".json", ".yaml", ".yml", ".md", ".php",
+    ".c",  ".h",  ".cc", ".cpp", ".cxx", ".hh",  ".hpp",   ".hxx", ".rs",   ".java", ".kt",   ".kts", ".rb",
 };
 
 struct DirCloser {
