@@ -20,6 +20,8 @@ TEST(LanguageOfTest, MapsEachExtensionExactly) {
       {".h", Language::kCpp},          {".cc", Language::kCpp},         {".cpp", Language::kCpp},
       {".cxx", Language::kCpp},        {".hh", Language::kCpp},         {".hpp", Language::kCpp},
       {".hxx", Language::kCpp},        {".C", Language::kOther},        {".c++", Language::kOther},
+      {".rs", Language::kRust},        {".java", Language::kJava},      {".rb", Language::kRuby},
+      {".kt", Language::kOther},       {".RS", Language::kOther},
   };
   for (const Case& c : cases) EXPECT_EQ(language_of(c.ext), c.language) << c.ext;
 }

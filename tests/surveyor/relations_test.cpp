@@ -80,6 +80,18 @@ TEST_F(ParseRelationsTest, ImportsAndRequiresAsWritten) {
        "#ifdef X\n#include <vector>\n#endif\n",
        {{"imports", "vector"}}},
       {"c++ gets no quoted-import rule", "src/m.cpp", "import \"x.h\";\n", {}},
+      {"java imports from the tree alone",
+       "src/A.java",
+       "import java.util.List;\nimport static java.lang.Math.max;\n",
+       {{"imports", "java.util.List"}, {"imports", "java.lang.Math.max"}}},
+      {"ruby require is an import",
+       "lib/a.rb",
+       "require 'json'\nrequire('set')\n",
+       {{"imports", "json"}, {"imports", "set"}}},
+      {"rust use is an import",
+       "src/lib.rs",
+       "use std::io;\nmod util;\n",
+       {{"imports", "std::io"}, {"imports", "util"}}},
       {"same import twice is kept twice", "g.py", "import os\nimport os\n", {{"imports", "os"}, {"imports", "os"}}},
   });
 }

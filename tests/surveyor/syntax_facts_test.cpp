@@ -135,6 +135,181 @@ TEST(ExtractSymbolsSyntaxTest, Go) {
                                                }));
 }
 
+TEST(ExtractSymbolsSyntaxTest, Rust) {
+  const std::string source =
+      "pub mod outer {\n"                                    // 0
+      "    pub(crate) mod nested {\n"                        // 1
+      "        pub fn deep() {}\n"                           // 2
+      "    }\n"                                              // 3
+      "    fn private_fn() {}\n"                             // 4
+      "}\n"                                                  // 5
+      "pub struct Point { x: i32 }\n"                        // 6
+      "struct Unit;\n"                                       // 7
+      "pub enum Shape { Circle, Square }\n"                  // 8
+      "pub trait Draw {\n"                                   // 9
+      "    fn draw(&self);\n"                                // 10
+      "    fn size(&self) -> u32 { 0 }\n"                    // 11
+      "}\n"                                                  // 12
+      "impl Draw for Point {\n"                              // 13
+      "    fn draw(&self) {\n"                               // 14
+      "        fn local() {}\n"                              // 15
+      "    }\n"                                              // 16
+      "}\n"                                                  // 17
+      "impl<T: Clone> Wrapper<T> {\n"                        // 18
+      "    pub fn new(v: T) -> Self { Wrapper(v) }\n"        // 19
+      "    fn peek(&self) {}\n"                              // 20
+      "}\n"                                                  // 21
+      "impl fmt::Display for shapes::Circle {}\n"            // 22
+      "pub type Map = HashMap<String, i32>;\n"               // 23
+      "macro_rules! square { ($x:expr) => { $x * $x }; }\n"  // 24
+      "#[cfg(test)]\n"                                       // 25
+      "mod tests {\n"                                        // 26
+      "    #[test]\n"                                        // 27
+      "    fn it_works() {}\n"                               // 28
+      "}\n"                                                  // 29
+      "#[cfg(feature = \"x\")]\n"                            // 30
+      "pub fn gated() {}\n"                                  // 31
+      "pub(super) union Bits { a: u32 }\n";                  // 32
+  EXPECT_EQ(symbols_of(source, Language::kRust), (std::vector<Row>{
+                                                     {"outer", kUtility, kHigh, true, 0, 5},
+                                                     {"nested", kUtility, kHigh, true, 1, 3},
+                                                     {"deep", kUseCase, kHigh, true, 2, 2},
+                                                     {"private_fn", kUtility, kHigh, false, 4, 4},
+                                                     {"Point", kModel, kHigh, true, 6, 6},
+                                                     {"Unit", kModel, kHigh, false, 7, 7},
+                                                     {"Shape", kModel, kHigh, true, 8, 8},
+                                                     {"Draw", kModel, kHigh, true, 9, 12},
+                                                     {"Draw.draw", kUseCase, kHigh, true, 10, 10},
+                                                     {"Draw.size", kUseCase, kHigh, true, 11, 11},
+                                                     {"Point.draw", kUseCase, kHigh, true, 14, 16},
+                                                     {"Wrapper.new", kUseCase, kHigh, true, 19, 19},
+                                                     {"Wrapper.peek", kUtility, kHigh, false, 20, 20},
+                                                     {"Map", kModel, kHigh, true, 23, 23},
+                                                     {"tests", kUtility, kHigh, false, 26, 29},
+                                                     {"it_works", kUtility, kHigh, false, 28, 28},
+                                                     {"gated", kUseCase, kHigh, true, 31, 31},
+                                                     {"Bits", kModel, kHigh, true, 32, 32},
+                                                 }));
+}
+
+TEST(ExtractSymbolsSyntaxTest, Java) {
+  const std::string source =
+      "package com.example;\n"                                          // 0
+      "public class Outer {\n"                                          // 1
+      "    private int x;\n"                                            // 2
+      "    public Outer() {}\n"                                         // 3
+      "    public void run() {\n"                                       // 4
+      "        Runnable r = new Runnable() { public void go() {} };\n"  // 5
+      "        class Local {}\n"                                        // 6
+      "    }\n"                                                         // 7
+      "    void pkg() {}\n"                                             // 8
+      "    static public class Inner {\n"                               // 9
+      "        public void go() {}\n"                                   // 10
+      "    }\n"                                                         // 11
+      "    private interface Hidden {}\n"                               // 12
+      "}\n"                                                             // 13
+      "interface Shape {\n"                                             // 14
+      "    double area();\n"                                            // 15
+      "    default String name() { return \"s\"; }\n"                   // 16
+      "    private void check() {}\n"                                   // 17
+      "}\n"                                                             // 18
+      "public enum Color {\n"                                           // 19
+      "    RED { @Override String label() { return \"r\"; } };\n"       // 20
+      "    String label() { return \"\"; }\n"                           // 21
+      "}\n"                                                             // 22
+      "public record Pair(int a, int b) {\n"                            // 23
+      "    public int sum() { return a + b; }\n"                        // 24
+      "}\n"                                                             // 25
+      "@interface Marker {}\n";                                         // 26
+  EXPECT_EQ(symbols_of(source, Language::kJava), (std::vector<Row>{
+                                                     {"Outer", kModel, kHigh, true, 1, 13},
+                                                     {"Outer.Outer", kUseCase, kHigh, true, 3, 3},
+                                                     {"Outer.run", kUseCase, kHigh, true, 4, 7},
+                                                     {"Outer.pkg", kUtility, kHigh, false, 8, 8},
+                                                     {"Outer.Inner", kModel, kHigh, true, 9, 11},
+                                                     {"Outer.Inner.go", kUseCase, kHigh, true, 10, 10},
+                                                     {"Outer.Hidden", kModel, kHigh, false, 12, 12},
+                                                     {"Shape", kModel, kHigh, false, 14, 18},
+                                                     {"Shape.area", kUseCase, kHigh, true, 15, 15},
+                                                     {"Shape.name", kUseCase, kHigh, true, 16, 16},
+                                                     {"Shape.check", kUtility, kHigh, false, 17, 17},
+                                                     {"Color", kModel, kHigh, true, 19, 22},
+                                                     {"Color.label", kUtility, kHigh, false, 21, 21},
+                                                     {"Pair", kModel, kHigh, true, 23, 25},
+                                                     {"Pair.sum", kUseCase, kHigh, true, 24, 24},
+                                                     {"Marker", kModel, kHigh, false, 26, 26},
+                                                 }));
+}
+
+TEST(ExtractSymbolsSyntaxTest, Ruby) {
+  const std::string source =
+      "module Shop\n"                              // 0
+      "  class Cart < Base\n"                      // 1
+      "    attr_accessor :items\n"                 // 2
+      "    def initialize\n"                       // 3
+      "      def weird; end\n"                     // 4
+      "    end\n"                                  // 5
+      "    def self.build; end\n"                  // 6
+      "    class << self\n"                        // 7
+      "      def create; end\n"                    // 8
+      "    end\n"                                  // 9
+      "    def total; end\n"                       // 10
+      "    private\n"                              // 11
+      "    def secret; end\n"                      // 12
+      "    public\n"                               // 13
+      "    def reopened; end\n"                    // 14
+      "    def named_private; end\n"               // 15
+      "    private :named_private\n"               // 16
+      "  end\n"                                    // 17
+      "  module Util\n"                            // 18
+      "    def self.helper; end\n"                 // 19
+      "  end\n"                                    // 20
+      "end\n"                                      // 21
+      "def top_level; end\n"                       // 22
+      "class Shop::Error < StandardError; end\n";  // 23
+  EXPECT_EQ(symbols_of(source, Language::kRuby), (std::vector<Row>{
+                                                     {"Shop", kModel, kHigh, true, 0, 21},
+                                                     {"Shop.Cart", kModel, kHigh, true, 1, 17},
+                                                     {"Shop.Cart.initialize", kUseCase, kHigh, true, 3, 5},
+                                                     {"Shop.Cart.build", kUseCase, kHigh, true, 6, 6},
+                                                     {"Shop.Cart.create", kUseCase, kHigh, true, 8, 8},
+                                                     {"Shop.Cart.total", kUseCase, kHigh, true, 10, 10},
+                                                     {"Shop.Cart.secret", kUtility, kHigh, false, 12, 12},
+                                                     {"Shop.Cart.reopened", kUseCase, kHigh, true, 14, 14},
+                                                     {"Shop.Cart.named_private", kUtility, kHigh, false, 15, 15},
+                                                     {"Shop.Util", kModel, kHigh, true, 18, 20},
+                                                     {"Shop.Util.helper", kUseCase, kHigh, true, 19, 19},
+                                                     {"top_level", kUseCase, kHigh, true, 22, 22},
+                                                     {"Shop.Error", kModel, kHigh, true, 23, 23},
+                                                 }));
+}
+
+TEST(ExtractImportsSyntaxTest, ImportsAsWritten) {
+  struct Case {
+    const char* what;
+    Language language;
+    std::string text;
+    std::vector<std::string> imports;
+  };
+  const Case cases[] = {
+      {"rust: use paths, file modules and extern crates",
+       Language::kRust,
+       "use std::collections::HashMap;\nuse crate::{a::B, c};\nmod inner;\nmod here {}\nextern crate serde;\n"
+       "fn f() { use std::io; }\n",
+       {"std::collections::HashMap", "crate::{a::B, c}", "inner", "serde"}},
+      {"java: plain, static and on-demand imports",
+       Language::kJava,
+       "package p;\nimport java.util.List;\nimport static java.lang.Math.max;\nimport java.io.*;\nclass A {}\n",
+       {"java.util.List", "java.lang.Math.max", "java.io.*"}},
+      {"ruby: require and require_relative of plain strings only",
+       Language::kRuby,
+       "require 'json'\nrequire_relative \"lib/helper\"\nrequire(\"set\")\nrequire File.join(\"x\")\n"
+       "require \"a#{b}\"\nKernel.require 'no'\nload 'other.rb'\n",
+       {"json", "lib/helper", "set"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(extract_imports_syntax(c.text, c.language), c.imports) << c.what;
+}
+
 TEST(ExtractSymbolsSyntaxTest, AMemberIsIdentifiedByOwnerAndKeyedByItsOwnName) {
   const std::string source = "package p\n\nfunc (s *Server) StartAll() {\n}\n";
   const std::vector<SymbolDescription> symbols = extract_symbols_syntax(source, "cmd/server.go", Language::kGo);
@@ -164,6 +339,15 @@ TEST(ExtractSymbolsSyntaxTest, BrokenFilesKeepTheirIntactParts) {
        Language::kGo,
        "package p\nfunc Before() {}\nfunc broken(x int {\n}\nfunc After() {}\n",
        {"Before", "broken", "After"}},
+      {"rust: an impl cut short after a good function",
+       Language::kRust,
+       "fn kept() {}\nstruct S;\nimpl S { fn half(&self) -> {\n",
+       {"kept", "S"}},
+      {"java: a method with a broken body between two good ones",
+       Language::kJava,
+       "class A {\n  void first() {}\n  void broken() { int = ; }\n  void last() {}\n}\n",
+       {"A", "A.first", "A.last"}},
+      {"ruby: a method never closed", Language::kRuby, "def kept; end\nclass Open\n  def half(\n", {"kept"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> names;
@@ -185,8 +369,14 @@ TEST(ExtractSymbolsSyntaxTest, HostileTextsFinishQuickly) {
       binary_looking,
       "namespace a { template <typename T> class B { public: void f() { return \"unterminat",
       "package p\nfunc F() { var x = `raw",
+      "impl<T> X for Y<T> { fn f() { let s = r#\"raw",
+      "class A { void f() { String s = \"\"\"text block",
+      "class A\n  def f\n    x = <<~EOS\n  unterminated heredoc",
+      std::string(5000, '[') + "mod m {" + std::string(5000, '<'),
+      "module M\n" + std::string(3000, ' ') + "class << " + std::string(3000, '('),
   };
-  for (Language language : {Language::kC, Language::kCpp, Language::kGo}) {
+  for (Language language :
+       {Language::kC, Language::kCpp, Language::kGo, Language::kRust, Language::kJava, Language::kRuby}) {
     for (const std::string& text : texts) {
       const auto start = std::chrono::steady_clock::now();
       for (const SymbolDescription& s : read_syntax(text, "f", language).symbols) EXPECT_LE(s.line_start, s.line_end);

@@ -29,13 +29,15 @@ TEST(ShouldScanTest, ExtensionsAndVirtualEnvironments) {
     bool scan;
   } cases[] = {
       {"/p/a.py", true},        {"/p/A.PY", true},        {"/p/README.MD", true},
-      {"/p/x.yml", true},       {"/p/x.xaml", true},      {"/p/x.php", false},
+      {"/p/x.yml", true},       {"/p/x.xaml", true},      {"/p/x.php", true},
       {"/p/x.txt", false},      {"/p/.md", false},        {"/p/noext", false},
       {"/p/a.", false},         {"/p/a.tar.json", true},  {"/p/venv/a.py", false},
       {"/p/.venv/a.py", false}, {"/p/myvenv/a.py", true}, {"/home/u/venv/app/a.py", false},
       {"/p/a.c", true},         {"/p/a.h", true},         {"/p/a.cc", true},
       {"/p/a.cpp", true},       {"/p/a.cxx", true},       {"/p/a.hh", true},
       {"/p/a.hpp", true},       {"/p/A.HXX", true},       {"/p/a.c++", false},
+      {"/p/a.rs", true},        {"/p/A.java", true},      {"/p/a.kt", true},
+      {"/p/a.kts", true},       {"/p/a.rb", true},        {"/p/a.rlib", false},
   };
   for (const Case& c : cases) EXPECT_EQ(should_scan(c.path), c.scan) << c.path;
 }

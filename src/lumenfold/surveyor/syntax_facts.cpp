@@ -45,6 +45,9 @@ struct Context {
   bool visible = true;        // false inside an anonymous namespace
   bool in_class = false;      // in a class body: access decides
   bool public_access = true;  // the access of the current class section
+  // Ruby: members made private by name anywhere in the class body
+  // ("private :a, :b"), whatever their section.
+  std::vector<std::string> hidden_members;
   int depth = 0;
 };
 
@@ -234,7 +237,28 @@ class SyntaxWalker {
     inner.owner = std::move(owner);
     inner.in_class = true;
     inner.public_access = members == Members::kPublic;
+    inner.hidden_members = hidden_by_name(body);
     walk_scope(body, inner);
+  }
+
+  // The names given to "private :a, :b" or "protected :c" statements of a
+  // Ruby class body; other forms ("private def f", a name held in a
+  // variable) are not followed.
+  std::vector<std::string> hidden_by_name(TSNode body) const {
+    std::vector<std::string> names;
+    if (language_.exports != ExportRule::kPublic) return names;
+    const uint32_t count = ts_node_named_child_count(body);
+    for (uint32_t i = 0; i < count; ++i) {
+      const TSNode call = ts_node_named_child(body, i);
+      if (!is_type(call, "call") || access_of(node_text(field_child(call, "method"), source_)).value_or(true)) continue;
+      const TSNode arguments = field_child(call, "arguments");
+      const uint32_t argument_count = ts_node_is_null(arguments) ? 0 : ts_node_named_child_count(arguments);
+      for (uint32_t a = 0; a < argument_count; ++a) {
+        const TSNode argument = ts_node_named_child(arguments, a);
+        if (is_type(argument, "simple_symbol")) names.emplace_back(node_text(argument, source_).substr(1));  // ":a"
+      }
+    }
+    return names;
   }
 
   // The struct, union or enum a typedef or declaration defines on the way.
@@ -342,7 +366,10 @@ class SyntaxWalker {
     if (language_.exports == ExportRule::kModifier) {
       return modifier_access(node).value_or(ctx.in_class && ctx.public_access);
     }
-    if (ctx.in_class) return ctx.public_access;
+    if (ctx.in_class) {
+      return ctx.public_access &&
+             std::find(ctx.hidden_members.begin(), ctx.hidden_members.end(), name) == ctx.hidden_members.end();
+    }
     if (language_.exports == ExportRule::kCapitalised) return starts_upper(name);
     if (language_.exports == ExportRule::kPublic) return true;
     return ctx.visible;
