@@ -16,6 +16,12 @@ std::vector<Row> symbols_of(std::string_view text, Language language) {
   return rows(extract_symbols_syntax(text, "f", language));
 }
 
+std::string repeated(std::string_view text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 constexpr const char* kModel = "model";
 constexpr const char* kUseCase = "use_case";
 constexpr const char* kUtility = "utility";
@@ -260,16 +266,17 @@ TEST(ExtractSymbolsSyntaxTest, Ruby) {
       "    def reopened; end\n"                    // 14
       "    def named_private; end\n"               // 15
       "    private :named_private\n"               // 16
-      "  end\n"                                    // 17
-      "  module Util\n"                            // 18
-      "    def self.helper; end\n"                 // 19
-      "  end\n"                                    // 20
-      "end\n"                                      // 21
-      "def top_level; end\n"                       // 22
-      "class Shop::Error < StandardError; end\n";  // 23
+      "    protected def guarded; end\n"           // 17
+      "  end\n"                                    // 18
+      "  module Util\n"                            // 19
+      "    def self.helper; end\n"                 // 20
+      "  end\n"                                    // 21
+      "end\n"                                      // 22
+      "def top_level; end\n"                       // 23
+      "class Shop::Error < StandardError; end\n";  // 24
   EXPECT_EQ(symbols_of(source, Language::kRuby), (std::vector<Row>{
-                                                     {"Shop", kModel, kHigh, true, 0, 21},
-                                                     {"Shop.Cart", kModel, kHigh, true, 1, 17},
+                                                     {"Shop", kModel, kHigh, true, 0, 22},
+                                                     {"Shop.Cart", kModel, kHigh, true, 1, 18},
                                                      {"Shop.Cart.initialize", kUseCase, kHigh, true, 3, 5},
                                                      {"Shop.Cart.build", kUseCase, kHigh, true, 6, 6},
                                                      {"Shop.Cart.create", kUseCase, kHigh, true, 8, 8},
@@ -277,10 +284,11 @@ TEST(ExtractSymbolsSyntaxTest, Ruby) {
                                                      {"Shop.Cart.secret", kUtility, kHigh, false, 12, 12},
                                                      {"Shop.Cart.reopened", kUseCase, kHigh, true, 14, 14},
                                                      {"Shop.Cart.named_private", kUtility, kHigh, false, 15, 15},
-                                                     {"Shop.Util", kModel, kHigh, true, 18, 20},
-                                                     {"Shop.Util.helper", kUseCase, kHigh, true, 19, 19},
-                                                     {"top_level", kUseCase, kHigh, true, 22, 22},
-                                                     {"Shop.Error", kModel, kHigh, true, 23, 23},
+                                                     {"Shop.Cart.guarded", kUtility, kHigh, false, 17, 17},
+                                                     {"Shop.Util", kModel, kHigh, true, 19, 21},
+                                                     {"Shop.Util.helper", kUseCase, kHigh, true, 20, 20},
+                                                     {"top_level", kUseCase, kHigh, true, 23, 23},
+                                                     {"Shop.Error", kModel, kHigh, true, 24, 24},
                                                  }));
 }
 
@@ -374,6 +382,7 @@ TEST(ExtractSymbolsSyntaxTest, HostileTextsFinishQuickly) {
       "class A\n  def f\n    x = <<~EOS\n  unterminated heredoc",
       std::string(5000, '[') + "mod m {" + std::string(5000, '<'),
       "module M\n" + std::string(3000, ' ') + "class << " + std::string(3000, '('),
+      "class A\n" + repeated("private ", 20000) + "def f; end\nend\n",
   };
   for (Language language :
        {Language::kC, Language::kCpp, Language::kGo, Language::kRust, Language::kJava, Language::kRuby}) {

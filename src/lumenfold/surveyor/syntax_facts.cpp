@@ -174,8 +174,8 @@ class SyntaxWalker {
       case NodeRole::kImport:
         record_import(node, rule->import_field);
         break;
-      case NodeRole::kRequire:
-        record_require(node);
+      case NodeRole::kCall:
+        visit_call(node, ctx);
         break;
     }
   }
@@ -416,15 +416,29 @@ class SyntaxWalker {
     return source_.substr(start, end - start);
   }
 
-  // require "x" and require_relative "x" without a receiver; a computed
-  // path (interpolation, File.join) is not an import we can name.
-  void record_require(TSNode node) {
-    if (imports_ == nullptr || !ts_node_is_null(field_child(node, "receiver"))) return;
-    const std::string_view method = node_text(field_child(node, "method"), source_);
-    if (std::find(std::begin(kRequireMethods), std::end(kRequireMethods), method) == std::end(kRequireMethods)) return;
+  // A call without a receiver and with one argument: "require x" or
+  // "private def f ... end"; other calls declare nothing.
+  void visit_call(TSNode node, const Context& ctx) {
     const TSNode arguments = field_child(node, "arguments");
-    if (ts_node_is_null(arguments) || ts_node_named_child_count(arguments) != 1) return;
-    const TSNode text = ts_node_named_child(arguments, 0);
+    if (!ts_node_is_null(field_child(node, "receiver")) || ts_node_is_null(arguments) ||
+        ts_node_named_child_count(arguments) != 1)
+      return;
+    const std::string_view method = node_text(field_child(node, "method"), source_);
+    const TSNode argument = ts_node_named_child(arguments, 0);
+    if (std::optional<bool> access = access_of(method); access && ctx.in_class) {
+      Context inner = ctx;
+      if (inner.depth++ >= kMaxScopeDepth) return;  // "private private ... def f"
+      inner.public_access = *access;
+      visit(argument, inner, std::nullopt);
+    } else if (std::find(std::begin(kRequireMethods), std::end(kRequireMethods), method) != std::end(kRequireMethods)) {
+      record_require(argument);
+    }
+  }
+
+  // The path of require "x"; a computed one (interpolation, File.join) is
+  // not an import we can name.
+  void record_require(TSNode text) {
+    if (imports_ == nullptr) return;
     if (!is_type(text, "string") || ts_node_named_child_count(text) != 1) return;
     const TSNode content = ts_node_named_child(text, 0);
     if (is_type(content, "string_content")) imports_->emplace_back(node_text(content, source_));

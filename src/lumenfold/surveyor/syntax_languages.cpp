@@ -95,8 +95,8 @@ constexpr NodeRule kJavaRules[] = {
 // A module holds methods ("def self.f") as a class does, so both are types
 // whose members are named after them. "class << self" is a scope in the
 // class body: its methods are the class's. A bare `private` or `protected`
-// statement is an access section; attr_accessor and other calls are not
-// symbols.
+// statement is an access section, "private def f" an access for f alone;
+// attr_accessor and other calls are not symbols.
 constexpr NodeRule kRubyRules[] = {
     {"program", kScope},
     {"body_statement", kScope},
@@ -107,7 +107,7 @@ constexpr NodeRule kRubyRules[] = {
     {"method", kFunction},
     {"singleton_method", kFunction},
     {"identifier", kAccess},
-    {"call", kRequire},
+    {"call", kCall},
 };
 
 constexpr SyntaxLanguage kSyntaxLanguages[] = {

@@ -26,7 +26,7 @@ enum class NodeRole {
   kTemplate,     // the declaration inside it is the symbol, spanning the template
   kAccess,       // public:, protected: or private: in a class body; Ruby's bare private
   kImport,       // its `import_field` child names what is imported
-  kRequire,      // Ruby's call: an import when it is require or require_relative of a plain string
+  kCall,         // Ruby's call: require "x" imports x; "private def f" defines f, not exported
 };
 
 // Whether a type's body holds members that are symbols, and their access
