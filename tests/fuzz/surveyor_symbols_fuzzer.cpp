@@ -27,11 +27,14 @@ using namespace lumenfold::surveyor;
 
 // Languages with an extractor and a few that only get keywords, relations
 // and a summary; then the ones a grammar reads and more of the keyword-only
-// ones. 24 entries, so the seeds' first bytes, chosen when there were 12,
-// still pick the same extension.
-constexpr std::string_view kExtensions[] = {".ts",   ".tsx", ".js",   ".jsx", ".py",    ".cs",   ".php",  ".md",
-                                            ".json", ".go",  ".java", ".rs",  ".c",     ".h",    ".cc",   ".cpp",
-                                            ".cxx",  ".hh",  ".hpp",  ".hxx", ".swift", ".xaml", ".yaml", ".yml"};
+// ones; then a second 24 weighted towards the newest grammars. 48 entries,
+// so the seeds' first bytes (48 to 63), chosen when there were 12, still
+// pick the same extension.
+constexpr std::string_view kExtensions[] = {
+    ".ts", ".tsx", ".js",   ".jsx", ".py",   ".cs",   ".php",  ".md",   ".json",  ".go",   ".java", ".rs",
+    ".c",  ".h",   ".cc",   ".cpp", ".cxx",  ".hh",   ".hpp",  ".hxx",  ".swift", ".xaml", ".yaml", ".yml",
+    ".rs", ".rs",  ".rs",   ".rs",  ".java", ".java", ".java", ".java", ".rb",    ".rb",   ".rb",   ".rb",
+    ".rb", ".rs",  ".java", ".kt",  ".kts",  ".php",  ".go",   ".c",    ".cpp",   ".h",    ".rb",   ".rs"};
 constexpr size_t kMaxKeywords = 80;
 constexpr size_t kMaxSummaryChars = 250;
 
