@@ -249,31 +249,36 @@ TEST(ExtractSymbolsSyntaxTest, Java) {
 
 TEST(ExtractSymbolsSyntaxTest, Ruby) {
   const std::string source =
-      "module Shop\n"                              // 0
-      "  class Cart < Base\n"                      // 1
-      "    attr_accessor :items\n"                 // 2
-      "    def initialize\n"                       // 3
-      "      def weird; end\n"                     // 4
-      "    end\n"                                  // 5
-      "    def self.build; end\n"                  // 6
-      "    class << self\n"                        // 7
-      "      def create; end\n"                    // 8
-      "    end\n"                                  // 9
-      "    def total; end\n"                       // 10
-      "    private\n"                              // 11
-      "    def secret; end\n"                      // 12
-      "    public\n"                               // 13
-      "    def reopened; end\n"                    // 14
-      "    def named_private; end\n"               // 15
-      "    private :named_private\n"               // 16
-      "    protected def guarded; end\n"           // 17
-      "  end\n"                                    // 18
-      "  module Util\n"                            // 19
-      "    def self.helper; end\n"                 // 20
-      "  end\n"                                    // 21
-      "end\n"                                      // 22
-      "def top_level; end\n"                       // 23
-      "class Shop::Error < StandardError; end\n";  // 24
+      "module Shop\n"                             // 0
+      "  class Cart < Base\n"                     // 1
+      "    attr_accessor :items\n"                // 2
+      "    def initialize\n"                      // 3
+      "      def weird; end\n"                    // 4
+      "    end\n"                                 // 5
+      "    def self.build; end\n"                 // 6
+      "    class << self\n"                       // 7
+      "      def create; end\n"                   // 8
+      "    end\n"                                 // 9
+      "    def total; end\n"                      // 10
+      "    private\n"                             // 11
+      "    def secret; end\n"                     // 12
+      "    public\n"                              // 13
+      "    def reopened; end\n"                   // 14
+      "    def named_private; end\n"              // 15
+      "    private :named_private\n"              // 16
+      "    protected def guarded; end\n"          // 17
+      "  end\n"                                   // 18
+      "  module Util\n"                           // 19
+      "    def self.helper; end\n"                // 20
+      "  end\n"                                   // 21
+      "end\n"                                     // 22
+      "def top_level; end\n"                      // 23
+      "class Shop::Error < StandardError; end\n"  // 24
+      "unless defined?(Compat)\n"                 // 25
+      "  class Compat; end\n"                     // 26
+      "else\n"                                    // 27
+      "  def fallback; end\n"                     // 28
+      "end\n";                                    // 29
   EXPECT_EQ(symbols_of(source, Language::kRuby), (std::vector<Row>{
                                                      {"Shop", kModel, kHigh, true, 0, 22},
                                                      {"Shop.Cart", kModel, kHigh, true, 1, 18},
@@ -289,6 +294,8 @@ TEST(ExtractSymbolsSyntaxTest, Ruby) {
                                                      {"Shop.Util.helper", kUseCase, kHigh, true, 20, 20},
                                                      {"top_level", kUseCase, kHigh, true, 23, 23},
                                                      {"Shop.Error", kModel, kHigh, true, 24, 24},
+                                                     {"Compat", kModel, kHigh, true, 26, 26},
+                                                     {"fallback", kUseCase, kHigh, true, 28, 28},
                                                  }));
 }
 
@@ -312,8 +319,9 @@ TEST(ExtractImportsSyntaxTest, ImportsAsWritten) {
       {"ruby: require and require_relative of plain strings only",
        Language::kRuby,
        "require 'json'\nrequire_relative \"lib/helper\"\nrequire(\"set\")\nrequire File.join(\"x\")\n"
-       "require \"a#{b}\"\nKernel.require 'no'\nload 'other.rb'\n",
-       {"json", "lib/helper", "set"}},
+       "require \"a#{b}\"\nKernel.require 'no'\nload 'other.rb'\nbegin\n  require 'psych'\nrescue LoadError\nend\n"
+       "require 'etc' if windows?\n",
+       {"json", "lib/helper", "set", "psych", "etc"}},
   };
   for (const Case& c : cases) EXPECT_EQ(extract_imports_syntax(c.text, c.language), c.imports) << c.what;
 }

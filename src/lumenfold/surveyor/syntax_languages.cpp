@@ -94,7 +94,9 @@ constexpr NodeRule kJavaRules[] = {
 
 // A module holds methods ("def self.f") as a class does, so both are types
 // whose members are named after them. "class << self" is a scope in the
-// class body: its methods are the class's. A bare `private` or `protected`
+// class body: its methods are the class's. Conditionals and begin/rescue
+// outside methods hold definitions as C's #ifdef does ("unless
+// defined?(X) ... class X"). A bare `private` or `protected`
 // statement is an access section, "private def f" an access for f alone;
 // attr_accessor and other calls are not symbols.
 constexpr NodeRule kRubyRules[] = {
@@ -102,6 +104,16 @@ constexpr NodeRule kRubyRules[] = {
     {"body_statement", kScope},
     {"ERROR", kScope},
     {"singleton_class", kScope},
+    {"if", kScope},
+    {"unless", kScope},
+    {"elsif", kScope},
+    {"then", kScope},
+    {"else", kScope},
+    {"if_modifier", kScope},
+    {"unless_modifier", kScope},
+    {"begin", kScope},
+    {"rescue", kScope},
+    {"ensure", kScope},
     {"class", kNamedType, Members::kPublic},
     {"module", kNamedType, Members::kPublic},
     {"method", kFunction},
