@@ -16,6 +16,7 @@
 #include <httplib.h>
 
 #include "bench_support.h"
+#include "lumenfold/common/data_dir_files.h"
 
 namespace lumenfold::bench {
 
@@ -24,7 +25,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr char kPortFileName[] = "mcp_port";
 // Short enough that a restart is seen within a few calls' time.
 constexpr auto kReadyPollInterval = std::chrono::milliseconds(20);
 constexpr auto kStopPollInterval = std::chrono::milliseconds(20);
@@ -165,7 +165,7 @@ std::optional<int> ServerProcess::stop(std::chrono::seconds patience) {
 }
 
 std::optional<PortFile> read_port_file(const fs::path& data_dir) {
-  fs::path file = data_dir / kPortFileName;
+  fs::path file = data_dir / lumenfold::common::kPortFileName;
   struct stat st {};
   if (::stat(file.c_str(), &st) != 0) return std::nullopt;
   int port = 0;

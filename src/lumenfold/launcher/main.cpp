@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/launcher/agent.h"
 #include "lumenfold/launcher/hooks.h"
 #include "lumenfold/launcher/options.h"
@@ -22,7 +23,6 @@ using namespace lumenfold::launcher;
 
 namespace {
 
-constexpr char kGraphFileName[] = "info_graph.json";
 // Exit status of a command-line usage error, as most Unix tools use.
 constexpr int kUsageError = 2;
 
@@ -51,7 +51,7 @@ int fail(const std::string& message) {
 // Runs the scanner when the project has no graph yet, its progress on the
 // terminal. An error when it could not be run or failed.
 std::optional<std::string> scan_if_needed(const fs::path& root) {
-  fs::path graph = data_dir_of(root) / kGraphFileName;
+  fs::path graph = data_dir_of(root) / lumenfold::common::kInfoGraphFileName;
   std::error_code ec;
   if (fs::exists(graph, ec)) return std::nullopt;
   std::optional<fs::path> surveyor = find_program("surveyor", /*beside_self=*/true);

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/utf8.h"
@@ -22,8 +23,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The server writes its port here once it listens.
-constexpr char kPortFileName[] = "mcp_port";
 // Launchers take this lock to find, start or stop the server one at a time.
 constexpr char kLaunchersLockFileName[] = "launcher.lock";
 // One file per running launcher, named by its pid, locked while it runs.
@@ -43,7 +42,7 @@ constexpr std::chrono::seconds kStopTimeout{5};
 constexpr size_t kLogTailLines = 20;
 
 std::optional<int> recorded_port(const fs::path& data_dir) {
-  std::optional<std::string> text = common::read_file(data_dir / kPortFileName);
+  std::optional<std::string> text = common::read_file(data_dir / common::kPortFileName);
   if (!text) return std::nullopt;
   std::optional<int64_t> port = common::parse_integer(common::trim(*text));
   if (!port || *port <= 0) return std::nullopt;

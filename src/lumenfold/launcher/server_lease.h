@@ -16,9 +16,6 @@ namespace lumenfold::launcher {
 
 // The project's data directory, below its root.
 inline constexpr char kDataDirName[] = ".tessel";
-// The server's own lock in the data directory (held while it serves; it
-// holds "<pid> <port>").
-inline constexpr char kServerLockFileName[] = "lodestar.lock";
 
 std::filesystem::path data_dir_of(const std::filesystem::path& root);
 

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/json_simd.h"
 #include "lumenfold/common/state_file.h"
@@ -19,8 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr char kGraphFileName[] = "info_graph.json";
-constexpr char kMemoryFileName[] = "context-store.json";
 constexpr int64_t kSecondsPerMinute = 60;
 constexpr int64_t kSecondsPerHour = 60 * kSecondsPerMinute;
 constexpr int64_t kSecondsPerDay = 24 * kSecondsPerHour;
@@ -41,7 +40,7 @@ std::string server_line(const fs::path& root) {
 }
 
 std::string graph_line(const fs::path& data_dir) {
-  fs::path graph = data_dir / kGraphFileName;
+  fs::path graph = data_dir / common::kInfoGraphFileName;
   std::error_code ec;
   fs::file_time_type written = fs::last_write_time(graph, ec);
   if (ec) return "not scanned yet";
@@ -57,14 +56,14 @@ std::string graph_line(const fs::path& data_dir) {
 }
 
 size_t memory_count(const fs::path& data_dir) {
-  std::optional<common::Json> store = common::read_state_file(data_dir / kMemoryFileName);
+  std::optional<common::Json> store = common::read_state_file(data_dir / common::kContextStoreFileName);
   return store && store->is_array() ? store->size() : 0;
 }
 
 // The pid in the server lock when a server holds it: one that does not
 // answer on its port.
 std::optional<int64_t> silent_server_pid(const fs::path& data_dir) {
-  fs::path lock = data_dir / kServerLockFileName;
+  fs::path lock = data_dir / common::kServerLockFileName;
   std::error_code ec;
   if (!fs::exists(lock, ec) || FileLock::try_take(lock, /*create=*/false)) return std::nullopt;
   std::istringstream text(common::read_file(lock).value_or(""));

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/common/file_io.h"
 
 namespace lumenfold::lodestar {
@@ -30,7 +31,7 @@ std::string holder_of(const fs::path& file) {
 }  // namespace
 
 common::Result<DataDirLock> DataDirLock::acquire(const fs::path& data_dir) {
-  fs::path file = data_dir / kLockFileName;
+  fs::path file = data_dir / common::kServerLockFileName;
   common::UniqueFd fd(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
   if (!fd.valid()) return common::Error{"cannot open " + file.string() + ": " + std::strerror(errno)};
   if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {

@@ -10,11 +10,9 @@
 
 namespace lumenfold::lodestar {
 
-// The lock file in the data directory. It holds the pid and port of the
-// server that has it, for the message a second server prints.
-inline constexpr char kLockFileName[] = "lodestar.lock";
-
-// An advisory lock (flock) on `data_dir`/kLockFileName, held until this
+// An advisory lock (flock) on `data_dir`/common::kServerLockFileName (it holds
+// the pid and port of the server that has it, for the message a second
+// server prints), held until this
 // object is destroyed or the process ends, however it ends: the system
 // releases it with the descriptor, so a killed server leaves no stale lock.
 class DataDirLock {

@@ -18,6 +18,7 @@
 
 #include <httplib.h>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/common/dynamic.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/state_file.h"
@@ -41,7 +42,6 @@ namespace {
 
 constexpr int kDefaultPort = 8080;
 // Hooks read the chosen port from this file in the data directory.
-constexpr char kPortFileName[] = "mcp_port";
 constexpr char kServerVersion[] = "1.0.0";
 // Where the server listens unless TSL_HOST says otherwise: this machine
 // only, over both IP versions (clients resolve "localhost" to either).
@@ -74,7 +74,7 @@ std::vector<std::string> listen_hosts(const Settings& settings) {
 std::optional<int> recorded_port(const Settings& settings) {
   if (settings.port) return std::nullopt;
   const fs::path& data_dir = settings.data_dir;
-  std::optional<std::string> text = lumenfold::common::read_file(data_dir / kPortFileName);
+  std::optional<std::string> text = lumenfold::common::read_file(data_dir / lumenfold::common::kPortFileName);
   if (!text) return std::nullopt;
   std::optional<int64_t> port = lumenfold::common::parse_integer(*text);
   if (!port) return std::nullopt;
@@ -139,8 +139,8 @@ int run() {
   // their environment.
   setenv("PORT", std::to_string(*port).c_str(), 1);
   lock->record(*port);
-  if (auto error =
-          lumenfold::common::write_file_atomically(state.settings.data_dir / kPortFileName, std::to_string(*port))) {
+  if (auto error = lumenfold::common::write_file_atomically(state.settings.data_dir / lumenfold::common::kPortFileName,
+                                                            std::to_string(*port))) {
     return fail(*error);
   }
   for (auto& server : servers) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "lumenfold/common/data_dir_files.h"
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/result.h"
 
@@ -50,8 +51,8 @@ struct Settings {
   std::filesystem::path action_graph_file() const { return data_dir / "chat_action_graph.json"; }
   std::filesystem::path retrieval_cache_file() const { return data_dir / "retrieval_cache.json"; }
   std::filesystem::path symbol_index_file() const { return data_dir / "symbol_index.json"; }
-  std::filesystem::path context_store_file() const { return data_dir / "context-store.json"; }
-  std::filesystem::path info_graph_file() const { return data_dir / "info_graph.json"; }
+  std::filesystem::path context_store_file() const { return data_dir / common::kContextStoreFileName; }
+  std::filesystem::path info_graph_file() const { return data_dir / common::kInfoGraphFileName; }
 };
 
 // Looks up one environment variable; nullopt when it is not set.
