@@ -21,7 +21,7 @@ TEST(LanguageOfTest, MapsEachExtensionExactly) {
       {".cxx", Language::kCpp},        {".hh", Language::kCpp},         {".hpp", Language::kCpp},
       {".hxx", Language::kCpp},        {".C", Language::kOther},        {".c++", Language::kOther},
       {".rs", Language::kRust},        {".java", Language::kJava},      {".rb", Language::kRuby},
-      {".kt", Language::kOther},       {".RS", Language::kOther},
+      {".kt", Language::kKotlin},      {".kts", Language::kKotlin},     {".RS", Language::kOther},
   };
   for (const Case& c : cases) EXPECT_EQ(language_of(c.ext), c.language) << c.ext;
 }

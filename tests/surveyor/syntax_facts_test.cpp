@@ -299,6 +299,113 @@ TEST(ExtractSymbolsSyntaxTest, Ruby) {
                                                  }));
 }
 
+TEST(ExtractSymbolsSyntaxTest, Kotlin) {
+  const std::string source =
+      "package app\n"                                                  // 0
+      "typealias Handler = (String) -> Unit\n"                         // 1
+      "interface Greeter {\n"                                          // 2
+      "    fun greet(name: String): String\n"                          // 3
+      "}\n"                                                            // 4
+      "open class Server(private val port: Int) : Greeter {\n"         // 5
+      "    companion object {\n"                                       // 6
+      "        fun create(): Server = Server(80)\n"                    // 7
+      "    }\n"                                                        // 8
+      "    constructor(s: String) : this(1)\n"                         // 9
+      "    override fun greet(name: String) = \"hi\"\n"                // 10
+      "    fun start() {\n"                                            // 11
+      "        fun local() {}\n"                                       // 12
+      "        val o = object : Runnable { override fun run() {} }\n"  // 13
+      "    }\n"                                                        // 14
+      "    private fun hidden() {}\n"                                  // 15
+      "    internal fun inside() {}\n"                                 // 16
+      "    class Nested { fun inner() {} }\n"                          // 17
+      "}\n"                                                            // 18
+      "object Registry {\n"                                            // 19
+      "    fun register(x: Int) {}\n"                                  // 20
+      "}\n"                                                            // 21
+      "enum class Color(val rgb: Int) {\n"                             // 22
+      "    RED(1) { override fun toString() = \"r\" },\n"              // 23
+      "    GREEN(2);\n"                                                // 24
+      "    fun hex() = rgb\n"                                          // 25
+      "}\n"                                                            // 26
+      "data class Point(val x: Int, val y: Int)\n"                     // 27
+      "fun String.shout(): String = uppercase()\n"                     // 28
+      "fun <T> List<T>.second(): T = this[1]\n"                        // 29
+      "private fun helper() {}\n"                                      // 30
+      "@Deprecated(\"x\")\n"                                           // 31
+      "fun annotated() {}\n";                                          // 32
+  EXPECT_EQ(symbols_of(source, Language::kKotlin), (std::vector<Row>{
+                                                       {"Handler", kModel, kHigh, true, 1, 1},
+                                                       {"Greeter", kModel, kHigh, true, 2, 4},
+                                                       {"Greeter.greet", kUseCase, kHigh, true, 3, 3},
+                                                       {"Server", kModel, kHigh, true, 5, 18},
+                                                       {"Server.create", kUseCase, kHigh, true, 7, 7},
+                                                       {"Server.constructor", kUseCase, kHigh, true, 9, 9},
+                                                       {"Server.greet", kUseCase, kHigh, true, 10, 10},
+                                                       {"Server.start", kUseCase, kHigh, true, 11, 14},
+                                                       {"Server.hidden", kUtility, kHigh, false, 15, 15},
+                                                       {"Server.inside", kUtility, kHigh, false, 16, 16},
+                                                       {"Server.Nested", kModel, kHigh, true, 17, 17},
+                                                       {"Server.Nested.inner", kUseCase, kHigh, true, 17, 17},
+                                                       {"Registry", kModel, kHigh, true, 19, 21},
+                                                       {"Registry.register", kUseCase, kHigh, true, 20, 20},
+                                                       {"Color", kModel, kHigh, true, 22, 26},
+                                                       {"Color.hex", kUseCase, kHigh, true, 25, 25},
+                                                       {"Point", kModel, kHigh, true, 27, 27},
+                                                       {"String.shout", kUseCase, kHigh, true, 28, 28},
+                                                       {"List.second", kUseCase, kHigh, true, 29, 29},
+                                                       {"helper", kUtility, kHigh, false, 30, 30},
+                                                       {"annotated", kUseCase, kHigh, true, 31, 32},
+                                                   }));
+}
+
+TEST(ExtractSymbolsSyntaxTest, Swift) {
+  const std::string source =
+      "import Foundation\n"                                         // 0
+      "typealias Handler = (String) -> Void\n"                      // 1
+      "public protocol Greeter {\n"                                 // 2
+      "    func greet(name: String) -> String\n"                    // 3
+      "}\n"                                                         // 4
+      "public class Server: Greeter {\n"                            // 5
+      "    private var port: Int\n"                                 // 6
+      "    init(port: Int) { self.port = port }\n"                  // 7
+      "    public func greet(name: String) -> String { \"hi\" }\n"  // 8
+      "    func start() {\n"                                        // 9
+      "        func local() {}\n"                                   // 10
+      "    }\n"                                                     // 11
+      "    fileprivate func hidden() {}\n"                          // 12
+      "    class Nested { func inner() {} }\n"                      // 13
+      "}\n"                                                         // 14
+      "extension Server {\n"                                        // 15
+      "    public func stop() {}\n"                                 // 16
+      "}\n"                                                         // 17
+      "extension Array where Element: Equatable {\n"                // 18
+      "    func dedup() {}\n"                                       // 19
+      "}\n"                                                         // 20
+      "struct Point { var x: Int; func len() -> Int { x } }\n"      // 21
+      "enum Color { case red; func hex() -> Int { 0 } }\n"          // 22
+      "actor Store { func put() {} }\n"                             // 23
+      "open class Base {}\n"                                        // 24
+      "public func topLevel() {}\n"                                 // 25
+      "@MainActor\n"                                                // 26
+      "func annotated<T>(x: T) {}\n";                               // 27
+  EXPECT_EQ(
+      symbols_of(source, Language::kSwift),
+      (std::vector<Row>{
+          {"Handler", kModel, kHigh, false, 1, 1},         {"Greeter", kModel, kHigh, true, 2, 4},
+          {"Greeter.greet", kUseCase, kHigh, true, 3, 3},  {"Server", kModel, kHigh, true, 5, 14},
+          {"Server.init", kUtility, kHigh, false, 7, 7},   {"Server.greet", kUseCase, kHigh, true, 8, 8},
+          {"Server.start", kUtility, kHigh, false, 9, 11}, {"Server.hidden", kUtility, kHigh, false, 12, 12},
+          {"Server.Nested", kModel, kHigh, false, 13, 13}, {"Server.Nested.inner", kUtility, kHigh, false, 13, 13},
+          {"Server.stop", kUseCase, kHigh, true, 16, 16},  {"Array.dedup", kUtility, kHigh, false, 19, 19},
+          {"Point", kModel, kHigh, false, 21, 21},         {"Point.len", kUtility, kHigh, false, 21, 21},
+          {"Color", kModel, kHigh, false, 22, 22},         {"Color.hex", kUtility, kHigh, false, 22, 22},
+          {"Store", kModel, kHigh, false, 23, 23},         {"Store.put", kUtility, kHigh, false, 23, 23},
+          {"Base", kModel, kHigh, true, 24, 24},           {"topLevel", kUseCase, kHigh, true, 25, 25},
+          {"annotated", kUtility, kHigh, false, 26, 27},
+      }));
+}
+
 TEST(ExtractImportsSyntaxTest, ImportsAsWritten) {
   struct Case {
     const char* what;
@@ -322,6 +429,14 @@ TEST(ExtractImportsSyntaxTest, ImportsAsWritten) {
        "require \"a#{b}\"\nKernel.require 'no'\nload 'other.rb'\nbegin\n  require 'psych'\nrescue LoadError\nend\n"
        "require 'etc' if windows?\n",
        {"json", "lib/helper", "set", "psych", "etc"}},
+      {"kotlin: plain, on-demand and aliased imports",
+       Language::kKotlin,
+       "package p\nimport kotlin.math.max\nimport com.example.util.*\nimport java.io.File as JFile\nclass A\n",
+       {"kotlin.math.max", "com.example.util.*", "java.io.File"}},
+      {"swift: none from the tree, the scanner's own pattern reads them",
+       Language::kSwift,
+       "import Foundation\nclass A {}\n",
+       {}},
   };
   for (const Case& c : cases) EXPECT_EQ(extract_imports_syntax(c.text, c.language), c.imports) << c.what;
 }
@@ -364,6 +479,14 @@ TEST(ExtractSymbolsSyntaxTest, BrokenFilesKeepTheirIntactParts) {
        "class A {\n  void first() {}\n  void broken() { int = ; }\n  void last() {}\n}\n",
        {"A", "A.first", "A.last"}},
       {"ruby: a method never closed", Language::kRuby, "def kept; end\nclass Open\n  def half(\n", {"kept"}},
+      {"kotlin: a function cut off mid-signature",
+       Language::kKotlin,
+       "class A {\n  fun first() {}\n}\nfun kept() {}\nfun broken(x: \n",
+       {"A", "A.first", "kept"}},
+      {"swift: a method with a broken body before a good type",
+       Language::kSwift,
+       "class A {\n  func first() {}\n  func broken() { let = }\n}\nstruct Kept {}\n",
+       {"A", "A.first", "Kept"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> names;
@@ -392,8 +515,8 @@ TEST(ExtractSymbolsSyntaxTest, HostileTextsFinishQuickly) {
       "module M\n" + std::string(3000, ' ') + "class << " + std::string(3000, '('),
       "class A\n" + repeated("private ", 20000) + "def f; end\nend\n",
   };
-  for (Language language :
-       {Language::kC, Language::kCpp, Language::kGo, Language::kRust, Language::kJava, Language::kRuby}) {
+  for (Language language : {Language::kC, Language::kCpp, Language::kGo, Language::kRust, Language::kJava,
+                            Language::kKotlin, Language::kRuby, Language::kSwift}) {
     for (const std::string& text : texts) {
       const auto start = std::chrono::steady_clock::now();
       for (const SymbolDescription& s : read_syntax(text, "f", language).symbols) EXPECT_LE(s.line_start, s.line_end);

@@ -22,6 +22,7 @@ constexpr ExtensionLanguage kExtensionLanguages[] = {
     {".cxx", Language::kCpp},       {".hh", Language::kCpp},
     {".hpp", Language::kCpp},       {".hxx", Language::kCpp},
     {".rs", Language::kRust},       {".java", Language::kJava},
+    {".kt", Language::kKotlin},     {".kts", Language::kKotlin},
     {".rb", Language::kRuby},
 };
 

@@ -64,8 +64,10 @@ std::vector<Edge> parse_relations(const std::filesystem::path& path, std::string
 std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
                                        std::string_view text) {
   const Language language = language_of(extension_of(path));
-  return parse_relations_from(
-      from, path, text, has_grammar(language) ? extract_imports_syntax(text, language) : std::vector<std::string>{});
+  return parse_relations_from(from, path, text,
+                              import_source(language) != ImportSource::kPatterns
+                                  ? extract_imports_syntax(text, language)
+                                  : std::vector<std::string>{});
 }
 
 std::vector<Edge> parse_relations_from(const std::string& from, const std::filesystem::path& path,
@@ -76,13 +78,15 @@ std::vector<Edge> parse_relations_from(const std::string& from, const std::files
   std::vector<Edge> edges;
 
   // A parsed language's imports come from its syntax tree (every entry of a
-  // Go import block, each #include); the quoted-import rule stays for the rest.
-  if (has_grammar(language)) {
-    for (const std::string& target : syntax_imports) edges.push_back(Edge{from, target, std::string(kImports)});
-  } else {
+  // Go import block, each #include); the quoted-import rule stays for the
+  // rest, Swift included.
+  const ImportSource imports = import_source(language);
+  if (imports == ImportSource::kPatterns) {
     add_matches(p.quoted_import, text, from, kImports, edges);
+  } else {
+    for (const std::string& target : syntax_imports) edges.push_back(Edge{from, target, std::string(kImports)});
   }
-  if (!imports_from_tree_only(language)) {
+  if (imports != ImportSource::kTree) {
     add_matches(p.es_import, text, from, kImports, edges);
     add_matches(p.require_call, text, from, kRequires, edges);
     add_matches(p.dotted_import, text, from, kImports, edges);

@@ -60,6 +60,7 @@ Extractor extractor_for(Language language) {
     case Language::kCpp:
     case Language::kRust:
     case Language::kJava:
+    case Language::kKotlin:
     case Language::kRuby:
     case Language::kSwift:
     case Language::kXaml:

@@ -31,6 +31,11 @@ constexpr std::string_view kStatic = "static";
 constexpr std::string_view kPublic = "public";
 constexpr std::string_view kPrivate = "private";
 constexpr std::string_view kProtected = "protected";
+constexpr std::string_view kInternal = "internal";
+constexpr std::string_view kFilePrivate = "fileprivate";
+constexpr std::string_view kOpen = "open";
+// Swift's kind of class declaration that only adds to a type.
+constexpr std::string_view kExtension = "extension";
 // The Ruby calls that load another file.
 constexpr std::string_view kRequireMethods[] = {"require", "require_relative"};
 constexpr std::string_view kScopeSeparator = "::";
@@ -76,9 +81,19 @@ std::optional<bool> access_of(std::string_view word) {
   return std::nullopt;
 }
 
-// The access a Rust or Java modifier gives `node`: any pub form or public
-// grants it, private or protected refuses it; nullopt when none is written.
-std::optional<bool> modifier_access(TSNode node) {
+// The access a modifier word grants: besides access_of's words, Kotlin's
+// internal and Swift's fileprivate refuse it, Swift's open grants it.
+std::optional<bool> modifier_word_access(std::string_view word) {
+  if (word == kInternal || word == kFilePrivate) return false;
+  if (word == kOpen) return true;
+  return access_of(word);
+}
+
+// The access a modifier gives `node`: Rust's pub in any form, or public,
+// grants it; private, protected and the like refuse it; nullopt when none
+// is written. Java's modifiers are keyword tokens; Kotlin's and Swift's are
+// visibility_modifier nodes holding the word.
+std::optional<bool> modifier_access(TSNode node, std::string_view source) {
   const uint32_t count = ts_node_named_child_count(node);
   for (uint32_t i = 0; i < count; ++i) {
     const TSNode child = ts_node_named_child(node, i);
@@ -86,7 +101,9 @@ std::optional<bool> modifier_access(TSNode node) {
     if (!is_type(child, "modifiers")) continue;
     const uint32_t words = ts_node_child_count(child);
     for (uint32_t w = 0; w < words; ++w) {
-      if (std::optional<bool> access = access_of(ts_node_type(ts_node_child(child, w)))) return access;
+      const TSNode word = ts_node_child(child, w);
+      const std::string_view text = is_type(word, "visibility_modifier") ? node_text(word, source) : ts_node_type(word);
+      if (std::optional<bool> access = modifier_word_access(text)) return access;
     }
   }
   return std::nullopt;
@@ -160,7 +177,7 @@ class SyntaxWalker {
         visit_impl(node, *rule, ctx);
         break;
       case NodeRole::kFunction:
-        visit_function(node, ctx, span.value_or(node));
+        visit_function(node, *rule, ctx, span.value_or(node));
         break;
       case NodeRole::kDeclaration:
         visit_declaration(node, ctx, span.value_or(node));
@@ -189,13 +206,13 @@ class SyntaxWalker {
       record(name, name, {std::string(kSymbolUtility), std::string(kConfidenceHigh), exported_name(name, ctx, node)},
              node, node);
     }
-    const TSNode body = field_child(node, "body");
+    const TSNode body = child(node, "body");
     if (!ts_node_is_null(body)) walk_scope(body, inner);
   }
 
   // "mod x { ... }" is a namespace; "mod x;" loads x's file.
   void visit_module(TSNode node, const NodeRule& rule, const Context& ctx) {
-    if (ts_node_is_null(field_child(node, "body"))) {
+    if (ts_node_is_null(child(node, "body"))) {
       record_import(node, rule.import_field);
     } else {
       visit_namespace(node, ctx);
@@ -204,14 +221,18 @@ class SyntaxWalker {
 
   // A type with a body is a definition (a bare "struct x" only names one).
   void visit_type(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
-    if (ts_node_is_null(field_child(node, "body"))) return;
+    if (ts_node_is_null(child(node, "body"))) return;
     visit_named_type(node, rule, ctx, span);
   }
 
   void visit_named_type(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
+    if (node_text(field_child(node, "declaration_kind"), source_) == kExtension) {
+      visit_extension(node, rule, ctx);
+      return;
+    }
     const std::string name = name_of(node);
     record_type(name, ctx, node, span);
-    const TSNode body = field_child(node, "body");
+    const TSNode body = child(node, "body");
     if (rule.members != Members::kNone && !name.empty() && !ts_node_is_null(body))
       walk_members(body, rule.members, member_name(ctx.owner, name), ctx);
     Context outer = ctx;
@@ -230,6 +251,15 @@ class SyntaxWalker {
     const bool of_trait = !ts_node_is_null(field_child(node, "trait"));
     walk_members(body, of_trait ? Members::kPublic : rule.members, member_name(ctx.owner, node_text(type, source_)),
                  ctx);
+  }
+
+  // Swift's "extension T { ... }" and "extension Outer.T<X> where ...":
+  // methods of T.
+  void visit_extension(TSNode node, const NodeRule& rule, const Context& ctx) {
+    const TSNode type = field_child(node, "name");
+    const TSNode body = child(node, "body");
+    if (ts_node_is_null(type) || ts_node_is_null(body)) return;
+    walk_members(body, rule.members, member_name(ctx.owner, type_name(type)), ctx);
   }
 
   void walk_members(TSNode body, Members members, std::string owner, const Context& ctx) {
@@ -267,21 +297,23 @@ class SyntaxWalker {
     if (!ts_node_is_null(type)) visit(type, ctx, std::nullopt);
   }
 
-  void visit_function(TSNode node, const Context& ctx, TSNode span) {
+  void visit_function(TSNode node, const NodeRule& rule, const Context& ctx, TSNode span) {
     const Declarator declarator = innermost_declarator(node);
-    if (!declarator.function && !names_itself(node)) {
+    if (!declarator.function && !names_itself(node) && rule.default_name.empty()) {
       visit_macro_decorated_type(node, declarator.node, ctx, span);
       return;
     }
     const std::string owner = member_name(ctx.owner, receiver_type(node));
-    record_function(name_of(node), owner, has_static(node, source_), ctx, node, span);
+    std::string name = name_of(node);
+    if (name.empty()) name = rule.default_name;
+    record_function(name, owner, has_static(node, source_), ctx, node, span);
   }
 
   // "struct API_MACRO Name { ... }" reads as a function named Name whose
   // return type is "struct API_MACRO" and whose body is the class body.
   void visit_macro_decorated_type(TSNode node, TSNode declarator, const Context& ctx, TSNode span) {
     const TSNode type = field_child(node, "type");
-    const TSNode body = field_child(node, "body");
+    const TSNode body = child(node, "body");
     if (ts_node_is_null(type) || ts_node_is_null(body) || !is_type(declarator, "identifier")) return;
     const NodeRule* type_rule = rule_for(language_, ts_node_type(type));
     if (type_rule == nullptr || type_rule->role != NodeRole::kType) return;
@@ -307,10 +339,30 @@ class SyntaxWalker {
     }
   }
 
-  // A function named by its "name" child (Go, Rust, Java, Ruby), not through
-  // a C declarator.
-  static bool names_itself(TSNode node) {
-    return ts_node_is_null(field_child(node, "declarator")) && !ts_node_is_null(field_child(node, "name"));
+  // A function named by its "name" child (Go, Rust, Java, Ruby, Kotlin,
+  // Swift), not through a C declarator.
+  bool names_itself(TSNode node) const {
+    return ts_node_is_null(field_child(node, "declarator")) && !ts_node_is_null(child(node, "name"));
+  }
+
+  // The child in `field`; in a grammar without field names, the first
+  // named child of a type that stands for the field.
+  TSNode child(TSNode node, std::string_view field) const {
+    const TSNode found = field_child(node, field);
+    if (!ts_node_is_null(found)) return found;
+    for (const FieldTypes& stand_in : language_.unnamed_fields) {
+      if (stand_in.field == field) return first_child_of_type(node, stand_in.types);
+    }
+    return found;
+  }
+
+  static TSNode first_child_of_type(TSNode node, std::span<const std::string_view> types) {
+    const uint32_t count = ts_node_named_child_count(node);
+    for (uint32_t i = 0; i < count; ++i) {
+      const TSNode candidate = ts_node_named_child(node, i);
+      if (std::find(types.begin(), types.end(), ts_node_type(candidate)) != types.end()) return candidate;
+    }
+    return TSNode{};
   }
 
   // The first word of the node's text: "private" of "private:".
@@ -319,10 +371,13 @@ class SyntaxWalker {
     return text.substr(0, std::min(text.size(), text.find_first_of(" \t:")));
   }
 
-  // The type a Go method is declared on: "T" for (t T), (t *T) and (l *List[T]).
+  // The type a Go method is declared on: "T" for (t T), (t *T) and
+  // (l *List[T]); that of a Kotlin extension function: "List" for
+  // fun <T> List<T>.second().
   std::string receiver_type(TSNode node) const {
     const TSNode receiver = field_child(node, "receiver");
-    if (ts_node_is_null(receiver) || ts_node_named_child_count(receiver) == 0) return "";
+    if (ts_node_is_null(receiver)) return extended_type(node);
+    if (ts_node_named_child_count(receiver) == 0) return "";
     TSNode type = field_child(ts_node_named_child(receiver, 0), "type");
     while (!ts_node_is_null(type) && (is_type(type, "pointer_type") || is_type(type, "generic_type"))) {
       type = is_type(type, "generic_type") ? field_child(type, "type") : ts_node_named_child(type, 0);
@@ -330,10 +385,35 @@ class SyntaxWalker {
     return ts_node_is_null(type) ? "" : std::string(node_text(type, source_));
   }
 
+  // The type written before a Kotlin function's name, "" when none is.
+  std::string extended_type(TSNode node) const {
+    const TSNode name = child(node, "name");
+    const uint32_t count = ts_node_named_child_count(node);
+    for (uint32_t i = 0; i < count; ++i) {
+      const TSNode candidate = ts_node_named_child(node, i);
+      if (ts_node_eq(candidate, name)) break;
+      if (is_type(candidate, "user_type")) return type_name(candidate);
+    }
+    return "";
+  }
+
+  // A Kotlin or Swift type's name without its type arguments: "Outer.T" of
+  // Outer.T<X>.
+  std::string type_name(TSNode type) const {
+    if (!is_type(type, "user_type")) return simple_name(type);
+    std::string name;
+    const uint32_t count = ts_node_named_child_count(type);
+    for (uint32_t i = 0; i < count; ++i) {
+      const TSNode part = ts_node_named_child(type, i);
+      if (is_type(part, "type_identifier")) name = member_name(name, node_text(part, source_));
+    }
+    return name;
+  }
+
   // The declared name: the "name" child, else the innermost declarator's,
   // with "A::B::f" written "A.B.f" and template arguments left out.
   std::string name_of(TSNode node) const {
-    const TSNode name = field_child(node, "name");
+    const TSNode name = child(node, "name");
     if (!ts_node_is_null(name)) return qualified_name(name);
     const TSNode declarator = innermost_declarator(node).node;
     return ts_node_eq(declarator, node) ? "" : qualified_name(declarator);
@@ -363,8 +443,9 @@ class SyntaxWalker {
 
   // Whether `name`, declared by `node`, is exported.
   bool exported_name(std::string_view name, const Context& ctx, TSNode node) const {
-    if (language_.exports == ExportRule::kModifier) {
-      return modifier_access(node).value_or(ctx.in_class && ctx.public_access);
+    if (language_.exports == ExportRule::kModifier || language_.exports == ExportRule::kModifierElsePublic) {
+      const bool by_default = ctx.in_class ? ctx.public_access : language_.exports == ExportRule::kModifierElsePublic;
+      return modifier_access(node, source_).value_or(by_default);
     }
     if (ctx.in_class) {
       return ctx.public_access &&
@@ -407,9 +488,11 @@ class SyntaxWalker {
   }
 
   // From the first named child's start to the last one's end: "java.io.*"
-  // of "import java.io.*;", the keywords before it left out.
+  // of "import java.io.*;", the keywords before it left out, and so is
+  // Kotlin's alias ("as F").
   std::string_view named_children_text(TSNode node) const {
-    const uint32_t count = ts_node_named_child_count(node);
+    uint32_t count = ts_node_named_child_count(node);
+    if (count > 0 && is_type(ts_node_named_child(node, count - 1), "import_alias")) --count;
     if (count == 0) return {};
     const uint32_t start = ts_node_start_byte(ts_node_named_child(node, 0));
     const uint32_t end = ts_node_end_byte(ts_node_named_child(node, count - 1));
@@ -468,9 +551,9 @@ bool walk_syntax(std::string_view content, Language language, SymbolRecorder* sy
 
 bool has_grammar(Language language) { return syntax_language(language) != nullptr; }
 
-bool imports_from_tree_only(Language language) {
+ImportSource import_source(Language language) {
   const SyntaxLanguage* syntax = syntax_language(language);
-  return syntax != nullptr && syntax->imports_from_tree_only;
+  return syntax == nullptr ? ImportSource::kPatterns : syntax->imports;
 }
 
 std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, std::string_view file_id,

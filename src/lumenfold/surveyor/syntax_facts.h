@@ -14,9 +14,13 @@ namespace lumenfold::surveyor {
 // Whether a grammar reads `language`.
 bool has_grammar(Language language);
 
-// Whether the syntax tree gives all of the file's imports (Rust, Java,
-// Ruby), so that no language-blind import pattern should add to them.
-bool imports_from_tree_only(Language language);
+// Where a file's imports come from.
+enum class ImportSource {
+  kPatterns,         // the scanner's text patterns alone (all languages without grammar; Swift)
+  kTreeAndPatterns,  // the tree, in place of the quoted-import pattern; the other patterns too (Go, C, C++)
+  kTree,             // the tree alone: it gives every import of the file (Rust, Java, Kotlin, Ruby)
+};
+ImportSource import_source(Language language);
 
 // The functions, methods, types and namespaces declared outside function
 // bodies, in the order they start, each name once (the first declaration
@@ -32,8 +36,9 @@ std::vector<SymbolDescription> extract_symbols_syntax(std::string_view content, 
 
 // What the file imports, as written without its quotes or angle brackets, in
 // file order: Go's import specs, C and C++'s #include targets, Rust's use
-// paths, "mod x;" and extern crates, Java's imports ("java.io.*"), Ruby's
-// require and require_relative of a plain string.
+// paths, "mod x;" and extern crates, Java's and Kotlin's imports
+// ("java.io.*", without an alias), Ruby's require and require_relative of a
+// plain string. Empty for Swift, whose imports the scanner's patterns read.
 std::vector<std::string> extract_imports_syntax(std::string_view content, Language language);
 
 // Both from one parse, for a caller that wants both: parsing is most of the

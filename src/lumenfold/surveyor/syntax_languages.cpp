@@ -10,6 +10,8 @@ const TSLanguage* tree_sitter_go();
 const TSLanguage* tree_sitter_rust();
 const TSLanguage* tree_sitter_java();
 const TSLanguage* tree_sitter_ruby();
+const TSLanguage* tree_sitter_kotlin();
+const TSLanguage* tree_sitter_swift();
 }
 
 namespace lumenfold::surveyor {
@@ -122,13 +124,59 @@ constexpr NodeRule kRubyRules[] = {
     {"call", kCall},
 };
 
+// Kotlin's grammar names no fields: a declaration's name is its first
+// identifier child (a function's receiver type comes before it as a
+// user_type), its body its class body. A class without a body ("data class
+// P(val x: Int)") is still a definition. A companion object's functions are
+// its class's. Members are public unless a modifier says otherwise.
+constexpr std::string_view kKotlinNames[] = {"type_identifier", "simple_identifier"};
+constexpr std::string_view kKotlinBodies[] = {"class_body", "enum_class_body"};
+constexpr FieldTypes kKotlinFields[] = {{"name", kKotlinNames}, {"body", kKotlinBodies}};
+
+constexpr NodeRule kKotlinRules[] = {
+    {"source_file", kScope},
+    {"ERROR", kScope},
+    {"companion_object", kScope},
+    {"class_body", kScope},
+    {"class_declaration", kNamedType, Members::kPublic},
+    {"object_declaration", kNamedType, Members::kPublic},
+    {"type_alias", kNamedType},
+    {"function_declaration", kFunction},
+    {.node_type = "secondary_constructor", .role = kFunction, .default_name = "constructor"},
+    {"import_list", kScope},
+    {"import_header", kImport, Members::kNone, ""},
+};
+
+// Swift writes classes, structs, enums, actors and extensions as one node
+// type; an extension adds members to the type it names and is no symbol
+// itself. Members are internal (not exported) unless public or open.
+// Imports keep the scanner's own Swift pattern.
+constexpr NodeRule kSwiftRules[] = {
+    {"source_file", kScope},
+    {"ERROR", kScope},
+    {"class_declaration", kNamedType, Members::kPrivate},
+    {"protocol_declaration", kNamedType, Members::kPublic},
+    {"typealias_declaration", kNamedType},
+    {"function_declaration", kFunction},
+    {"protocol_function_declaration", kFunction},
+    {.node_type = "init_declaration", .role = kFunction, .default_name = "init"},
+};
+
 constexpr SyntaxLanguage kSyntaxLanguages[] = {
     {Language::kGo, tree_sitter_go, kGoRules, {}, ExportRule::kCapitalised},
     {Language::kC, tree_sitter_c, kCRules, kCFamilyRules, ExportRule::kNotStatic},
     {Language::kCpp, tree_sitter_cpp, kCppRules, kCFamilyRules, ExportRule::kNotStatic},
-    {Language::kRust, tree_sitter_rust, kRustRules, {}, ExportRule::kModifier, true},
-    {Language::kJava, tree_sitter_java, kJavaRules, {}, ExportRule::kModifier, true},
-    {Language::kRuby, tree_sitter_ruby, kRubyRules, {}, ExportRule::kPublic, true},
+    {Language::kRust, tree_sitter_rust, kRustRules, {}, ExportRule::kModifier, ImportSource::kTree},
+    {Language::kJava, tree_sitter_java, kJavaRules, {}, ExportRule::kModifier, ImportSource::kTree},
+    {Language::kRuby, tree_sitter_ruby, kRubyRules, {}, ExportRule::kPublic, ImportSource::kTree},
+    {Language::kKotlin,
+     tree_sitter_kotlin,
+     kKotlinRules,
+     {},
+     ExportRule::kModifierElsePublic,
+     ImportSource::kTree,
+     kKotlinFields},
+    {Language::kSwift, tree_sitter_swift, kSwiftRules, {}, ExportRule::kModifier, ImportSource::kPatterns},
 };
 
 }  // namespace

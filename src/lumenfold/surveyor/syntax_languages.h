@@ -10,6 +10,7 @@
 #include <tree_sitter/api.h>
 
 #include "lumenfold/surveyor/language.h"
+#include "lumenfold/surveyor/syntax_facts.h"
 
 namespace lumenfold::surveyor {
 
@@ -40,14 +41,25 @@ struct NodeRule {
   // For kImport: the child that names the import; empty for the text of all
   // the named children together (Java's "java.io.*").
   std::string_view import_field = "path";
+  // For kFunction: the name of a declaration that has none of its own
+  // (Swift's init, Kotlin's secondary constructor).
+  std::string_view default_name = {};
+};
+
+// For a grammar without field names (Kotlin): the node types that play the
+// part of a field, the first named child of one of them standing for it.
+struct FieldTypes {
+  std::string_view field;
+  std::span<const std::string_view> types;
 };
 
 // How `exported` is decided outside class bodies.
 enum class ExportRule {
-  kCapitalised,  // Go: the name starts with an upper-case letter
-  kNotStatic,    // C and C++: functions not static, nor in an anonymous namespace
-  kModifier,     // Rust and Java: a pub or public modifier, else the default of the body it is in
-  kPublic,       // Ruby: everything outside class bodies
+  kCapitalised,         // Go: the name starts with an upper-case letter
+  kNotStatic,           // C and C++: functions not static, nor in an anonymous namespace
+  kModifier,            // Rust, Java, Swift: a pub or public modifier, else the default of the body it is in
+  kModifierElsePublic,  // Kotlin: as kModifier, but public where no modifier says otherwise
+  kPublic,              // Ruby: everything outside class bodies
 };
 
 struct SyntaxLanguage {
@@ -56,9 +68,8 @@ struct SyntaxLanguage {
   std::span<const NodeRule> rules;         // the language's own, looked up first
   std::span<const NodeRule> shared_rules;  // those it shares with its family
   ExportRule exports;
-  // Whether the tree gives every import of the file, so that the scanner's
-  // language-blind import patterns are not applied on top.
-  bool imports_from_tree_only = false;
+  ImportSource imports = ImportSource::kTreeAndPatterns;
+  std::span<const FieldTypes> unnamed_fields = {};
 };
 
 // The row of `language`, or nullptr when no grammar reads it.

@@ -26,6 +26,7 @@ std::optional<SyntaxTree> SyntaxTree::parse(std::string_view text, const TSLangu
 }
 
 std::string_view node_text(TSNode node, std::string_view source) {
+  if (ts_node_is_null(node)) return {};
   const uint32_t start = ts_node_start_byte(node);
   const uint32_t end = ts_node_end_byte(node);
   if (start >= source.size() || end <= start) return {};
