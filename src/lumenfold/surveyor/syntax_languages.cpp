@@ -11,7 +11,8 @@ const TSLanguage* tree_sitter_rust();
 const TSLanguage* tree_sitter_java();
 const TSLanguage* tree_sitter_ruby();
 const TSLanguage* tree_sitter_kotlin();
-const TSLanguage* tree_sitter_swift();
+// The Swift grammar with its scanner's state allocation mended.
+const TSLanguage* tree_sitter_swift_with_sized_state();
 }
 
 namespace lumenfold::surveyor {
@@ -176,7 +177,12 @@ constexpr SyntaxLanguage kSyntaxLanguages[] = {
      ExportRule::kModifierElsePublic,
      ImportSource::kTree,
      kKotlinFields},
-    {Language::kSwift, tree_sitter_swift, kSwiftRules, {}, ExportRule::kModifier, ImportSource::kPatterns},
+    {Language::kSwift,
+     tree_sitter_swift_with_sized_state,
+     kSwiftRules,
+     {},
+     ExportRule::kModifier,
+     ImportSource::kPatterns},
 };
 
 }  // namespace
