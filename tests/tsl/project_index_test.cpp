@@ -39,5 +39,21 @@ TEST(ProjectIndexTest, IndexesFilesChunksNamesAndImports) {
   EXPECT_EQ(index.defs().definers("Post").size(), 1u);
 }
 
+TEST(ProjectIndexTest, FilesAGrammarReadDefineWhatTheScannerFound) {
+  // No keyword announces an out-of-line C++ method, and "fn" is none the
+  // keyword scan knows.
+  TslProject project({
+      {"net/server.cpp", "namespace net {\nvoid Server::start() {}\n}\n"},
+      {"net/conn.rs", "struct Conn;\nimpl Conn {\n    pub fn stop(&self) {}\n}\n"},
+      {"app/main.cpp", "int main() { net::Server s; s.start(); }\n"},
+  });
+  ProjectIndex index = project.index();
+  auto doc = [&](const char* id) { return *index.paths().find(id); };
+  ASSERT_EQ(index.defs().member_definers("Server", "start").size(), 1u);
+  EXPECT_EQ(index.defs().member_definers("Server", "start")[0].doc, doc("net/server.cpp"));
+  ASSERT_EQ(index.defs().definers("stop").size(), 1u);
+  EXPECT_EQ(index.defs().definers("stop")[0].doc, doc("net/conn.rs"));
+}
+
 }  // namespace
 }  // namespace lumenfold::tsl

@@ -1,5 +1,6 @@
 #include "lumenfold/tsl/corpus.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <unordered_map>
 
@@ -46,6 +47,22 @@ std::string keyword_text(const Json& node) {
   return out;
 }
 
+SourceDef symbol_def(const Json& node) {
+  SourceDef def;
+  const std::string name = common::get_text(node, "name");
+  const size_t dot = name.rfind('.');
+  def.name = dot == std::string::npos ? name : name.substr(dot + 1);
+  if (dot != std::string::npos) {
+    const size_t owner_dot = name.rfind('.', dot == 0 ? 0 : dot - 1);
+    const size_t owner_start = owner_dot == std::string::npos || owner_dot >= dot ? 0 : owner_dot + 1;
+    def.owner = name.substr(owner_start, dot - owner_start);
+  }
+  def.kind = common::get_text(node, "symbol_type") == "model" ? DefKind::kClass : DefKind::kFunction;
+  auto line = node.find("line_start");
+  if (line != node.end()) def.line = static_cast<uint32_t>(std::max<int64_t>(0, common::as_integer(*line).value_or(0)));
+  return def;
+}
+
 CorpusFile make_file(const fs::path& root, const Json& node, std::string id) {
   CorpusFile f;
   f.ext = common::get_text(node, "ext");
@@ -77,7 +94,10 @@ Corpus load_corpus(const Json& graph) {
       corpus.files.push_back(make_file(root, node, std::move(id)));
     } else if (kind == "symbol") {
       auto owner = by_id.find(common::get_text(node, "path"));
-      if (owner != by_id.end()) corpus.files[owner->second].symbol_ids.push_back(std::move(id));
+      if (owner == by_id.end()) continue;
+      CorpusFile& file = corpus.files[owner->second];
+      file.symbol_ids.push_back(std::move(id));
+      file.symbol_defs.push_back(symbol_def(node));
     }
   }
   for (const Json& edge : member_list(graph, "edges")) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lumenfold/common/json.h"
+#include "lumenfold/tsl/source_defs.h"
 
 namespace lumenfold::tsl {
 
@@ -18,6 +19,9 @@ struct CorpusFile {
   std::string ext;  // lower case, with its dot
   std::string summary;
   std::vector<std::string> symbol_ids;  // the graph's symbol nodes of this file, in order
+  // The same symbols as definitions: name, owner (the class: "B" of
+  // "A.B.f"), class for a "model", line.
+  std::vector<SourceDef> symbol_defs;
   std::string text;
   int64_t size = 0;  // bytes on disk as the graph recorded them
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "lumenfold/surveyor/language.h"
+#include "lumenfold/surveyor/syntax_facts.h"
 #include "lumenfold/tsl/chunks.h"
 #include "lumenfold/tsl/source_defs.h"
 #include "lumenfold/tsl/test_files.h"
@@ -40,6 +42,18 @@ std::string name_term_of(std::string_view id) {
   return terms.empty() ? "" : terms.back();
 }
 
+// A file a grammar read has exact definitions from the scanner, which also
+// sees those no keyword announces (C++ and Java methods); the keyword scan
+// serves the other files, and graphs written before the grammar read them.
+std::vector<SourceDef> definitions(CorpusFile& file) {
+  if (file.symbol_defs.empty() || !surveyor::has_grammar(surveyor::language_of(file.ext))) {
+    return extract_source_defs(file.text, file.ext);
+  }
+  std::stable_sort(file.symbol_defs.begin(), file.symbol_defs.end(),
+                   [](const SourceDef& a, const SourceDef& b) { return a.line < b.line; });
+  return std::move(file.symbol_defs);
+}
+
 }  // namespace
 
 const std::vector<uint32_t>& ProjectIndex::word_term_ids(std::string_view word) {
@@ -66,7 +80,7 @@ ProjectIndex::ProjectIndex(Corpus corpus, const Bm25Params& params, const Bm25Pa
   ids.reserve(corpus.files.size());
   defs.reserve(corpus.files.size());
   for (CorpusFile& file : corpus.files) {
-    defs.push_back(extract_source_defs(file.text, file.ext));
+    defs.push_back(definitions(file));
     index_file(file, defs.back());
     ids.push_back(file.id);
     std::string().swap(file.text);
