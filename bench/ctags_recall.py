@@ -62,6 +62,9 @@ CATEGORY_EMPTY_FILE = "file gave no symbols at all"
 CATEGORY_OWNER_MISSED = "its owner was missed too"
 CATEGORY_OPERATOR = "operator or destructor"
 CATEGORY_ANONYMOUS = "anonymous (ctags made the name up)"
+CATEGORY_FILE_MODULE = "Rust file module (mod x;), read as an import"
+CATEGORY_ASSOCIATED_TYPE = "associated type in a Rust trait or impl"
+CATEGORY_MACRO_NAME = "ALL_CAPS name: a macro ctags took for the name"
 CATEGORY_OTHER = "other"
 
 
@@ -125,22 +128,37 @@ def inside_a_body(tag, bodies):
 
 
 def is_operator(name):
-    """C++'s "operator+" and "~T", Ruby's "!" and "<=>"."""
-    return name.startswith("operator") or name.startswith("~") or not re.search(r"\w", name)
+    """C++'s "operator+" and "~T", Ruby's "!" and "<=>"; not a plain name "operator"."""
+    return re.match(r"operator\W", name) is not None or name.startswith("~") or not re.search(r"\w", name)
+
+
+def language_specific_category(tag):
+    """A reason that follows from how one language declares things, or None."""
+    language, kind = tag.get("language"), tag["kind"]
+    if language == "Rust" and kind == "module" and tag.get("pattern", "").rstrip("/$").endswith(";"):
+        return CATEGORY_FILE_MODULE
+    if language == "Rust" and kind == "typedef" and tag.get("scopeKind") in ("interface", "implementation"):
+        return CATEGORY_ASSOCIATED_TYPE
+    if language in ("C", "C++") and re.fullmatch(r"[A-Z][A-Z0-9]*_[A-Z0-9_]+", tag["name"]):
+        return CATEGORY_MACRO_NAME
+    return None
 
 
 def miss_category(tag, bodies, our_file_symbols, missed_names, kinds_matched):
     name = normalized(tag["name"])
     if tag["kind"] not in kinds_matched:
         return CATEGORY_KIND_NEVER_RECORDED
+    if re.match(r"__anon|AnonymousClass", name) or "__anon" in tag.get("scope", ""):
+        return CATEGORY_ANONYMOUS
     if inside_a_body(tag, bodies):
         return CATEGORY_IN_BODY
-    if not our_file_symbols:
-        return CATEGORY_EMPTY_FILE
+    specific = language_specific_category(tag)
+    if specific:
+        return specific
     if is_operator(name):
         return CATEGORY_OPERATOR
-    if name.startswith("__anon") or "anon" in tag.get("scope", "").lower():
-        return CATEGORY_ANONYMOUS
+    if not our_file_symbols:
+        return CATEGORY_EMPTY_FILE
     owner = scope_owner(tag)
     if owner and (tag["path"], owner) in missed_names:
         return CATEGORY_OWNER_MISSED
@@ -190,7 +208,8 @@ def tally(tags, files, symbols, corpus):
     for t in tallies.values():
         missed_names = {(m["path"], normalized(m["name"])) for m in t.misses}
         for m in t.misses:
-            category = miss_category(m, bodies, symbols.get(m["path"]), missed_names, +t.matched)
+            kinds_matched = {kind for kind, n in t.matched.items() if n}
+            category = miss_category(m, bodies, symbols.get(m["path"]), missed_names, kinds_matched)
             t.categories[category].append(m)
     return tallies
 
