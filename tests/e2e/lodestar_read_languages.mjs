@@ -26,6 +26,8 @@ const kMethods = [
   { language: 'Go', file: 'stack.go', symbol: 'Stack.Push', signature: 'func (s *Stack) Push(v int) {' },
   { language: 'Ruby', file: 'invoice.rb', symbol: 'Billing.Invoice.total', signature: 'def total' },
   { language: 'PHP', file: 'mailer.php', symbol: 'send', signature: 'public function send($to) {' },
+  { language: 'Kotlin', file: 'Server.kt', symbol: 'Server.start', signature: 'fun start() {' },
+  { language: 'Swift', file: 'Player.swift', symbol: 'Player.reset', signature: 'func reset() {' },
 ];
 
 const [url, work] = process.argv.slice(2);
