@@ -120,8 +120,8 @@ void print_per_language(const std::vector<Timing>& timings) {
   std::printf("%-28s %7s %9s %9s %8s\n", "language (extensions)", "files", "MiB", "CPU s", "MB/s");
   auto row = [](const std::string& name, const LanguageTotal& sum) {
     const double mb_per_s = sum.millis > 0 ? static_cast<double>(sum.bytes) / 1e3 / sum.millis : 0.0;
-    std::printf("%-28s %7zu %9.2f %9.2f %8.2f\n", name.c_str(), sum.files, kib(sum.bytes) / 1024.0,
-                sum.millis / 1e3, mb_per_s);
+    std::printf("%-28s %7zu %9.2f %9.2f %8.2f\n", name.c_str(), sum.files, kib(sum.bytes) / 1024.0, sum.millis / 1e3,
+                mb_per_s);
   };
   for (const auto& [language, sum] : totals) {
     std::string name;
@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
   std::sort(timings.begin(), timings.end(), [](const Timing& a, const Timing& b) { return a.millis > b.millis; });
   print_slowest(timings, listed);
   print_per_language(timings);
-  const auto slow = std::count_if(timings.begin(), timings.end(), [](const Timing& t) { return t.millis > kSlowMillis; });
+  const auto slow =
+      std::count_if(timings.begin(), timings.end(), [](const Timing& t) { return t.millis > kSlowMillis; });
   std::printf("slowest: %.1f ms %.1f KiB %s; over %.0f ms: %td of %zu files\n", timings[0].millis,
               kib(timings[0].bytes), timings[0].file_id.c_str(), kSlowMillis, slow, timings.size());
   return 0;

@@ -95,14 +95,14 @@ TEST(ExtractSymbolsSyntaxTest, Cpp) {
             (std::vector<Row>{
                 {"outer.inner", kUtility, kHigh, true, 0, 22}, {"hidden", kUtility, kHigh, false, 2, 2},
                 {"Secret", kModel, kHigh, false, 3, 3},        {"Box", kModel, kHigh, true, 5, 15},
-                {"Box.reset", kUtility, kHigh, false, 8, 8},   {"Box.get", kUseCase, kHigh, true, 10, 10},
+                {"Box.reset", kUtility, kHigh, false, 23, 23}, {"Box.get", kUseCase, kHigh, true, 10, 10},
                 {"Box.as", kUseCase, kHigh, true, 11, 11},     {"Box.Slot", kModel, kHigh, true, 12, 12},
                 {"Box.guard", kUtility, kHigh, false, 14, 14}, {"Plain", kModel, kHigh, true, 16, 16},
                 {"Plain.run", kUseCase, kHigh, true, 16, 16},  {"Marked", kModel, kHigh, true, 17, 17},
                 {"Marked.go", kUseCase, kHigh, true, 17, 17},  {"decorated", kUseCase, kHigh, true, 18, 18},
                 {"Ints", kModel, kHigh, true, 19, 19},         {"count", kUtility, kHigh, false, 20, 20},
                 {"Color", kModel, kHigh, true, 21, 21},        {"Registry.Entry.size", kUseCase, kHigh, true, 24, 27},
-                {"overloaded", kUseCase, kHigh, true, 28, 28}, {"shared_box", kUseCase, kHigh, true, 30, 30},
+                {"overloaded", kUseCase, kHigh, true, 29, 29}, {"shared_box", kUseCase, kHigh, true, 30, 30},
                 {"Box.take", kUseCase, kHigh, true, 31, 31},
             }));
 }

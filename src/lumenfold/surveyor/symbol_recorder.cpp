@@ -29,4 +29,14 @@ void SymbolRecorder::record(std::string_view name, Declaration declared, int64_t
   symbols_.push_back(std::move(sym));
 }
 
+void SymbolRecorder::relocate(std::string_view name, int64_t line_start, int64_t line_end) {
+  for (SymbolDescription& sym : symbols_) {
+    if (sym.name != name) continue;
+    sym.line_start = line_start;
+    sym.line_end = line_end;
+    sym.body_hash = body_hash(lines_, static_cast<size_t>(line_start), static_cast<size_t>(line_end));
+    return;
+  }
+}
+
 }  // namespace lumenfold::surveyor

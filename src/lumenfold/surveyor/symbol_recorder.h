@@ -37,6 +37,11 @@ class SymbolRecorder {
   void record(std::string_view name, Declaration declared, int64_t line_start, int64_t line_end,
               std::string_view keyword_name);
 
+  // Moves the symbol recorded under `name` to lines line_start..line_end,
+  // keeping the rest of what its first declaration decided: a function
+  // defined after its prototype spans its definition.
+  void relocate(std::string_view name, int64_t line_start, int64_t line_end);
+
   std::vector<SymbolDescription> take() { return std::move(symbols_); }
 
  private:

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -306,7 +307,7 @@ class SyntaxWalker {
     const std::string owner = member_name(ctx.owner, receiver_type(node));
     std::string name = name_of(node);
     if (name.empty()) name = rule.default_name;
-    record_function(name, owner, has_static(node, source_), ctx, node, span);
+    record_function(name, owner, has_static(node, source_), ctx, node, span, false);
   }
 
   // "struct API_MACRO Name { ... }" reads as a function named Name whose
@@ -324,7 +325,7 @@ class SyntaxWalker {
 
   void visit_declaration(TSNode node, Context& ctx, TSNode span) {
     if (innermost_declarator(node).function) {
-      record_function(name_of(node), ctx.owner, has_static(node, source_), ctx, node, span);
+      record_function(name_of(node), ctx.owner, has_static(node, source_), ctx, node, span, true);
     }
     visit_inner_type(node, ctx);
   }
@@ -462,12 +463,23 @@ class SyntaxWalker {
            span);
   }
 
+  // A prototype (C and C++: "int f();", a method declared in its class)
+  // names the symbol; a definition of it later in the file moves the symbol
+  // there, so that reading it gives the body.
   void record_function(const std::string& name, const std::string& owner, bool is_static, const Context& ctx,
-                       TSNode node, TSNode span) {
+                       TSNode node, TSNode span, bool prototype) {
+    if (symbols_ == nullptr) return;
+    const std::string full = member_name(owner, name);
+    if (!prototype && prototypes_.erase(full) > 0) {
+      const int64_t line_start = first_line(span);
+      symbols_->relocate(full, line_start, std::max(line_start, last_line(span)));
+      return;
+    }
+    if (prototype && symbols_->accepts(full)) prototypes_.insert(full);
     const bool exported =
         exported_name(name.substr(name.rfind(kMemberSeparator) + 1), ctx, node) && (ctx.in_class || !is_static);
     const std::string_view type = exported ? kSymbolUseCase : kSymbolUtility;
-    record(member_name(owner, name), name, {std::string(type), std::string(kConfidenceHigh), exported}, span, span);
+    record(full, name, {std::string(type), std::string(kConfidenceHigh), exported}, span, span);
   }
 
   void record(const std::string& name, std::string_view own_name, Declaration declared, TSNode first, TSNode last) {
@@ -531,6 +543,8 @@ class SyntaxWalker {
   std::string_view source_;
   SymbolRecorder* symbols_;
   std::vector<std::string>* imports_;
+  // Functions recorded from a prototype and not yet defined.
+  std::set<std::string, std::less<>> prototypes_;
 };
 
 // Parses `content` and walks it once; false when no grammar reads it or the

@@ -24,7 +24,8 @@ ImportSource import_source(Language language);
 
 // The functions, methods, types and namespaces declared outside function
 // bodies, in the order they start, each name once (the first declaration
-// stands for later ones). A member is "Owner.member"; C++'s "A::f" is
+// stands for later ones, except that a C or C++ function declared before it
+// is defined spans its definition). A member is "Owner.member"; C++'s "A::f" is
 // "A.f", Go's method on (*T) is "T.M", Rust's method in "impl Trait for T"
 // is "T.m", Ruby's in "class << self" is "Class.m". Lines are the declaration's, a
 // template's from its "template" line; confidence is "high"; types are
