@@ -13,7 +13,8 @@
 #   rust  crates from librust-*-dev: serde, serde_derive, syn, tokio, regex,
 #         regex-syntax, petgraph, rayon, rayon-core, hashbrown (~880 files, 10 MB)
 #   cpp   Boost headers: asio, beast, spirit, json, container, intrusive
-#         (~2100 files, 16 MB)
+#         (~2100 files, 16 MB): macro-heavy C++
+#   llvm  LLVM 14 headers: ADT, IR, Support (~420 files, 11 MB): plainer C++
 #   c     gnulib's lib/: .c files (~1500, 7 MB) and their headers, which
 #         the scanner reads as C++ (~800, 10 MB)
 #   java  OpenJDK 17 sources: java.base's java/util, java/lang, java/io
@@ -29,7 +30,7 @@
 # Each time is the best of $RUNS runs. With RUNS=1 all corpora take about
 # ten minutes on two cores.
 #
-# Usage: [CORPORA=django,go,rust,cpp,c,java,ruby,php] [RUNS=3] bench/scan_bench.sh [BUILD_DIR]
+# Usage: [CORPORA=django,go,rust,cpp,llvm,c,java,ruby,php] [RUNS=3] bench/scan_bench.sh [BUILD_DIR]
 #   (default: every corpus; BUILD_DIR defaults to build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -37,11 +38,13 @@ build="${1:-$here/build}"
 surveyor="$build/bin/surveyor"
 slowest_parse="$build/bench/slowest_parse"
 RUNS="${RUNS:-3}"
-CORPORA="${CORPORA:-django,go,rust,cpp,c,java,ruby,php}"
+CORPORA="${CORPORA:-django,go,rust,cpp,llvm,c,java,ruby,php}"
 NPM_PACKAGES=(rxjs@7.8.1 zod@3.23.8 date-fns@3.6.0 @tanstack/query-core@5.51.1 preact@10.22.1 vue@3.4.31 @angular/core@18.1.0)
 GO_PACKAGES=(net go crypto encoding)
 RUST_CRATES=(serde serde_derive syn tokio regex regex-syntax petgraph rayon rayon-core hashbrown)
 BOOST_LIBRARIES=(asio beast spirit json container intrusive)
+LLVM_LIBRARIES=(ADT IR Support)
+LLVM_INCLUDE=/usr/lib/llvm-14/include/llvm
 JAVA_PACKAGES=(java/util java/lang java/io)
 PHP_LIBRARIES=(Doctrine Symfony Monolog GuzzleHttp Psr)
 CARGO_REGISTRY=/usr/share/cargo/registry
@@ -64,6 +67,7 @@ if wants rust; then
   for c in "${RUST_CRATES[@]}"; do [ -n "$(crate_dir "$c")" ] || need+=("librust-${c//_/-}-dev"); done
 fi
 if wants cpp && [ ! -d /usr/include/boost/asio ]; then need+=(libboost-dev); fi
+if wants llvm && [ ! -d "$LLVM_INCLUDE/ADT" ]; then need+=(llvm-14-dev); fi
 if wants c && [ ! -d /usr/share/gnulib/lib ]; then need+=(gnulib); fi
 if wants java && [ -z "$(java_src_zip)" ]; then need+=(openjdk-17-source); fi
 if wants ruby && [ -z "$(ruby_lib)" ]; then need+=(ruby); fi
@@ -153,6 +157,7 @@ bench_django() {
 assemble_go() { for p in "${GO_PACKAGES[@]}"; do cp -r "$(go_src)/$p" "$1/$p"; done; }
 assemble_rust() { for c in "${RUST_CRATES[@]}"; do cp -r "$(crate_dir "$c")" "$1/"; done; }
 assemble_cpp() { for l in "${BOOST_LIBRARIES[@]}"; do cp -r "/usr/include/boost/$l" "$1/$l"; done; }
+assemble_llvm() { for l in "${LLVM_LIBRARIES[@]}"; do cp -rL "$LLVM_INCLUDE/$l" "$1/$l"; done; }
 assemble_c() { cp -r /usr/share/gnulib/lib "$1/gnulib"; }
 assemble_java() {
   local patterns=()
@@ -200,7 +205,7 @@ bench_language() {
 
 if wants django; then bench_django; fi
 : >"$work/rows"
-for name in go rust cpp c java ruby php; do
+for name in go rust cpp llvm c java ruby php; do
   if wants "$name"; then bench_language "$name"; fi
 done
 if [ -s "$work/rows" ]; then
