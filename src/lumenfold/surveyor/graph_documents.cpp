@@ -54,29 +54,61 @@ Json build_symbol_index(const Json& nodes) {
   return index;
 }
 
-ExistingNodes load_previous_file_nodes(const fs::path& path) {
-  ExistingNodes existing;
+ExistingNodes load_previous_file_nodes(const fs::path& path) { return load_previous_graph(path, {}).file_nodes; }
+
+PreviousScan load_previous_graph(const fs::path& path, std::unordered_map<std::string, FileRecord> records) {
+  PreviousScan previous;
+  ExistingNodes& existing = previous.file_nodes;
   std::optional<std::string> text = common::read_file(path);
-  if (!text) return existing;
+  if (!text) return previous;
   // The previous graph is as large as the project's text: simdjson reads it
   // an order of magnitude faster, and only file nodes are converted.
   simdjson::dom::parser parser;
   std::optional<simdjson::dom::element> doc = common::parse_fast(parser, *text);
-  if (!doc || !doc->is_object()) return existing;
+  if (!doc || !doc->is_object()) return previous;
   simdjson::dom::element nodes_member;
-  if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return existing;
+  if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return previous;
   simdjson::dom::array nodes;
   if (nodes_member.get(nodes) != simdjson::SUCCESS) return {};
   for (simdjson::dom::element node : nodes) {
     if (!node.is_object()) return {};
     std::string_view kind;
-    if (node["kind"].get_string().get(kind) != simdjson::SUCCESS || kind != "file") continue;
+    if (node["kind"].get_string().get(kind) != simdjson::SUCCESS) continue;
+    if (kind == "symbol" && !records.empty()) {
+      std::string_view owner;
+      if (node["path"].get_string().get(owner) != simdjson::SUCCESS) continue;
+      if (auto it = previous.files.find(std::string(owner)); it != previous.files.end()) {
+        it->second.symbol_nodes.push_back(common::to_json(node));
+      }
+      continue;
+    }
+    if (kind != "file") continue;
     std::string_view id;
     // One unusable entry makes the whole previous graph untrustworthy.
     if (node["id"].get_string().get(id) != simdjson::SUCCESS) return {};
     existing[std::string(id)] = common::to_json(node);
+    if (auto it = records.find(std::string(id)); it != records.end()) {
+      previous.files[it->first].record = std::move(it->second);
+    }
   }
-  return existing;
+  if (previous.files.empty()) return previous;
+  simdjson::dom::array edges;
+  if ((*doc)["edges"].get_array().get(edges) != simdjson::SUCCESS) {
+    previous.files.clear();
+    return previous;
+  }
+  for (simdjson::dom::element edge : edges) {
+    std::string_view from, to, rel;
+    if (edge["from"].get_string().get(from) != simdjson::SUCCESS ||
+        edge["to"].get_string().get(to) != simdjson::SUCCESS ||
+        edge["rel"].get_string().get(rel) != simdjson::SUCCESS) {
+      continue;
+    }
+    if (auto it = previous.files.find(std::string(from)); it != previous.files.end()) {
+      it->second.edges.push_back(Edge{std::string(from), std::string(to), std::string(rel)});
+    }
+  }
+  return previous;
 }
 
 std::optional<std::string> write_graph_documents(const Json& graph, const fs::path& graph_path, const Json& index,

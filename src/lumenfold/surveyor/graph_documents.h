@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/surveyor/scan.h"
@@ -24,6 +25,12 @@ common::Json build_symbol_index(const common::Json& nodes);
 // The file nodes of the graph document at `path`, by id. Empty when the
 // file is missing, unreadable, not JSON, or has a file node without an id.
 ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
+
+// The same as a rescan uses it: the file nodes, and for each file of
+// `records` (files the graph's own scan read) that has a file node, its
+// record, symbol nodes and the edges from it.
+PreviousScan load_previous_graph(const std::filesystem::path& path,
+                                 std::unordered_map<std::string, FileRecord> records);
 
 // Writes `graph` (indented) to `graph_path` and `index` (one line) to
 // `index_path`, each atomically. Returns the error text of the first

@@ -14,6 +14,7 @@
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/progress_meter.h"
 #include "lumenfold/surveyor/scan.h"
+#include "lumenfold/surveyor/scan_state.h"
 
 namespace fs = std::filesystem;
 using lumenfold::common::Json;
@@ -43,21 +44,38 @@ std::string join_text(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-// The graph of `root`, with its progress on stderr when `progress`.
-Json scan_project(const fs::path& root, const surveyor::ExistingNodes& previous, bool progress) {
-  if (!progress) return surveyor::scan(root, previous);
-  surveyor::ProgressMeter meter(std::cerr, isatty(STDERR_FILENO) == 1);
+// When the scan reports its progress on stderr.
+enum class Progress { kOnTerminal, kAlways, kNever };
+
+struct RunOptions {
+  Progress progress = Progress::kOnTerminal;
+  unsigned jobs = 0;
+  bool full = false;
+};
+
+// The graph of `root`, with its progress on stderr as `options` ask.
+Json scan_project(const fs::path& root, const surveyor::PreviousScan& previous, const RunOptions& options,
+                  surveyor::FileRecords* records) {
+  surveyor::ScanOptions scan_options;
+  scan_options.jobs = options.jobs;
+  scan_options.full = options.full;
+  const bool terminal = isatty(STDERR_FILENO) == 1;
+  if (options.progress == Progress::kNever || (options.progress == Progress::kOnTerminal && !terminal)) {
+    return surveyor::scan(root, previous, scan_options, records);
+  }
+  surveyor::ProgressMeter meter(std::cerr, terminal);
   meter.start(root.string());
   size_t files = 0;
-  Json graph = surveyor::scan(root, previous, [&](size_t done, size_t total) {
+  scan_options.progress = [&](size_t done, size_t total) {
     files = total;
     meter.update(done, total);
-  });
+  };
+  Json graph = surveyor::scan(root, previous, scan_options, records);
   meter.finish(files);
   return graph;
 }
 
-int run(const std::string& root_arg, const std::string& out, bool progress) {
+int run(const std::string& root_arg, const std::string& out, const RunOptions& options) {
   std::error_code ec;
   fs::path root = fs::canonical(root_arg, ec);
   if (ec || !fs::is_directory(root)) {
@@ -67,12 +85,18 @@ int run(const std::string& root_arg, const std::string& out, bool progress) {
   fs::path out_path(out);
   fs::create_directories(fs::absolute(out_path).parent_path());
   fs::path index_path = fs::path(join_text(directory_text(out), surveyor::kSymbolIndexFileName));
+  fs::path state_path = fs::path(join_text(directory_text(out), surveyor::kScanStateFileName));
 
-  Json graph = scan_project(root, surveyor::load_previous_file_nodes(out_path), progress);
+  surveyor::FileRecords records;
+  Json graph = scan_project(root, surveyor::load_previous_scan(root, out_path, state_path), options, &records);
   Json index = surveyor::build_symbol_index(graph["nodes"]);
   if (auto error = surveyor::write_graph_documents(graph, out_path, index, index_path)) {
     std::cerr << "surveyor: error: " << *error << "\n";
     return 1;
+  }
+  // Without its state the next scan merely reads every file again.
+  if (auto error = surveyor::write_scan_state(state_path, root, out_path, records)) {
+    std::cerr << "surveyor: warning: " << *error << "\n";
   }
   std::cout << "Scanned: " << graph["file_count"].get<int64_t>() << " files, " << graph["symbol_count"].get<int64_t>()
             << " symbols, " << graph["edge_count"].get<int64_t>() << " edges\n";
@@ -90,7 +114,16 @@ int main(int argc, char** argv) {
   app.add_option("--root", root, "Project root to scan.")->capture_default_str();
   app.add_option("--out", out, "Output JSON path.")->capture_default_str();
   bool progress = false;
-  app.add_flag("--progress", progress, "Report files done, total and rate on stderr while scanning.");
+  bool quiet = false;
+  RunOptions options;
+  app.add_flag("--progress", progress,
+               "Report files done, total and rate on stderr even when it is not a terminal (on a terminal it is "
+               "reported unless --quiet).");
+  app.add_flag("--quiet", quiet, "Report no progress.");
+  app.add_option("--jobs", options.jobs, "Files analysed at once (default: one per core).")->check(CLI::PositiveNumber);
+  app.add_flag("--full", options.full,
+               "Read every file again, even those whose size and modification time are unchanged since the last "
+               "scan.");
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -100,7 +133,8 @@ int main(int argc, char** argv) {
     return kUsageError;
   }
   try {
-    return run(root, out, progress);
+    options.progress = quiet ? Progress::kNever : progress ? Progress::kAlways : Progress::kOnTerminal;
+    return run(root, out, options);
   } catch (const std::exception& e) {
     std::cerr << "surveyor: error: " << e.what() << "\n";
     return 1;

@@ -15,6 +15,7 @@
 #include "lumenfold/lodestar/server/tool_log.h"
 #include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/scan.h"
+#include "lumenfold/surveyor/scan_state.h"
 
 namespace lumenfold::lodestar {
 
@@ -79,8 +80,15 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   }
   if (!fs::is_directory(root)) return Json{{"ok", false}, {"error", "Not a directory: " + root_text}};
 
-  Json graph = surveyor::scan(root, surveyor::load_previous_file_nodes(settings.info_graph_file()));
+  // A rescan reads and analyses only the files changed since the last scan
+  // this server wrote with its state.
+  const fs::path scan_state = settings.data_dir / surveyor::kScanStateFileName;
+  surveyor::FileRecords records;
+  Json graph =
+      surveyor::scan(root, surveyor::load_previous_scan(root, settings.info_graph_file(), scan_state), {}, &records);
   store_graph_documents(graph, state);
+  // Without it the next scan merely reads every file again.
+  (void)surveyor::write_scan_state(scan_state, root, settings.info_graph_file(), records);
 
   settings.project_root = root;
   std::error_code ec;
