@@ -62,24 +62,29 @@ class Project {
   const fs::path& root() const { return dir_.path(); }
 
   fs::path graph_path() const { return out_.path() / "info_graph.json"; }
+  fs::path index_path() const { return out_.path() / kSymbolIndexFileName; }
   fs::path state_path() const { return out_.path() / kScanStateFileName; }
 
   // Scans with what the previous scan left, writes the documents and the
-  // state, and returns the graph as written.
+  // state, and returns both documents as written.
   std::string rescan(const ScanOptions& options = {}) {
-    FileRecords records;
-    Json graph = scan(root(), load_previous_scan(root(), graph_path(), state_path()), options, &records);
-    EXPECT_FALSE(write_graph_documents(graph, graph_path(), build_symbol_index(graph["nodes"]),
-                                       out_.path() / kSymbolIndexFileName));
-    EXPECT_FALSE(write_scan_state(state_path(), root(), graph_path(), records));
-    return common::dump_indented(graph);
+    const ScanDocuments docs =
+        scan_documents(root(), load_previous_scan(root(), graph_path(), index_path(), state_path()), options);
+    EXPECT_FALSE(write_graph_files(docs.graph, graph_path(), docs.index, index_path()));
+    EXPECT_FALSE(write_scan_state(state_path(), root(), graph_path(), index_path(), docs.records));
+    return docs.graph + "\n" + docs.index;
   }
 
-  // What a scan from nothing gives.
+  // What a scan from nothing gives: the graph as a document in memory
+  // would be written, and the index built from its nodes.
   std::string fresh(unsigned jobs = 1) const {
     ScanOptions options;
     options.jobs = jobs;
-    return common::dump_indented(scan(root(), PreviousScan{}, options));
+    const ScanDocuments docs = scan_documents(root(), PreviousScan{}, options);
+    const Json graph = scan(root());
+    EXPECT_EQ(docs.graph, common::dump_indented(graph));
+    EXPECT_EQ(docs.index, common::dump_spaced(build_symbol_index(graph["nodes"])));
+    return docs.graph + "\n" + docs.index;
   }
 
  private:

@@ -183,6 +183,7 @@ void append_indented(std::string& out, const Json& value, int depth) {
   write_value(out, value, Layout::kIndented, true, depth);
 }
 std::string dump_spaced(const Json& doc) { return write(doc, Layout::kSpaced, true); }
+void append_spaced(std::string& out, const Json& value) { write_value(out, value, Layout::kSpaced, true, 0); }
 std::string dump_compact(const Json& doc) { return write(doc, Layout::kCompact, true); }
 std::string dump_utf8(const Json& doc, bool indent) {
   return write(doc, indent ? Layout::kIndented : Layout::kCompact, false);

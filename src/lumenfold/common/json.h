@@ -26,6 +26,8 @@ void append_indented(std::string& out, const Json& value, int depth);
 // One line, ", " between items and ": " between key and value; ASCII-only
 // like dump_indented.
 std::string dump_spaced(const Json& doc);
+// Appends `value` in that layout.
+void append_spaced(std::string& out, const Json& value);
 
 // One line without any spaces ("," and ":"), ASCII-only. Used for small
 // answers on the HTTP routes.

@@ -30,6 +30,15 @@ Json symbol_entry(const Json& node) {
   return entry;
 }
 
+// The id under which the symbol index lists `node`: symbol nodes with a
+// truthy id (null, "" and 0 name no symbol).
+std::optional<std::string> index_id(const Json& node) {
+  if (!node.is_object() || common::get_text(node, "kind") != "symbol") return std::nullopt;
+  auto id_member = node.find("id");
+  if (id_member == node.end() || !common::is_truthy(*id_member)) return std::nullopt;
+  return common::made_text(*id_member);
+}
+
 }  // namespace
 
 Json build_symbol_index(const Json& nodes) {
@@ -39,14 +48,11 @@ Json build_symbol_index(const Json& nodes) {
   auto& members = index.get_ref<Json::object_t&>();
   if (!nodes.is_array()) return index;
   for (const Json& node : nodes) {
-    if (!node.is_object() || common::get_text(node, "kind") != "symbol") continue;
-    // A missing or falsy id (null, "", 0) names no symbol.
-    auto id_member = node.find("id");
-    if (id_member == node.end() || !common::is_truthy(*id_member)) continue;
-    std::string id = common::made_text(*id_member);
-    auto [it, inserted] = position.emplace(id, members.size());
+    std::optional<std::string> id = index_id(node);
+    if (!id) continue;
+    auto [it, inserted] = position.emplace(*id, members.size());
     if (inserted) {
-      common::append_new_member(index, std::move(id), symbol_entry(node));
+      common::append_new_member(index, std::move(*id), symbol_entry(node));
     } else {
       members.Container::operator[](it->second).second = symbol_entry(node);
     }
@@ -54,61 +60,43 @@ Json build_symbol_index(const Json& nodes) {
   return index;
 }
 
-ExistingNodes load_previous_file_nodes(const fs::path& path) { return load_previous_graph(path, {}).file_nodes; }
+std::vector<std::string> append_symbol_index_entries(std::string& out, const std::vector<Json>& nodes) {
+  std::vector<std::string> ids;
+  for (const Json& node : nodes) {
+    std::optional<std::string> id = index_id(node);
+    if (!id) continue;
+    if (!ids.empty()) out += ", ";
+    common::append_spaced(out, Json(*id));
+    out += ": ";
+    common::append_spaced(out, symbol_entry(node));
+    ids.push_back(std::move(*id));
+  }
+  return ids;
+}
 
-PreviousScan load_previous_graph(const fs::path& path, std::unordered_map<std::string, FileRecord> records) {
-  PreviousScan previous;
-  ExistingNodes& existing = previous.file_nodes;
+ExistingNodes load_previous_file_nodes(const fs::path& path) {
+  ExistingNodes existing;
   std::optional<std::string> text = common::read_file(path);
-  if (!text) return previous;
+  if (!text) return existing;
   // The previous graph is as large as the project's text: simdjson reads it
   // an order of magnitude faster, and only file nodes are converted.
   simdjson::dom::parser parser;
   std::optional<simdjson::dom::element> doc = common::parse_fast(parser, *text);
-  if (!doc || !doc->is_object()) return previous;
+  if (!doc || !doc->is_object()) return existing;
   simdjson::dom::element nodes_member;
-  if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return previous;
+  if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return existing;
   simdjson::dom::array nodes;
   if (nodes_member.get(nodes) != simdjson::SUCCESS) return {};
   for (simdjson::dom::element node : nodes) {
     if (!node.is_object()) return {};
     std::string_view kind;
-    if (node["kind"].get_string().get(kind) != simdjson::SUCCESS) continue;
-    if (kind == "symbol" && !records.empty()) {
-      std::string_view owner;
-      if (node["path"].get_string().get(owner) != simdjson::SUCCESS) continue;
-      if (auto it = previous.files.find(std::string(owner)); it != previous.files.end()) {
-        it->second.symbol_nodes.push_back(common::to_json(node));
-      }
-      continue;
-    }
-    if (kind != "file") continue;
+    if (node["kind"].get_string().get(kind) != simdjson::SUCCESS || kind != "file") continue;
     std::string_view id;
     // One unusable entry makes the whole previous graph untrustworthy.
     if (node["id"].get_string().get(id) != simdjson::SUCCESS) return {};
     existing[std::string(id)] = common::to_json(node);
-    if (auto it = records.find(std::string(id)); it != records.end()) {
-      previous.files[it->first].record = std::move(it->second);
-    }
   }
-  if (previous.files.empty()) return previous;
-  simdjson::dom::array edges;
-  if ((*doc)["edges"].get_array().get(edges) != simdjson::SUCCESS) {
-    previous.files.clear();
-    return previous;
-  }
-  for (simdjson::dom::element edge : edges) {
-    std::string_view from, to, rel;
-    if (edge["from"].get_string().get(from) != simdjson::SUCCESS ||
-        edge["to"].get_string().get(to) != simdjson::SUCCESS ||
-        edge["rel"].get_string().get(rel) != simdjson::SUCCESS) {
-      continue;
-    }
-    if (auto it = previous.files.find(std::string(from)); it != previous.files.end()) {
-      it->second.edges.push_back(Edge{std::string(from), std::string(to), std::string(rel)});
-    }
-  }
-  return previous;
+  return existing;
 }
 
 std::optional<std::string> write_graph_documents(const Json& graph, const fs::path& graph_path, const Json& index,
@@ -118,8 +106,13 @@ std::optional<std::string> write_graph_documents(const Json& graph, const fs::pa
 
 std::optional<std::string> write_graph_text(std::string_view graph_text, const fs::path& graph_path, const Json& index,
                                             const fs::path& index_path) {
+  return write_graph_files(graph_text, graph_path, common::dump_spaced(index), index_path);
+}
+
+std::optional<std::string> write_graph_files(std::string_view graph_text, const fs::path& graph_path,
+                                             std::string_view index_text, const fs::path& index_path) {
   if (auto error = common::write_file_atomically(graph_path, graph_text)) return error;
-  return common::write_file_atomically(index_path, common::dump_spaced(index));
+  return common::write_file_atomically(index_path, index_text);
 }
 
 }  // namespace lumenfold::surveyor

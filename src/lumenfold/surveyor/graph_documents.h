@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "lumenfold/common/json.h"
 #include "lumenfold/surveyor/scan.h"
@@ -22,15 +22,15 @@ inline constexpr char kSymbolIndexFileName[] = "symbol_index.json";
 // texts as "" (a graph uploaded from elsewhere may lack them).
 common::Json build_symbol_index(const common::Json& nodes);
 
+// Appends the symbol index entries of one file's `nodes` to `out` as the
+// index lays them out ("id": {...}, joined by ", ") and returns their ids.
+// The index of a graph whose ids are all distinct is these entries, file
+// after file, between braces.
+std::vector<std::string> append_symbol_index_entries(std::string& out, const std::vector<common::Json>& nodes);
+
 // The file nodes of the graph document at `path`, by id. Empty when the
 // file is missing, unreadable, not JSON, or has a file node without an id.
 ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
-
-// The same as a rescan uses it: the file nodes, and for each file of
-// `records` (files the graph's own scan read) that has a file node, its
-// record, symbol nodes and the edges from it.
-PreviousScan load_previous_graph(const std::filesystem::path& path,
-                                 std::unordered_map<std::string, FileRecord> records);
 
 // Writes `graph` (indented) to `graph_path` and `index` (one line) to
 // `index_path`, each atomically. Returns the error text of the first
@@ -41,5 +41,8 @@ std::optional<std::string> write_graph_documents(const common::Json& graph, cons
 // The same for a graph already laid out as dump_indented lays it out.
 std::optional<std::string> write_graph_text(std::string_view graph_text, const std::filesystem::path& graph_path,
                                             const common::Json& index, const std::filesystem::path& index_path);
+// The same with the index laid out too (one line, dump_spaced).
+std::optional<std::string> write_graph_files(std::string_view graph_text, const std::filesystem::path& graph_path,
+                                             std::string_view index_text, const std::filesystem::path& index_path);
 
 }  // namespace lumenfold::surveyor

@@ -53,15 +53,16 @@ struct RunOptions {
   bool full = false;
 };
 
-// The graph of `root`, with its progress on stderr as `options` ask.
-Json scan_project(const fs::path& root, const surveyor::PreviousScan& previous, const RunOptions& options,
-                  surveyor::FileRecords* records) {
+// The documents of `root`, with the scan's progress on stderr as `options`
+// ask.
+surveyor::ScanDocuments scan_project(const fs::path& root, const surveyor::PreviousScan& previous,
+                                     const RunOptions& options) {
   surveyor::ScanOptions scan_options;
   scan_options.jobs = options.jobs;
   scan_options.full = options.full;
   const bool terminal = isatty(STDERR_FILENO) == 1;
   if (options.progress == Progress::kNever || (options.progress == Progress::kOnTerminal && !terminal)) {
-    return surveyor::scan(root, previous, scan_options, records);
+    return surveyor::scan_documents(root, previous, scan_options);
   }
   surveyor::ProgressMeter meter(std::cerr, terminal);
   meter.start(root.string());
@@ -70,9 +71,9 @@ Json scan_project(const fs::path& root, const surveyor::PreviousScan& previous, 
     files = total;
     meter.update(done, total);
   };
-  Json graph = surveyor::scan(root, previous, scan_options, records);
+  surveyor::ScanDocuments docs = surveyor::scan_documents(root, previous, scan_options);
   meter.finish(files);
-  return graph;
+  return docs;
 }
 
 int run(const std::string& root_arg, const std::string& out, const RunOptions& options) {
@@ -87,21 +88,23 @@ int run(const std::string& root_arg, const std::string& out, const RunOptions& o
   fs::path index_path = fs::path(join_text(directory_text(out), surveyor::kSymbolIndexFileName));
   fs::path state_path = fs::path(join_text(directory_text(out), surveyor::kScanStateFileName));
 
-  surveyor::FileRecords records;
-  Json graph = scan_project(root, surveyor::load_previous_scan(root, out_path, state_path), options, &records);
-  Json index = surveyor::build_symbol_index(graph["nodes"]);
-  if (auto error = surveyor::write_graph_documents(graph, out_path, index, index_path)) {
-    std::cerr << "surveyor: error: " << *error << "\n";
-    return 1;
+  const surveyor::PreviousScan previous = surveyor::load_previous_scan(root, out_path, index_path, state_path);
+  const surveyor::ScanDocuments docs = scan_project(root, previous, options);
+  // Documents equal to those on disk are left as they are, stamps and all.
+  if (docs.graph != previous.graph || docs.index != previous.index) {
+    if (auto error = surveyor::write_graph_files(docs.graph, out_path, docs.index, index_path)) {
+      std::cerr << "surveyor: error: " << *error << "\n";
+      return 1;
+    }
   }
   // Without its state the next scan merely reads every file again.
-  if (auto error = surveyor::write_scan_state(state_path, root, out_path, records)) {
+  if (auto error = surveyor::write_scan_state(state_path, root, out_path, index_path, docs.records)) {
     std::cerr << "surveyor: warning: " << *error << "\n";
   }
-  std::cout << "Scanned: " << graph["file_count"].get<int64_t>() << " files, " << graph["symbol_count"].get<int64_t>()
-            << " symbols, " << graph["edge_count"].get<int64_t>() << " edges\n";
+  std::cout << "Scanned: " << docs.file_count << " files, " << docs.symbol_count << " symbols, " << docs.edge_count
+            << " edges\n";
   std::cout << "Wrote: " << out << "\n";
-  std::cout << "Symbol index: " << index_path.string() << " (" << index.size() << " symbols)\n";
+  std::cout << "Symbol index: " << index_path.string() << " (" << docs.index_count << " symbols)\n";
   return 0;
 }
 

@@ -16,9 +16,11 @@
 
 #include "lumenfold/common/file_io.h"
 #include "lumenfold/common/hash.h"
+#include "lumenfold/common/json_simd.h"
 #include "lumenfold/common/text_case.h"
 #include "lumenfold/common/utf8.h"
 #include "lumenfold/surveyor/file_id.h"
+#include "lumenfold/surveyor/graph_documents.h"
 #include "lumenfold/surveyor/keywords.h"
 #include "lumenfold/surveyor/language.h"
 #include "lumenfold/surveyor/relations.h"
@@ -114,29 +116,51 @@ int64_t now_ns() {
   return static_cast<int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
 
-// What one file contributes to the graph: its file node, then its symbol
-// nodes, and the edges from it; no nodes for a file the scan skips.
+// What one file contributes to the documents, laid out as they lay it out:
+// its nodes (the file's, then its symbols') at depth 2 joined by ",\n", its
+// edges likewise, its symbol index entries joined by ", ". An unchanged
+// file's parts are the previous documents' (its record says where); a
+// skipped file has none.
 struct FileResult {
-  std::vector<Json> nodes;
-  std::vector<Edge> edges;
-  int64_t symbol_count = 0;
+  bool kept = false;
+  bool reused = false;
   std::string id;
   FileRecord record;
+  std::string nodes, edges, index;
+  std::vector<std::string> index_ids;
+  // An analysed file's edges, each once.
+  std::vector<Edge> edge_list;
 };
 
-int64_t count_symbols(const std::vector<Json>& nodes) {
-  int64_t count = 0;
-  for (const Json& n : nodes) count += member_or<std::string>(n, "kind", "") == "symbol";
-  return count;
+// The file ids that more than one walked file has (two links to one file):
+// such files are always analysed, and their edges checked against those of
+// the others under the same id.
+std::unordered_set<std::string> shared_ids(const std::vector<WalkedFile>& walked, const fs::path& resolved_root) {
+  std::unordered_set<std::string> seen, shared;
+  for (const WalkedFile& w : walked) {
+    std::string id = rel_resolved(w.resolved, resolved_root);
+    if (!seen.insert(id).second) shared.insert(std::move(id));
+  }
+  return shared;
+}
+
+void append_edges(std::string& out, const std::vector<Edge>& edges) {
+  for (const Edge& e : edges) {
+    if (!out.empty()) out += ",\n";
+    out += "    ";
+    common::append_indented(out, edge_to_json(e), 2);
+  }
 }
 
 // Turns walked files into their results; one per scan, shared by the
 // workers (it holds nothing that changes).
 class FileScanner {
  public:
-  FileScanner(const fs::path& resolved_root, const PreviousScan& previous, const ScanOptions& options)
+  FileScanner(const fs::path& resolved_root, const PreviousScan& previous, const ScanOptions& options,
+              const std::unordered_set<std::string>& shared_ids)
       : resolved_root_(resolved_root),
         previous_(previous),
+        shared_ids_(shared_ids),
         full_(options.full),
         trusted_before_ns_(now_ns() - kRecentChangeNs) {}
 
@@ -146,72 +170,232 @@ class FileScanner {
     const std::optional<common::FileStamp> stamp = common::file_stamp(p);
     if (!stamp || stamp->size > kMaxFileBytes) return result;
     result.id = rel_resolved(walked.resolved, resolved_root_);
-    const PreviousFile* before = previous_file(result.id);
-    const auto old = previous_.file_nodes.find(result.id);
-    if (!full_ && before != nullptr && old != previous_.file_nodes.end() && before->record.trusted &&
-        before->record.stamp == *stamp) {
-      reuse(*before, old->second, result);
+    const auto before = shared_ids_.contains(result.id) ? previous_.files.end() : previous_.files.find(result.id);
+    const bool known = before != previous_.files.end();
+    if (!full_ && known && before->second.trusted && before->second.stamp == *stamp) {
+      reuse(before->second, result);
       return result;
     }
 
     int64_t size = 0;
     std::optional<std::string> text = read_source_text(p, &size);
     if (!text) return result;
-    const std::string ext = common::to_lower(extension_of(p));
     const std::string fhash = common::short_hash(*text);
-    result.record = {*stamp, stamp->mtime_ns < trusted_before_ns_, fhash};
-
-    const bool same_text = old != previous_.file_nodes.end() && old->second.is_object() &&
-                           member_or<std::string>(old->second, "file_hash", "") == fhash;
-    Node file = same_text ? reuse_file_node(old->second, result.id, ext, size, *text, fhash)
-                          : fresh_file_node(result.id, ext, size, *text, fhash);
-    if (file.kind == "symbol") ++result.symbol_count;
-    result.nodes.push_back(as_dict(file));
-    if (same_text && before != nullptr && before->record.hash == fhash) {
-      for (const Json& n : before->symbol_nodes) result.nodes.push_back(n);
-      result.symbol_count += static_cast<int64_t>(before->symbol_nodes.size());
-      result.edges = before->edges;
+    if (known && before->second.hash == fhash) {
+      // The same text: the same parts, under its new stamp.
+      reuse(before->second, result);
+      result.record.stamp = *stamp;
+      result.record.trusted = stamp->mtime_ns < trusted_before_ns_;
       return result;
     }
-    analyse(p, result.id, ext, *text, result);
+    result.kept = true;
+    result.record.stamp = *stamp;
+    result.record.trusted = stamp->mtime_ns < trusted_before_ns_;
+    result.record.hash = fhash;
+    analyse(p, common::to_lower(extension_of(p)), size, *text, result);
     return result;
   }
 
  private:
-  const PreviousFile* previous_file(const std::string& id) const {
-    const auto it = previous_.files.find(id);
-    return it == previous_.files.end() ? nullptr : &it->second;
+  void reuse(const FileRecord& before, FileResult& result) const {
+    result.kept = true;
+    result.reused = true;
+    result.record = before;
   }
 
-  // An unchanged file: the previous scan's nodes and edges as they are.
-  static void reuse(const PreviousFile& before, const Json& file_node, FileResult& result) {
-    result.nodes.push_back(file_node);
-    result.nodes.insert(result.nodes.end(), before.symbol_nodes.begin(), before.symbol_nodes.end());
-    result.symbol_count = count_symbols(result.nodes);
-    result.edges = before.edges;
-    result.record = before.record;
+  // The previous graph's file node for `id`, if any: from the file nodes,
+  // or from its part of the previous graph when a state was trusted.
+  std::optional<Json> old_file_node(const std::string& id) const {
+    if (const auto it = previous_.file_nodes.find(id); it != previous_.file_nodes.end()) return it->second;
+    const auto before = previous_.files.find(id);
+    if (before == previous_.files.end() || before->second.nodes.size == 0) return std::nullopt;
+    const std::string_view part =
+        std::string_view(previous_.graph).substr(before->second.nodes.at, before->second.nodes.size);
+    std::optional<Json> nodes = common::parse_json("[" + std::string(part) + "]");
+    if (!nodes || !nodes->is_array() || nodes->empty()) return std::nullopt;
+    return std::move((*nodes)[0]);
   }
 
-  // Relations and symbols from the text.
-  static void analyse(const fs::path& p, const std::string& file_id, const std::string& ext, const std::string& text,
-                      FileResult& result) {
+  // Keywords, summary, relations and symbols from the text.
+  void analyse(const fs::path& p, const std::string& ext, int64_t size, const std::string& text,
+               FileResult& result) const {
+    const std::string& file_id = result.id;
+    const std::string& fhash = result.record.hash;
+    std::vector<Json> nodes;
+    std::vector<Edge> edges;
+    const std::optional<Json> old = old_file_node(file_id);
+    const bool same_text = old && old->is_object() && member_or<std::string>(*old, "file_hash", "") == fhash;
+    Node file = same_text ? reuse_file_node(*old, file_id, ext, size, text, fhash)
+                          : fresh_file_node(file_id, ext, size, text, fhash);
+    nodes.push_back(as_dict(file));
+
     // A file a grammar reads is parsed once, for its symbols and its imports.
     const Language language = language_of(ext);
     SyntaxFacts syntax = has_grammar(language) ? read_syntax(text, file_id, language) : SyntaxFacts{};
-    result.edges = parse_relations_from(file_id, p, text, syntax.imports);
-    if (!has_symbol_extractor(language)) return;
-    std::vector<Node> symbol_nodes;
-    append_symbol_nodes(
-        symbol_nodes, result.edges,
-        has_grammar(language) ? std::move(syntax.symbols) : extract_symbols_for_file(text, file_id, ext), file_id, ext);
-    for (const Node& s : symbol_nodes) result.nodes.push_back(as_dict(s));
-    result.symbol_count += static_cast<int64_t>(symbol_nodes.size());
+    edges = parse_relations_from(file_id, p, text, syntax.imports);
+    int64_t symbols = file.kind == "symbol" ? 1 : 0;
+    if (has_symbol_extractor(language)) {
+      std::vector<Node> symbol_nodes;
+      append_symbol_nodes(
+          symbol_nodes, edges,
+          has_grammar(language) ? std::move(syntax.symbols) : extract_symbols_for_file(text, file_id, ext), file_id,
+          ext);
+      for (const Node& s : symbol_nodes) nodes.push_back(as_dict(s));
+      symbols += static_cast<int64_t>(symbol_nodes.size());
+    }
+    lay_out(nodes, dedupe_edges(edges), symbols, result);
+  }
+
+  // The parts of an analysed file. Every edge is from the file itself, so
+  // removing its repeats here removes every repeat in the graph, but for
+  // files that share an id (the assembler sees to those).
+  static void lay_out(const std::vector<Json>& nodes, std::vector<Edge> edges, int64_t symbols, FileResult& result) {
+    for (const Json& n : nodes) {
+      if (!result.nodes.empty()) result.nodes += ",\n";
+      result.nodes += "    ";
+      common::append_indented(result.nodes, n, 2);
+    }
+    append_edges(result.edges, edges);
+    result.index_ids = append_symbol_index_entries(result.index, nodes);
+    FileRecord& r = result.record;
+    r.node_count = static_cast<int64_t>(nodes.size());
+    r.symbol_count = symbols;
+    r.edge_count = static_cast<int64_t>(edges.size());
+    result.edge_list = std::move(edges);
+    r.index_count = static_cast<int64_t>(result.index_ids.size());
+    r.nodes.size = result.nodes.size();
+    r.edges.size = result.edges.size();
+    r.index.size = result.index.size();
   }
 
   const fs::path& resolved_root_;
   const PreviousScan& previous_;
+  const std::unordered_set<std::string>& shared_ids_;
   bool full_;
   int64_t trusted_before_ns_;
+};
+
+// Puts the files' parts together into the two documents, in walk order.
+class DocumentAssembler {
+ public:
+  DocumentAssembler(const PreviousScan& previous, const std::unordered_set<std::string>& shared_ids,
+                    ScanDocuments& docs)
+      : previous_(previous), shared_ids_(shared_ids), docs_(docs) {
+    // A rescan's documents are about the size of the previous ones: growing
+    // to that size by doubling would copy them several times over.
+    nodes_.reserve(previous.graph.size());
+    edges_.reserve(previous.graph.size() / 8);
+    index_.reserve(previous.index.size());
+  }
+
+  void add(FileResult& file) {
+    if (!file.kept) return;
+    FileRecord& r = file.record;
+    const bool shared = shared_ids_.contains(file.id);
+    if (shared) drop_repeated_edges(file);
+    const std::string_view nodes =
+        file.reused ? std::string_view(previous_.graph).substr(r.nodes.at, r.nodes.size) : file.nodes;
+    const std::string_view edges =
+        file.reused ? std::string_view(previous_.graph).substr(r.edges.at, r.edges.size) : file.edges;
+    const std::string_view index =
+        file.reused ? std::string_view(previous_.index).substr(r.index.at, r.index.size) : file.index;
+    r.nodes.at = place(nodes_, ",\n", nodes);
+    r.edges.at = place(edges_, ",\n", edges);
+    r.index.at = place(index_, ", ", index);
+    docs_.node_count += r.node_count;
+    docs_.symbol_count += r.symbol_count;
+    docs_.edge_count += r.edge_count;
+    docs_.index_count += r.index_count;
+    for (std::string& id : file.index_ids) repeated_ids_ |= !index_ids_.insert(std::move(id)).second;
+    // One record per id: a shared id's files are analysed on every scan.
+    if (!shared) docs_.records.emplace_back(std::move(file.id), std::move(r));
+  }
+
+  void finish(const fs::path& root) {
+    docs_.file_count = docs_.node_count - docs_.symbol_count;
+    std::string& graph = docs_.graph;
+    graph.reserve(nodes_.size() + edges_.size() + 4096);
+    graph = "{\n  \"root\": ";
+    common::append_indented(graph, Json(root.string()), 1);
+    for (const auto& [key, count] : {std::pair{"node_count", docs_.node_count},
+                                     {"edge_count", docs_.edge_count},
+                                     {"file_count", docs_.file_count},
+                                     {"symbol_count", docs_.symbol_count}}) {
+      graph += ",\n  \"";
+      graph += key;
+      graph += "\": ";
+      graph += std::to_string(count);
+    }
+    graph += ",\n  \"nodes\": ";
+    const size_t nodes_at = open_list(graph, nodes_);
+    graph += ",\n  \"edges\": ";
+    const size_t edges_at = open_list(graph, edges_);
+    graph += "\n}";
+    for (auto& [id, r] : docs_.records) {
+      r.nodes.at += nodes_at;
+      r.edges.at += edges_at;
+      r.index.at += 1;  // after "{"
+    }
+    docs_.index.reserve(index_.size() + 2);
+    docs_.index = "{";
+    docs_.index += index_;
+    docs_.index += "}";
+    // Two symbols under one id (an old node of an odd kind kept): the
+    // index's own rule, the later entry's values at the first one's place,
+    // decides, on the whole graph.
+    if (repeated_ids_) {
+      const Json index = build_symbol_index(common::parse_json(graph).value_or(Json::object())["nodes"]);
+      docs_.index = common::dump_spaced(index);
+      docs_.index_count = static_cast<int64_t>(index.size());
+      for (auto& [id, r] : docs_.records) r.index = {};
+    }
+  }
+
+ private:
+  // The edges of a file whose id an earlier file had too, without those
+  // that file already gave.
+  void drop_repeated_edges(FileResult& file) {
+    std::unordered_set<std::string>& keys = shared_edge_keys_[file.id];
+    std::vector<Edge> kept;
+    for (Edge& e : file.edge_list) {
+      if (keys.insert(e.from + '\0' + e.to + '\0' + e.rel).second) kept.push_back(std::move(e));
+    }
+    file.edges.clear();
+    append_edges(file.edges, kept);
+    file.record.edge_count = static_cast<int64_t>(kept.size());
+    file.record.edges.size = file.edges.size();
+  }
+
+  // Appends `part` to `list` after `separator`; returns where it starts.
+  static size_t place(std::string& list, std::string_view separator, std::string_view part) {
+    if (part.empty()) return list.size();
+    if (!list.empty()) list += separator;
+    const size_t at = list.size();
+    list += part;
+    return at;
+  }
+
+  // Appends the list's brackets around its items; returns where the items
+  // start in `out`.
+  static size_t open_list(std::string& out, const std::string& items) {
+    if (items.empty()) {
+      out += "[]";
+      return out.size();
+    }
+    out += "[\n";
+    const size_t at = out.size();
+    out += items;
+    out += "\n  ]";
+    return at;
+  }
+
+  const PreviousScan& previous_;
+  const std::unordered_set<std::string>& shared_ids_;
+  ScanDocuments& docs_;
+  std::string nodes_, edges_, index_;
+  std::unordered_map<std::string, std::unordered_set<std::string>> shared_edge_keys_;
+  std::unordered_set<std::string> index_ids_;
+  bool repeated_ids_ = false;
 };
 
 // Results handed from the workers to the scanning thread, which takes them
@@ -256,12 +440,13 @@ unsigned worker_count(unsigned jobs, size_t files) {
 
 }  // namespace
 
-Json scan(const fs::path& root, const PreviousScan& previous, const ScanOptions& options, FileRecords* records) {
+ScanDocuments scan_documents(const fs::path& root, const PreviousScan& previous, const ScanOptions& options) {
   fs::path resolved_root;
   const std::vector<WalkedFile> walked = walk_files_resolved(root, &resolved_root);
   const ScanProgress& progress = options.progress;
   if (progress) progress(0, walked.size());
-  const FileScanner scanner(resolved_root, previous, options);
+  const std::unordered_set<std::string> shared = shared_ids(walked, resolved_root);
+  const FileScanner scanner(resolved_root, previous, options, shared);
 
   OrderedResults results(walked.size());
   std::atomic<size_t> next{0};
@@ -279,31 +464,16 @@ Json scan(const fs::path& root, const PreviousScan& previous, const ScanOptions&
   // With one job the scanning thread does the work itself, between takes.
   for (unsigned j = 0; j < jobs && jobs > 1; ++j) workers.emplace_back(work);
 
-  Json nodes = Json::array();
-  std::vector<Edge> edges;
-  int64_t symbol_count = 0;
+  ScanDocuments docs;
+  DocumentAssembler assembler(previous, shared, docs);
   for (size_t i = 0; i < walked.size(); ++i) {
     if (jobs == 1) results.put(i, scanner.scan(walked[i]), nullptr);
     FileResult file = results.take(i);
-    for (Json& n : file.nodes) nodes.push_back(std::move(n));
-    edges.insert(edges.end(), std::make_move_iterator(file.edges.begin()), std::make_move_iterator(file.edges.end()));
-    symbol_count += file.symbol_count;
-    if (records != nullptr && !file.nodes.empty()) records->emplace_back(file.id, std::move(file.record));
+    assembler.add(file);
     if (progress) progress(i + 1, walked.size());
   }
-  std::vector<Edge> unique = dedupe_edges(edges);
-  Json edge_list = Json::array();
-  for (const Edge& e : unique) edge_list.push_back(edge_to_json(e));
-
-  Json doc = Json::object();
-  doc["root"] = root.string();
-  doc["node_count"] = nodes.size();
-  doc["edge_count"] = unique.size();
-  doc["file_count"] = static_cast<int64_t>(nodes.size()) - symbol_count;
-  doc["symbol_count"] = symbol_count;
-  doc["nodes"] = std::move(nodes);
-  doc["edges"] = std::move(edge_list);
-  return doc;
+  assembler.finish(root);
+  return docs;
 }
 
 Json scan(const fs::path& root, const ExistingNodes& existing_nodes, const ScanProgress& progress) {
@@ -311,7 +481,10 @@ Json scan(const fs::path& root, const ExistingNodes& existing_nodes, const ScanP
   previous.file_nodes = existing_nodes;
   ScanOptions options;
   options.progress = progress;
-  return scan(root, previous, options);
+  const ScanDocuments docs = scan_documents(root, previous, options);
+  simdjson::dom::parser parser;
+  std::optional<simdjson::dom::element> graph = common::parse_fast(parser, docs.graph);
+  return graph ? common::to_json(*graph) : Json::object();
 }
 
 }  // namespace lumenfold::surveyor

@@ -38,32 +38,39 @@ using ScanProgress = std::function<void(size_t done, size_t total)>;
 // the scanner writes for some file.
 constexpr int64_t kScannerVersion = 1;
 
-// What a scan recorded of a file it read, for the next one: its stamp
-// (modification time, size, inode) and content hash. A stamp taken too
-// close to the scan's start is not trusted: the file may change again
-// within the same clock tick.
+// Where one file's part lies in a document: its first byte and its length.
+struct DocumentPart {
+  size_t at = 0;
+  size_t size = 0;
+};
+
+// What a scan recorded of a file it kept, for the next one: its stamp
+// (modification time, size, inode) and content hash, and where its nodes,
+// its edges and its symbol index entries lie in the documents written. A
+// stamp taken too close to the scan's start is not trusted: the file may
+// change again within the same clock tick.
 struct FileRecord {
   common::FileStamp stamp;
   bool trusted = false;
   std::string hash;
+  DocumentPart nodes, edges, index;
+  int64_t node_count = 0, symbol_count = 0, edge_count = 0, index_count = 0;
 };
 
-// A file's analysis from the previous scan: its record, its symbol nodes
-// and the edges from it, as the graph holds them.
-struct PreviousFile {
-  FileRecord record;
-  std::vector<common::Json> symbol_nodes;
-  std::vector<Edge> edges;
-};
+// The records of the files a scan kept, by file id, in scan order.
+using FileRecords = std::vector<std::pair<std::string, FileRecord>>;
 
 // What the previous scan of the same root left. `file_nodes` are its
 // graph's file nodes: a file whose hash matches keeps its node's keywords,
-// summary and content, as every scan does. `files` is filled only when the
-// scan state beside that graph was written with it by a scanner of this
-// version: a file found there unchanged keeps its symbols and edges too.
+// summary and content, as every scan does. When the scan state beside that
+// graph was written with it by a scanner of this version (scan_state.h),
+// `graph` and `index` are the two documents and `files` the records of the
+// files in them instead: an unchanged file's parts are taken as they are.
 struct PreviousScan {
   ExistingNodes file_nodes;
-  std::unordered_map<std::string, PreviousFile> files;
+  std::string graph;
+  std::string index;
+  std::unordered_map<std::string, FileRecord> files;
 };
 
 struct ScanOptions {
@@ -76,20 +83,29 @@ struct ScanOptions {
   ScanProgress progress;
 };
 
-// The records of the files a scan kept, by file id, in scan order.
-using FileRecords = std::vector<std::pair<std::string, FileRecord>>;
+// The two documents of a scan as their files hold them: the information
+// graph (dump_indented's layout) and its symbol index (dump_spaced's), with
+// the graph's counts and the records for the next scan.
+struct ScanDocuments {
+  std::string graph;
+  std::string index;
+  int64_t node_count = 0, edge_count = 0, file_count = 0, symbol_count = 0;
+  int64_t index_count = 0;  // the index's entries
+  FileRecords records;
+};
 
-// The information graph document of `root`: {"root", "node_count",
-// "edge_count", "file_count", "symbol_count", "nodes", "edges"}. Files that
-// are too large or unreadable are skipped. A file whose size and
-// modification time match its trusted record in `previous` is not read at
-// all; one whose hash matches is not analysed again. Writes nothing;
-// `records`, when given, receives what the next scan needs.
-common::Json scan(const std::filesystem::path& root, const PreviousScan& previous, const ScanOptions& options,
-                  FileRecords* records = nullptr);
+// The documents of `root`. The graph is {"root", "node_count",
+// "edge_count", "file_count", "symbol_count", "nodes", "edges"}; the index
+// is build_symbol_index of its nodes. Files that are too large or
+// unreadable are skipped. A file whose stamp matches its trusted record in
+// `previous` is not read at all; one whose hash matches is not analysed
+// again. Writes nothing.
+ScanDocuments scan_documents(const std::filesystem::path& root, const PreviousScan& previous,
+                             const ScanOptions& options);
 
-// The same, reusing only what every scan reuses: a matching file node's
-// keywords, summary and content.
+// The information graph of `root` as a document in memory, reusing only
+// what every scan reuses: a matching file node's keywords, summary and
+// content.
 common::Json scan(const std::filesystem::path& root, const ExistingNodes& existing_nodes = {},
                   const ScanProgress& progress = {});
 

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "lumenfold/common/json_simd.h"
 #include "lumenfold/lodestar/graph/symbol_index.h"
 #include "lumenfold/lodestar/memory/reconcile.h"
 #include "lumenfold/lodestar/server/server_state.h"
@@ -15,21 +16,29 @@ namespace lumenfold::lodestar {
 namespace fs = std::filesystem;
 using common::Json;
 
-void store_graph_documents(const Json& graph, ServerState& state) {
-  auto nodes = graph.find("nodes");
-  store_graph_documents(common::dump_indented(graph),
-                        surveyor::build_symbol_index(nodes == graph.end() ? Json::array() : *nodes), state);
-}
+namespace {
 
-void store_graph_documents(std::string_view graph_text, const Json& symbol_index, ServerState& state) {
+void store(std::string_view graph_text, std::string_view index_text, const SymbolIndex& index, ServerState& state) {
   const Settings& settings = state.settings;
   fs::create_directories(settings.data_dir);
-  SymbolIndex index(symbol_index);
-  if (auto error = surveyor::write_graph_text(graph_text, settings.info_graph_file(), index.doc(),
-                                              settings.symbol_index_file())) {
+  if (auto error = surveyor::write_graph_files(graph_text, settings.info_graph_file(), index_text,
+                                               settings.symbol_index_file())) {
     throw std::runtime_error(*error);
   }
   reconcile_context_store(state.context_store, lookup_in_index(index), state.now());
+}
+
+}  // namespace
+
+void store_graph_documents(std::string_view graph_text, const Json& symbol_index, ServerState& state) {
+  SymbolIndex index(symbol_index);
+  store(graph_text, common::dump_spaced(index.doc()), index, state);
+}
+
+void store_graph_documents(const surveyor::ScanDocuments& documents, ServerState& state) {
+  simdjson::dom::parser parser;
+  std::optional<simdjson::dom::element> index = common::parse_fast(parser, documents.index);
+  store(documents.graph, documents.index, SymbolIndex(index ? common::to_json(*index) : Json::object()), state);
 }
 
 }  // namespace lumenfold::lodestar

@@ -51,11 +51,6 @@ std::string locked_refusal(const std::string& locked, const std::string& root) {
          "other project's directory to spawn a separate server for it.";
 }
 
-int64_t count_or(const Json& graph, const char* key, int64_t fallback) {
-  auto it = graph.find(key);
-  return (it != graph.end() && it->is_number_integer()) ? it->get<int64_t>() : fallback;
-}
-
 }  // namespace
 
 fs::path resolve_user_path(const std::string& path) {
@@ -83,12 +78,13 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   // A rescan reads and analyses only the files changed since the last scan
   // this server wrote with its state.
   const fs::path scan_state = settings.data_dir / surveyor::kScanStateFileName;
-  surveyor::FileRecords records;
-  Json graph =
-      surveyor::scan(root, surveyor::load_previous_scan(root, settings.info_graph_file(), scan_state), {}, &records);
-  store_graph_documents(graph, state);
+  const surveyor::ScanDocuments docs = surveyor::scan_documents(
+      root, surveyor::load_previous_scan(root, settings.info_graph_file(), settings.symbol_index_file(), scan_state),
+      {});
+  store_graph_documents(docs, state);
   // Without it the next scan merely reads every file again.
-  (void)surveyor::write_scan_state(scan_state, root, settings.info_graph_file(), records);
+  (void)surveyor::write_scan_state(scan_state, root, settings.info_graph_file(), settings.symbol_index_file(),
+                                   docs.records);
 
   settings.project_root = root;
   std::error_code ec;
@@ -96,9 +92,9 @@ Json graph_scan(const GraphScanArgs& args, ServerState& state) {
   state.action_graph.reset(state.now_seconds());
   state.turn.reset();
 
-  int64_t file_count = count_or(graph, "file_count", count_or(graph, "node_count", 0));
-  int64_t symbol_count = count_or(graph, "symbol_count", 0);
-  int64_t edge_count = count_or(graph, "edge_count", 0);
+  const int64_t file_count = docs.file_count;
+  const int64_t symbol_count = docs.symbol_count;
+  const int64_t edge_count = docs.edge_count;
   log_tool(settings.log_file(), state.now(), "graph_scan",
            Json{{"project_root", root_text}, {"files", file_count}, {"symbols", symbol_count}, {"edges", edge_count}});
   return Json{{"ok", true},
