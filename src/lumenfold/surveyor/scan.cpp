@@ -278,14 +278,20 @@ class FileScanner {
 // Puts the files' parts together into the two documents, in walk order.
 class DocumentAssembler {
  public:
-  DocumentAssembler(const PreviousScan& previous, const std::unordered_set<std::string>& shared_ids,
-                    ScanDocuments& docs)
+  DocumentAssembler(const fs::path& root, const PreviousScan& previous,
+                    const std::unordered_set<std::string>& shared_ids, ScanDocuments& docs)
       : previous_(previous), shared_ids_(shared_ids), docs_(docs) {
-    // A rescan's documents are about the size of the previous ones: growing
-    // to that size by doubling would copy them several times over.
-    nodes_.reserve(previous.graph.size());
+    common::append_indented(root_, Json(root.string()), 1);
+    // The nodes are laid out after room for the graph's head, so that the
+    // graph is the nodes' own text, never copied. A rescan's documents are
+    // about the size of the previous ones: growing to that size by
+    // doubling would copy them several times over.
+    room_ = kHeadLength + root_.size();
+    nodes_.reserve(std::max(previous.graph.size(), room_));
+    nodes_.assign(room_, ' ');
     edges_.reserve(previous.graph.size() / 8);
     index_.reserve(previous.index.size());
+    index_ = "{";
   }
 
   void add(FileResult& file) {
@@ -299,9 +305,9 @@ class DocumentAssembler {
         file.reused ? std::string_view(previous_.graph).substr(r.edges.at, r.edges.size) : file.edges;
     const std::string_view index =
         file.reused ? std::string_view(previous_.index).substr(r.index.at, r.index.size) : file.index;
-    r.nodes.at = place(nodes_, ",\n", nodes);
-    r.edges.at = place(edges_, ",\n", edges);
-    r.index.at = place(index_, ", ", index);
+    r.nodes.at = place(nodes_, room_, ",\n", nodes);
+    r.edges.at = place(edges_, 0, ",\n", edges);
+    r.index.at = place(index_, 1, ", ", index);
     docs_.node_count += r.node_count;
     docs_.symbol_count += r.symbol_count;
     docs_.edge_count += r.edge_count;
@@ -311,34 +317,35 @@ class DocumentAssembler {
     if (!shared) docs_.records.emplace_back(std::move(file.id), std::move(r));
   }
 
-  void finish(const fs::path& root) {
+  void finish() {
     docs_.file_count = docs_.node_count - docs_.symbol_count;
-    std::string& graph = docs_.graph;
-    graph.reserve(nodes_.size() + edges_.size() + 4096);
-    graph = "{\n  \"root\": ";
-    common::append_indented(graph, Json(root.string()), 1);
+    std::string head = "{\n  \"root\": " + root_;
     for (const auto& [key, count] : {std::pair{"node_count", docs_.node_count},
                                      {"edge_count", docs_.edge_count},
                                      {"file_count", docs_.file_count},
                                      {"symbol_count", docs_.symbol_count}}) {
-      graph += ",\n  \"";
-      graph += key;
-      graph += "\": ";
-      graph += std::to_string(count);
+      head += ",\n  \"";
+      head += key;
+      head += "\": ";
+      head += std::to_string(count);
     }
-    graph += ",\n  \"nodes\": ";
-    const size_t nodes_at = open_list(graph, nodes_);
+    head += ",\n  \"nodes\": ";
+    const bool no_nodes = nodes_.size() == room_;
+    head += no_nodes ? "[]" : "[\n";
+    // The head takes the end of the room; what is left of it goes.
+    nodes_.replace(room_ - head.size(), head.size(), head);
+    nodes_.erase(0, room_ - head.size());
+    std::string& graph = docs_.graph;
+    graph = std::move(nodes_);
+    if (!no_nodes) graph += "\n  ]";
     graph += ",\n  \"edges\": ";
     const size_t edges_at = open_list(graph, edges_);
     graph += "\n}";
     for (auto& [id, r] : docs_.records) {
-      r.nodes.at += nodes_at;
+      r.nodes.at = r.nodes.at - room_ + head.size();
       r.edges.at += edges_at;
-      r.index.at += 1;  // after "{"
     }
-    docs_.index.reserve(index_.size() + 2);
-    docs_.index = "{";
-    docs_.index += index_;
+    docs_.index = std::move(index_);
     docs_.index += "}";
     // Two symbols under one id (an old node of an odd kind kept): the
     // index's own rule, the later entry's values at the first one's place,
@@ -366,10 +373,11 @@ class DocumentAssembler {
     file.record.edges.size = file.edges.size();
   }
 
-  // Appends `part` to `list` after `separator`; returns where it starts.
-  static size_t place(std::string& list, std::string_view separator, std::string_view part) {
+  // Appends `part` to the items of `list`, which start at `first`, after
+  // `separator`; returns where it starts.
+  static size_t place(std::string& list, size_t first, std::string_view separator, std::string_view part) {
     if (part.empty()) return list.size();
-    if (!list.empty()) list += separator;
+    if (list.size() > first) list += separator;
     const size_t at = list.size();
     list += part;
     return at;
@@ -389,9 +397,15 @@ class DocumentAssembler {
     return at;
   }
 
+  // Room for the graph's head beside the root: "{", the root's key and
+  // four counts' lines, the nodes' key, with plenty to spare.
+  static constexpr size_t kHeadLength = 256;
+
   const PreviousScan& previous_;
   const std::unordered_set<std::string>& shared_ids_;
   ScanDocuments& docs_;
+  std::string root_;  // the root as a JSON text
+  size_t room_ = 0;
   std::string nodes_, edges_, index_;
   std::unordered_map<std::string, std::unordered_set<std::string>> shared_edge_keys_;
   std::unordered_set<std::string> index_ids_;
@@ -465,14 +479,14 @@ ScanDocuments scan_documents(const fs::path& root, const PreviousScan& previous,
   for (unsigned j = 0; j < jobs && jobs > 1; ++j) workers.emplace_back(work);
 
   ScanDocuments docs;
-  DocumentAssembler assembler(previous, shared, docs);
+  DocumentAssembler assembler(root, previous, shared, docs);
   for (size_t i = 0; i < walked.size(); ++i) {
     if (jobs == 1) results.put(i, scanner.scan(walked[i]), nullptr);
     FileResult file = results.take(i);
     assembler.add(file);
     if (progress) progress(i + 1, walked.size());
   }
-  assembler.finish(root);
+  assembler.finish();
   return docs;
 }
 
