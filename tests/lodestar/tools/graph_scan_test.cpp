@@ -63,6 +63,27 @@ TEST(GraphScanTest, SecondScanReusesUnchangedFiles) {
   EXPECT_NE(dir.read("data/info_graph.json").find("kept from before"), std::string::npos);
 }
 
+// A rescan takes the unchanged files' parts from its own previous
+// documents: after an edit it writes what a first scan writes.
+TEST(GraphScanTest, RescanAfterAnEditWritesWhatAFirstScanWrites) {
+  TempDir dir;
+  auto state = make_test_state(dir);
+  dir.write("proj/a.py", "def alpha():\n    pass\n");
+  dir.write("proj/b.py", "import a\n\ndef beta():\n    pass\n");
+  const std::string root = (dir.path() / "proj").string();
+  graph_scan({root}, *state);
+  ASSERT_TRUE(fs::exists(dir.path() / "data/scan_state.json"));
+  dir.write("proj/b.py", "import a\n\ndef gamma():\n    pass\n");
+  graph_scan({root}, *state);
+
+  TempDir other;
+  auto first = make_test_state(other);
+  graph_scan({root}, *first);
+  EXPECT_EQ(dir.read("data/info_graph.json"), other.read("data/info_graph.json"));
+  EXPECT_EQ(dir.read("data/symbol_index.json"), other.read("data/symbol_index.json"));
+  EXPECT_NE(dir.read("data/symbol_index.json").find("b.py::gamma"), std::string::npos);
+}
+
 TEST(GraphScanTest, LeavesOutFileLinksThatResolveOutsideTheRoot) {
   TempDir dir;
   auto state = make_test_state(dir);
