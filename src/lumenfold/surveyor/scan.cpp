@@ -128,7 +128,7 @@ struct FileResult {
   FileRecord record;
   std::string nodes, edges, index;
   std::vector<std::string> index_ids;
-  // An analysed file's edges, each once.
+  // The edges of an analysed file whose id another file has too, each once.
   std::vector<Edge> edge_list;
 };
 
@@ -203,19 +203,6 @@ class FileScanner {
     result.record = before;
   }
 
-  // The previous graph's file node for `id`, if any: from the file nodes,
-  // or from its part of the previous graph when a state was trusted.
-  std::optional<Json> old_file_node(const std::string& id) const {
-    if (const auto it = previous_.file_nodes.find(id); it != previous_.file_nodes.end()) return it->second;
-    const auto before = previous_.files.find(id);
-    if (before == previous_.files.end() || before->second.nodes.size == 0) return std::nullopt;
-    const std::string_view part =
-        std::string_view(previous_.graph).substr(before->second.nodes.at, before->second.nodes.size);
-    std::optional<Json> nodes = common::parse_json("[" + std::string(part) + "]");
-    if (!nodes || !nodes->is_array() || nodes->empty()) return std::nullopt;
-    return std::move((*nodes)[0]);
-  }
-
   // Keywords, summary, relations and symbols from the text.
   void analyse(const fs::path& p, const std::string& ext, int64_t size, const std::string& text,
                FileResult& result) const {
@@ -223,9 +210,13 @@ class FileScanner {
     const std::string& fhash = result.record.hash;
     std::vector<Json> nodes;
     std::vector<Edge> edges;
-    const std::optional<Json> old = old_file_node(file_id);
-    const bool same_text = old && old->is_object() && member_or<std::string>(*old, "file_hash", "") == fhash;
-    Node file = same_text ? reuse_file_node(*old, file_id, ext, size, text, fhash)
+    // Without a trusted state, an old node of the same text keeps its
+    // keywords, summary and content. With one, a file of the same text was
+    // taken whole before it got here.
+    const auto old = previous_.file_nodes.find(file_id);
+    const bool same_text = old != previous_.file_nodes.end() && old->second.is_object() &&
+                           member_or<std::string>(old->second, "file_hash", "") == fhash;
+    Node file = same_text ? reuse_file_node(old->second, file_id, ext, size, text, fhash)
                           : fresh_file_node(file_id, ext, size, text, fhash);
     nodes.push_back(as_dict(file));
 
@@ -244,6 +235,7 @@ class FileScanner {
       symbols += static_cast<int64_t>(symbol_nodes.size());
     }
     lay_out(nodes, dedupe_edges(edges), symbols, result);
+    if (!shared_ids_.contains(file_id)) result.edge_list.clear();
   }
 
   // The parts of an analysed file. Every edge is from the file itself, so
