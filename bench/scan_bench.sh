@@ -274,7 +274,7 @@ speed_row() {
   [ -n "${5:-}" ] && met=$(awk "BEGIN{print ($3 <= $5) ? \"met\" : \"MISSED\"}")
   printf '%-12s %-34s %-14s %-40s %-8s %s\n' "$1" "$2" "$3" "$4" "${5:+<= $5}" "$met" >>"$work/speed_rows"
 }
-times_text() { echo "$(cpu "$1") CPU, $(wall "$1") wall"; }
+times_text() { echo "CPU $(cpu "$1") s, wall $(wall "$1") s"; }
 
 # One scan-speed corpus: full scans with one and two jobs against ctags -R,
 # the two rescans against the full scan, peak RSS, and the documents each
@@ -288,7 +288,7 @@ bench_scan_speed() {
   scanned=$(scanned_files "$corpus" | wc -l)
   bytes=$(du -sb "$corpus" | cut -f1)
   largest=$(scanned_files "$corpus" | tr '\n' '\0' | xargs -0 stat -c %s | sort -n | tail -n1)
-  echo "== $name: $files files ($scanned scanned, the largest $((largest / 1024)) KiB), $(mib "$bytes") MiB"
+  echo "== $name: $files files ($scanned scanned, the largest $largest bytes), $(mib "$bytes") MiB"
   local scan=("$surveyor" --quiet --root "$corpus" --out "$out/info_graph.json")
   # ctags goes first: the next scan reads again a file changed within two
   # seconds of a scan's start, and the tree has just been written.
@@ -305,9 +305,9 @@ bench_scan_speed() {
   edited=$(BEFORE="edit_one_percent '$corpus'" best "${scan[@]}" --jobs 2)
   check_documents "$name" "$corpus" "$out" "$fresh" "1% edited rescan"
   edited_ok=$(cat "$work/verdict")
-  echo "  ctags -R: $(times_text "$ctags_t") s; surveyor --jobs 1: $(times_text "$full1") s," \
-    "peak RSS $((rss1 / 1024)) MiB; --jobs 2: $(times_text "$full2") s, peak RSS $((rss2 / 1024)) MiB"
-  echo "  rescan unchanged: $(times_text "$unchanged") s; 1% edited: $(times_text "$edited") s;" \
+  echo "  ctags -R: $(times_text "$ctags_t"); surveyor --jobs 1: $(times_text "$full1")," \
+    "peak RSS $((rss1 / 1024)) MiB; --jobs 2: $(times_text "$full2"), peak RSS $((rss2 / 1024)) MiB"
+  echo "  rescan unchanged: $(times_text "$unchanged"); 1% edited: $(times_text "$edited");" \
     "graph document $(mib "$graph_bytes") MiB"
 
   speed_row "$name" "ctags -R (s)" "$(cpu "$ctags_t")/$(wall "$ctags_t")" "CPU/wall"
@@ -328,7 +328,7 @@ bench_scan_speed() {
       "graph $(mib "$graph_bytes") MiB" "$TARGET_RSS_VS_GRAPH"
     if [ "$name" = small20k ]; then
       speed_row "$name" "peak RSS MiB, --jobs $jobs" "$(mib "$((rss * 1024))")" \
-        "64 MiB + largest file $((largest / 1024)) KiB" "$(awk "BEGIN{printf \"%.1f\", $TARGET_SMALL_RSS_MIB + $largest / 1048576}")"
+        "64 MiB + largest file, $largest bytes" "$(awk "BEGIN{printf \"%.1f\", $TARGET_SMALL_RSS_MIB + $largest / 1048576}")"
     fi
   done
   speed_row "$name" "documents after rescans" "$unchanged_ok/$edited_ok" "fresh --jobs 1 full scan" ""
