@@ -40,11 +40,15 @@ def imported(i, count):
     return found
 
 
+def import_lines(i, count, line_of):
+    """File i's import lines: line_of(j, directory parts of j) for each j it imports."""
+    return [line_of(j, directory_of(j)) for j in imported(i, count)]
+
+
 def python_text(i, count):
-    lines = [f'"""Module {i}: widgets of kind {i % 97}."""', "import os", ""]
-    for j in imported(i, count):
-        lines.append(f"from {'.'.join(directory_of(j))}.f{j} import Widget{j}")
-    lines += [
+    head = [f'"""Module {i}: widgets of kind {i % 97}."""', "import os", ""]
+    imports = import_lines(i, count, lambda j, parts: f"from {'.'.join(parts)}.f{j} import Widget{j}")
+    return head + imports + [
         "",
         f"LIMIT_{i} = {i % 1000 + 1}",
         "",
@@ -66,14 +70,11 @@ def python_text(i, count):
         f"def total_{i}(items):",
         "    return sum(w.size for w in items) + len(os.sep)",
     ]
-    return lines
 
 
 def typescript_text(i, count):
-    lines = [f"// Module {i}: widgets of kind {i % 97}."]
-    for j in imported(i, count):
-        lines.append(f'import {{ Widget{j} }} from "../../../{"/".join(directory_of(j))}/f{j}";')
-    lines += [
+    imports = import_lines(i, count, lambda j, parts: f'import {{ Widget{j} }} from "../../../{"/".join(parts)}/f{j}";')
+    return [f"// Module {i}: widgets of kind {i % 97}."] + imports + [
         "",
         f"export const LIMIT_{i} = {i % 1000 + 1};",
         "",
@@ -93,15 +94,13 @@ def typescript_text(i, count):
         "  return items.reduce((sum, w) => sum + w.size, 0);",
         "}",
     ]
-    return lines
 
 
 def go_text(i, count):
-    lines = [f"// Package {directory_of(i)[2]} holds widgets of kind {i % 97}.",
-             f"package {directory_of(i)[2]}", "", "import (", '\t"fmt"']
-    for j in imported(i, count):
-        lines.append(f'\t"example.com/gen/{"/".join(directory_of(j))}"')
-    lines += [
+    package = directory_of(i)[2]
+    head = [f"// Package {package} holds widgets of kind {i % 97}.", f"package {package}", "", "import (", '\t"fmt"']
+    imports = import_lines(i, count, lambda j, parts: f'\t"example.com/gen/{"/".join(parts)}"')
+    return head + imports + [
         ")",
         "",
         f"const limit{i} = {i % 1000 + 1}",
@@ -125,14 +124,12 @@ def go_text(i, count):
         "",
         f"func Describe{i}(w *Widget{i}) string {{ return fmt.Sprint(w.Size) }}",
     ]
-    return lines
 
 
 def markdown_text(i, count):
-    lines = [f"# Widget {i}", "", f"Widgets of kind {i % 97} grow up to {i % 1000 + 1}.", "", "## See also", ""]
-    for j in imported(i, count):
-        lines.append(f"- [Widget {j}](../../../{'/'.join(directory_of(j))}/f{j}.md)")
-    lines += [
+    head = [f"# Widget {i}", "", f"Widgets of kind {i % 97} grow up to {i % 1000 + 1}.", "", "## See also", ""]
+    links = import_lines(i, count, lambda j, parts: f"- [Widget {j}](../../../{'/'.join(parts)}/f{j}.md)")
+    return head + links + [
         "",
         "## Use",
         "",
@@ -145,7 +142,6 @@ def markdown_text(i, count):
         f"    return [Widget{i}() for _ in range(n)]",
         "```",
     ]
-    return lines
 
 
 WRITERS = {".py": python_text, ".ts": typescript_text, ".go": go_text, ".md": markdown_text}
