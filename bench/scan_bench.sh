@@ -27,10 +27,22 @@
 #   size, the slowest file to extract symbols from (bench/slowest_parse)
 #   and how many took over 100 ms, and the recall of ctags' definitions
 #   (bench/ctags_recall.py).
+# Scan speed of the threaded, incremental scanner:
+#   distpackages  a copy of this machine's /usr/lib/python3/dist-packages
+#   gen50k        50 000 small generated .py/.ts/.go/.md files
+#                 (bench/gen_tree.py, written into the temporary directory)
+#   small20k      20 000 such files, for the memory check
+#   For each: full scan with --jobs 1 and --jobs 2 against `ctags -R`, a
+#   rescan with nothing changed and one after appending a line to 1% of the
+#   scanned files, each against the full scan, and peak RSS against the graph
+#   document (small20k: in MiB). The documents after each rescan must equal
+#   those of a fresh --jobs 1 full scan: a difference prints FAIL, and the
+#   script exits non-zero at the end. A closing table gives each figure, its
+#   reference and its target.
 # Each time is the best of $RUNS runs. With RUNS=1 all corpora take about
-# ten minutes on two cores.
+# ten minutes on two cores, and the three scan-speed ones about ten more.
 #
-# Usage: [CORPORA=django,go,rust,cpp,llvm,c,java,ruby,php] [RUNS=3] bench/scan_bench.sh [BUILD_DIR]
+# Usage: [CORPORA=django,go,rust,cpp,llvm,c,java,ruby,php,distpackages,gen50k,small20k] [RUNS=3] bench/scan_bench.sh [BUILD_DIR]
 #   (default: every corpus; BUILD_DIR defaults to build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -38,7 +50,7 @@ build="${1:-$here/build}"
 surveyor="$build/bin/surveyor"
 slowest_parse="$build/bench/slowest_parse"
 RUNS="${RUNS:-3}"
-CORPORA="${CORPORA:-django,go,rust,cpp,llvm,c,java,ruby,php}"
+CORPORA="${CORPORA:-django,go,rust,cpp,llvm,c,java,ruby,php,distpackages,gen50k,small20k}"
 NPM_PACKAGES=(rxjs@7.8.1 zod@3.23.8 date-fns@3.6.0 @tanstack/query-core@5.51.1 preact@10.22.1 vue@3.4.31 @angular/core@18.1.0)
 GO_PACKAGES=(net go crypto encoding)
 RUST_CRATES=(serde serde_derive syn tokio regex regex-syntax petgraph rayon rayon-core hashbrown)
@@ -48,6 +60,20 @@ LLVM_INCLUDE=/usr/lib/llvm-14/include/llvm
 JAVA_PACKAGES=(java/util java/lang java/io)
 PHP_LIBRARIES=(Doctrine Symfony Monolog GuzzleHttp Psr)
 CARGO_REGISTRY=/usr/share/cargo/registry
+DIST_PACKAGES=/usr/lib/python3/dist-packages
+# What surveyor reads: these extensions (in any case), outside these
+# directories. The 1% edit picks among them, so that every edit counts.
+SCANNED_EXTS=(go py js jsx ts tsx swift cs xaml json yaml yml md php c h cc cpp cxx hh hpp hxx rs java kt kts rb)
+SKIPPED_DIRS=(.git .beads .beads-hooks node_modules vendor dist build .next .idea .vscode __pycache__ venv .venv .tessel)
+EDIT_EVERY=100 # one scanned file in a hundred gets a line appended
+# Targets of the scan-speed corpora: ratios, but a peak RSS in MiB for
+# small20k (to which the largest file's text is added).
+TARGET_WALL_VS_CTAGS=0.35
+TARGET_CPU_VS_CTAGS=0.7
+TARGET_UNCHANGED_VS_FULL=0.05
+TARGET_EDITED_VS_FULL=0.10
+TARGET_RSS_VS_GRAPH=1.5
+TARGET_SMALL_RSS_MIB=64
 
 wants() { [[ ",$CORPORA," == *",$1,"* ]]; }
 go_src() { ls -d /usr/share/go-*/src /usr/lib/go-*/src 2>/dev/null | sort -V | tail -n1; }
@@ -203,6 +229,112 @@ bench_language() {
   rm -rf "$corpus" "$out"
 }
 
+assemble_distpackages() { cp -rL "$DIST_PACKAGES/." "$1"; }
+assemble_gen50k() { python3 "$here/bench/gen_tree.py" "$1" 50000; }
+assemble_small20k() { python3 "$here/bench/gen_tree.py" "$1" 20000; }
+
+# The files under $1 that surveyor reads, in a fixed order.
+scanned_files() {
+  local names=() prune=() x
+  for x in "${SCANNED_EXTS[@]}"; do names+=(-o -iname "*.$x"); done
+  for x in "${SKIPPED_DIRS[@]}"; do prune+=(-o -name "$x"); done
+  find "$1" -type d \( "${prune[@]:1}" \) -prune -o -type f \( "${names[@]:1}" \) -print | LC_ALL=C sort
+}
+
+# Appends an empty line to every $EDIT_EVERY-th scanned file under $1, so
+# that its size, modification time and text all change.
+edit_one_percent() {
+  local f
+  scanned_files "$1" | awk -v n="$EDIT_EVERY" 'NR % n == 1' | while IFS= read -r f; do echo >>"$f"; done
+}
+
+# Compares the documents in $3 with those of a fresh --jobs 1 full scan of
+# $2 (into $4), for the corpus $1: prints OK, or FAIL with what differed
+# and records it in $work/failures. $5 names the scan that wrote $3.
+check_documents() {
+  local name="$1" corpus="$2" out="$3" fresh="$4" what="$5" doc verdict=OK
+  rm -rf "$fresh"
+  "$surveyor" --quiet --jobs 1 --root "$corpus" --out "$fresh/info_graph.json" >/dev/null
+  for doc in info_graph.json symbol_index.json; do
+    if cmp -s "$out/$doc" "$fresh/$doc"; then continue; fi
+    verdict=FAIL
+    echo "  !!! FAIL: $name, $what: $doc differs from a fresh --jobs 1 full scan's"
+    { cmp "$out/$doc" "$fresh/$doc" || true; } | sed 's/^/      /'
+    { diff "$out/$doc" "$fresh/$doc" || true; } | head -n 20 | cut -c1-200 | sed 's/^/      /'
+    echo "$name, $what: $doc" >>"$work/failures"
+  done
+  [ "$verdict" = OK ] && echo "  $what: documents equal a fresh --jobs 1 full scan's: OK"
+  echo "$verdict" >"$work/verdict"
+}
+
+# One row of the closing table: corpus, figure, value, reference and, when
+# $5 (the limit) is given, the target and whether the value meets it.
+speed_row() {
+  local met=""
+  [ -n "${5:-}" ] && met=$(awk "BEGIN{print ($3 <= $5) ? \"met\" : \"MISSED\"}")
+  printf '%-12s %-34s %-14s %-40s %-8s %s\n' "$1" "$2" "$3" "$4" "${5:+<= $5}" "$met" >>"$work/speed_rows"
+}
+times_text() { echo "CPU $(cpu "$1") s, wall $(wall "$1") s"; }
+
+# One scan-speed corpus: full scans with one and two jobs against ctags -R,
+# the two rescans against the full scan, peak RSS, and the documents each
+# rescan leaves against a fresh full scan's. Adds rows to $work/speed_rows.
+bench_scan_speed() {
+  local name="$1" corpus="$work/$1" out="$work/out-$1" fresh="$work/fresh-$1"
+  mkdir -p "$corpus"
+  "assemble_$name" "$corpus"
+  local files scanned bytes largest
+  files=$(find "$corpus" -type f | wc -l)
+  scanned=$(scanned_files "$corpus" | wc -l)
+  bytes=$(du -sb "$corpus" | cut -f1)
+  largest=$(scanned_files "$corpus" | tr '\n' '\0' | xargs -0 stat -c %s | sort -n | tail -n1)
+  echo "== $name: $files files ($scanned scanned, the largest $largest bytes), $(mib "$bytes") MiB"
+  local scan=("$surveyor" --quiet --root "$corpus" --out "$out/info_graph.json")
+  # ctags goes first: the next scan reads again a file changed within two
+  # seconds of a scan's start, and the tree has just been written.
+  local ctags_t full1 rss1 full2 rss2 graph_bytes unchanged unchanged_ok edited edited_ok
+  ctags_t=$(best ctags -R -f "$work/tags" "$corpus")
+  full1=$(BEFORE="rm -rf '$out'" best "${scan[@]}" --jobs 1)
+  rss1=$(cat "$work/rss")
+  full2=$(BEFORE="rm -rf '$out'" best "${scan[@]}" --jobs 2)
+  rss2=$(cat "$work/rss")
+  graph_bytes=$(stat -c %s "$out/info_graph.json")
+  unchanged=$(best "${scan[@]}" --jobs 2)
+  check_documents "$name" "$corpus" "$out" "$fresh" "unchanged rescan"
+  unchanged_ok=$(cat "$work/verdict")
+  edited=$(BEFORE="edit_one_percent '$corpus'" best "${scan[@]}" --jobs 2)
+  check_documents "$name" "$corpus" "$out" "$fresh" "1% edited rescan"
+  edited_ok=$(cat "$work/verdict")
+  echo "  ctags -R: $(times_text "$ctags_t"); surveyor --jobs 1: $(times_text "$full1")," \
+    "peak RSS $((rss1 / 1024)) MiB; --jobs 2: $(times_text "$full2"), peak RSS $((rss2 / 1024)) MiB"
+  echo "  rescan unchanged: $(times_text "$unchanged"); 1% edited: $(times_text "$edited");" \
+    "graph document $(mib "$graph_bytes") MiB"
+
+  speed_row "$name" "ctags -R (s)" "$(cpu "$ctags_t")/$(wall "$ctags_t")" "CPU/wall"
+  speed_row "$name" "full scan --jobs 1 (s)" "$(cpu "$full1")/$(wall "$full1")" "CPU/wall"
+  speed_row "$name" "full scan --jobs 2 (s)" "$(cpu "$full2")/$(wall "$full2")" "CPU/wall"
+  speed_row "$name" "jobs-2 wall / ctags wall" "$(ratio "$(wall "$full2")" "$(wall "$ctags_t")")" \
+    "ctags wall $(wall "$ctags_t") s" "$TARGET_WALL_VS_CTAGS"
+  speed_row "$name" "jobs-2 CPU / ctags CPU" "$(ratio "$(cpu "$full2")" "$(cpu "$ctags_t")")" \
+    "ctags CPU $(cpu "$ctags_t") s" "$TARGET_CPU_VS_CTAGS"
+  speed_row "$name" "rescan unchanged CPU / full CPU" "$(ratio "$(cpu "$unchanged")" "$(cpu "$full2")")" \
+    "jobs-2 full CPU $(cpu "$full2") s" "$TARGET_UNCHANGED_VS_FULL"
+  speed_row "$name" "rescan 1% edited CPU / full CPU" "$(ratio "$(cpu "$edited")" "$(cpu "$full2")")" \
+    "jobs-2 full CPU $(cpu "$full2") s" "$TARGET_EDITED_VS_FULL"
+  local jobs rss
+  for jobs in 1 2; do
+    rss=$([ "$jobs" = 1 ] && echo "$rss1" || echo "$rss2")
+    speed_row "$name" "peak RSS / graph, --jobs $jobs" "$(ratio "$rss" "$((graph_bytes / 1024))")" \
+      "graph $(mib "$graph_bytes") MiB" "$TARGET_RSS_VS_GRAPH"
+    if [ "$name" = small20k ]; then
+      speed_row "$name" "peak RSS MiB, --jobs $jobs" "$(mib "$((rss * 1024))")" \
+        "64 MiB + largest file, $largest bytes" "$(awk "BEGIN{printf \"%.1f\", $TARGET_SMALL_RSS_MIB + $largest / 1048576}")"
+    fi
+  done
+  speed_row "$name" "documents after rescans" "$unchanged_ok/$edited_ok" "fresh --jobs 1 full scan" ""
+  rm -rf "$corpus" "$out" "$fresh"
+}
+
 if wants django; then bench_django; fi
 : >"$work/rows"
 for name in go rust cpp llvm c java ruby php; do
@@ -213,4 +345,18 @@ if [ -s "$work/rows" ]; then
   printf '%-6s %6s %7s %7s %7s %7s %7s %6s %7s %7s %8s %6s\n' corpus files MiB "CPU" wall RSS "ctags" "RSS" \
     "CPU/ct" "graph" "RSS/gr" ">100ms"
   cat "$work/rows"
+fi
+: >"$work/speed_rows"
+for name in distpackages gen50k small20k; do
+  if wants "$name"; then bench_scan_speed "$name"; fi
+done
+if [ -s "$work/speed_rows" ]; then
+  echo "scan speed (times best of $RUNS; CPU = user + sys):"
+  printf '%-12s %-34s %-14s %-40s %-8s %s\n' corpus figure value reference target ""
+  cat "$work/speed_rows"
+fi
+if [ -s "$work/failures" ]; then
+  echo "!!! FAIL: documents after a rescan differ from a fresh full scan's:"
+  sed 's/^/!!!   /' "$work/failures"
+  exit 1
 fi
