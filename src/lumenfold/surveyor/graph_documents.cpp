@@ -101,12 +101,7 @@ ExistingNodes load_previous_file_nodes(const fs::path& path) {
 
 std::optional<std::string> write_graph_documents(const Json& graph, const fs::path& graph_path, const Json& index,
                                                  const fs::path& index_path) {
-  return write_graph_text(common::dump_indented(graph), graph_path, index, index_path);
-}
-
-std::optional<std::string> write_graph_text(std::string_view graph_text, const fs::path& graph_path, const Json& index,
-                                            const fs::path& index_path) {
-  return write_graph_files(graph_text, graph_path, common::dump_spaced(index), index_path);
+  return write_graph_files(common::dump_indented(graph), graph_path, common::dump_spaced(index), index_path);
 }
 
 std::optional<std::string> write_graph_files(std::string_view graph_text, const fs::path& graph_path,

@@ -38,10 +38,8 @@ ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
 std::optional<std::string> write_graph_documents(const common::Json& graph, const std::filesystem::path& graph_path,
                                                  const common::Json& index, const std::filesystem::path& index_path);
 
-// The same for a graph already laid out as dump_indented lays it out.
-std::optional<std::string> write_graph_text(std::string_view graph_text, const std::filesystem::path& graph_path,
-                                            const common::Json& index, const std::filesystem::path& index_path);
-// The same with the index laid out too (one line, dump_spaced).
+// The same for documents already laid out: the graph as dump_indented
+// lays it out, the index as dump_spaced does.
 std::optional<std::string> write_graph_files(std::string_view graph_text, const std::filesystem::path& graph_path,
                                              std::string_view index_text, const std::filesystem::path& index_path);
 
