@@ -105,4 +105,10 @@ std::optional<simdjson::dom::element> parse_fast_in_place(simdjson::dom::parser&
   return root_of(parser.parse(text));
 }
 
+Json parse_fast_to_json(std::string_view text) {
+  simdjson::dom::parser parser;
+  std::optional<simdjson::dom::element> doc = parse_fast(parser, text);
+  return doc ? to_json(*doc) : Json::object();
+}
+
 }  // namespace lumenfold::common

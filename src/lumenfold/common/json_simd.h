@@ -30,4 +30,8 @@ std::optional<simdjson::dom::element> parse_fast(simdjson::dom::parser& parser, 
 // simdjson parse it in place instead of copying it first.
 std::optional<simdjson::dom::element> parse_fast_in_place(simdjson::dom::parser& parser, const std::string& text);
 
+// The document of `text` as a Json, parsed with simdjson; an empty object
+// when it is not JSON.
+Json parse_fast_to_json(std::string_view text);
+
 }  // namespace lumenfold::common

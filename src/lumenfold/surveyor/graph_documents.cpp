@@ -75,13 +75,16 @@ std::vector<std::string> append_symbol_index_entries(std::string& out, const std
 }
 
 ExistingNodes load_previous_file_nodes(const fs::path& path) {
-  ExistingNodes existing;
   std::optional<std::string> text = common::read_file(path);
-  if (!text) return existing;
+  return text ? previous_file_nodes(*text) : ExistingNodes{};
+}
+
+ExistingNodes previous_file_nodes(std::string_view graph_text) {
+  ExistingNodes existing;
   // The previous graph is as large as the project's text: simdjson reads it
   // an order of magnitude faster, and only file nodes are converted.
   simdjson::dom::parser parser;
-  std::optional<simdjson::dom::element> doc = common::parse_fast(parser, *text);
+  std::optional<simdjson::dom::element> doc = common::parse_fast(parser, graph_text);
   if (!doc || !doc->is_object()) return existing;
   simdjson::dom::element nodes_member;
   if ((*doc)["nodes"].get(nodes_member) != simdjson::SUCCESS) return existing;

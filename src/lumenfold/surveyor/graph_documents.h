@@ -31,6 +31,8 @@ std::vector<std::string> append_symbol_index_entries(std::string& out, const std
 // The file nodes of the graph document at `path`, by id. Empty when the
 // file is missing, unreadable, not JSON, or has a file node without an id.
 ExistingNodes load_previous_file_nodes(const std::filesystem::path& path);
+// The same for the graph's text, already read.
+ExistingNodes previous_file_nodes(std::string_view graph_text);
 
 // Writes `graph` (indented) to `graph_path` and `index` (one line) to
 // `index_path`, each atomically. Returns the error text of the first

@@ -81,6 +81,9 @@ Node fresh_file_node(const std::string& file_id, const std::string& ext, int64_t
   return n;
 }
 
+// What tells one edge from another.
+std::string edge_key(const Edge& e) { return e.from + '\0' + e.to + '\0' + e.rel; }
+
 }  // namespace
 
 std::optional<std::string> read_source_text(const fs::path& path, int64_t* size) {
@@ -97,8 +100,7 @@ std::vector<Edge> dedupe_edges(const std::vector<Edge>& edges) {
   std::unordered_set<std::string> seen;
   std::vector<Edge> unique;
   for (const Edge& e : edges) {
-    std::string key = e.from + '\0' + e.to + '\0' + e.rel;
-    if (seen.insert(std::move(key)).second) unique.push_back(e);
+    if (seen.insert(edge_key(e)).second) unique.push_back(e);
   }
   return unique;
 }
@@ -144,12 +146,16 @@ std::unordered_set<std::string> shared_ids(const std::vector<WalkedFile>& walked
   return shared;
 }
 
+// Appends `value` to a list part: an item of a top-level list of the graph,
+// after the items before it.
+void append_item(std::string& out, const Json& value) {
+  if (!out.empty()) out += ",\n";
+  out += "    ";
+  common::append_indented(out, value, 2);
+}
+
 void append_edges(std::string& out, const std::vector<Edge>& edges) {
-  for (const Edge& e : edges) {
-    if (!out.empty()) out += ",\n";
-    out += "    ";
-    common::append_indented(out, edge_to_json(e), 2);
-  }
+  for (const Edge& e : edges) append_item(out, edge_to_json(e));
 }
 
 // Turns walked files into their results; one per scan, shared by the
@@ -181,18 +187,17 @@ class FileScanner {
     std::optional<std::string> text = read_source_text(p, &size);
     if (!text) return result;
     const std::string fhash = common::short_hash(*text);
+    const bool trusted = stamp->mtime_ns < trusted_before_ns_;
     if (known && before->second.hash == fhash) {
       // The same text: the same parts, under its new stamp.
       reuse(before->second, result);
-      result.record.stamp = *stamp;
-      result.record.trusted = stamp->mtime_ns < trusted_before_ns_;
-      return result;
+    } else {
+      result.kept = true;
+      result.record.hash = fhash;
+      analyse(p, common::to_lower(extension_of(p)), size, *text, result);
     }
-    result.kept = true;
     result.record.stamp = *stamp;
-    result.record.trusted = stamp->mtime_ns < trusted_before_ns_;
-    result.record.hash = fhash;
-    analyse(p, common::to_lower(extension_of(p)), size, *text, result);
+    result.record.trusted = trusted;
     return result;
   }
 
@@ -242,11 +247,7 @@ class FileScanner {
   // removing its repeats here removes every repeat in the graph, but for
   // files that share an id (the assembler sees to those).
   static void lay_out(const std::vector<Json>& nodes, std::vector<Edge> edges, int64_t symbols, FileResult& result) {
-    for (const Json& n : nodes) {
-      if (!result.nodes.empty()) result.nodes += ",\n";
-      result.nodes += "    ";
-      common::append_indented(result.nodes, n, 2);
-    }
+    for (const Json& n : nodes) append_item(result.nodes, n);
     append_edges(result.edges, edges);
     result.index_ids = append_symbol_index_entries(result.index, nodes);
     FileRecord& r = result.record;
@@ -357,7 +358,7 @@ class DocumentAssembler {
     std::unordered_set<std::string>& keys = shared_edge_keys_[file.id];
     std::vector<Edge> kept;
     for (Edge& e : file.edge_list) {
-      if (keys.insert(e.from + '\0' + e.to + '\0' + e.rel).second) kept.push_back(std::move(e));
+      if (keys.insert(edge_key(e)).second) kept.push_back(std::move(e));
     }
     file.edges.clear();
     append_edges(file.edges, kept);
@@ -487,10 +488,7 @@ Json scan(const fs::path& root, const ExistingNodes& existing_nodes, const ScanP
   previous.file_nodes = existing_nodes;
   ScanOptions options;
   options.progress = progress;
-  const ScanDocuments docs = scan_documents(root, previous, options);
-  simdjson::dom::parser parser;
-  std::optional<simdjson::dom::element> graph = common::parse_fast(parser, docs.graph);
-  return graph ? common::to_json(*graph) : Json::object();
+  return common::parse_fast_to_json(scan_documents(root, previous, options).graph);
 }
 
 }  // namespace lumenfold::surveyor

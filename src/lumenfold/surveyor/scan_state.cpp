@@ -106,6 +106,13 @@ bool read_records(const std::string& text, const fs::path& root, const common::F
   return true;
 }
 
+// A previous scan known only by its graph's file nodes.
+PreviousScan with_file_nodes(ExistingNodes file_nodes) {
+  PreviousScan previous;
+  previous.file_nodes = std::move(file_nodes);
+  return previous;
+}
+
 }  // namespace
 
 std::optional<std::string> write_scan_state(const fs::path& state_path, const fs::path& root,
@@ -131,19 +138,17 @@ PreviousScan load_previous_scan(const fs::path& root, const fs::path& graph_path
   std::optional<common::FileStamp> graph = common::file_stamp(graph_path);
   std::optional<common::FileStamp> index = common::file_stamp(index_path);
   std::optional<std::string> state = graph && index ? common::read_file(state_path) : std::nullopt;
-  if (state) {
-    previous.graph = common::read_file(graph_path).value_or("");
-    previous.index = common::read_file(index_path).value_or("");
-    // A document replaced while it was read is not the one the state
-    // describes.
-    if (common::file_stamp(graph_path) == graph && common::file_stamp(index_path) == index &&
-        read_records(*state, root, *graph, *index, previous)) {
-      return previous;
-    }
+  if (!state) return with_file_nodes(load_previous_file_nodes(graph_path));
+  previous.graph = common::read_file(graph_path).value_or("");
+  previous.index = common::read_file(index_path).value_or("");
+  // A document replaced while it was read is not the one the state
+  // describes.
+  if (common::file_stamp(graph_path) == graph && common::file_stamp(index_path) == index &&
+      read_records(*state, root, *graph, *index, previous)) {
+    return previous;
   }
-  PreviousScan fallback;
-  fallback.file_nodes = load_previous_file_nodes(graph_path);
-  return fallback;
+  // The graph just read still gives its file nodes.
+  return with_file_nodes(previous_file_nodes(previous.graph));
 }
 
 }  // namespace lumenfold::surveyor

@@ -36,9 +36,7 @@ void store_graph_documents(std::string_view graph_text, const Json& symbol_index
 }
 
 void store_graph_documents(const surveyor::ScanDocuments& documents, ServerState& state) {
-  simdjson::dom::parser parser;
-  std::optional<simdjson::dom::element> index = common::parse_fast(parser, documents.index);
-  store(documents.graph, documents.index, SymbolIndex(index ? common::to_json(*index) : Json::object()), state);
+  store(documents.graph, documents.index, SymbolIndex(common::parse_fast_to_json(documents.index)), state);
 }
 
 }  // namespace lumenfold::lodestar
