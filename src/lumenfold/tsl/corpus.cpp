@@ -50,12 +50,13 @@ std::string keyword_text(const Json& node) {
 SourceDef symbol_def(const Json& node) {
   SourceDef def;
   const std::string name = common::get_text(node, "name");
-  const size_t dot = name.rfind('.');
-  def.name = dot == std::string::npos ? name : name.substr(dot + 1);
-  if (dot != std::string::npos) {
-    const size_t owner_dot = name.rfind('.', dot == 0 ? 0 : dot - 1);
-    const size_t owner_start = owner_dot == std::string::npos || owner_dot >= dot ? 0 : owner_dot + 1;
-    def.owner = name.substr(owner_start, dot - owner_start);
+  const std::string_view full = name;
+  // "A.B.f": name "f", owner "B"; rfind's npos + 1 is 0, the whole text.
+  const size_t dot = full.rfind('.');
+  def.name = full.substr(dot + 1);
+  if (dot != std::string_view::npos) {
+    const std::string_view scope = full.substr(0, dot);
+    def.owner = scope.substr(scope.rfind('.') + 1);
   }
   def.kind = common::get_text(node, "symbol_type") == "model" ? DefKind::kClass : DefKind::kFunction;
   auto line = node.find("line_start");
