@@ -137,11 +137,10 @@ struct FileResult {
 // The file ids that more than one walked file has (two links to one file):
 // such files are always analysed, and their edges checked against those of
 // the others under the same id.
-std::unordered_set<std::string> shared_ids(const std::vector<WalkedFile>& walked, const fs::path& resolved_root) {
+std::unordered_set<std::string> shared_ids(const std::vector<std::string>& ids) {
   std::unordered_set<std::string> seen, shared;
-  for (const WalkedFile& w : walked) {
-    std::string id = rel_resolved(w.resolved, resolved_root);
-    if (!seen.insert(id).second) shared.insert(std::move(id));
+  for (const std::string& id : ids) {
+    if (!seen.insert(id).second) shared.insert(id);
   }
   return shared;
 }
@@ -162,20 +161,20 @@ void append_edges(std::string& out, const std::vector<Edge>& edges) {
 // workers (it holds nothing that changes).
 class FileScanner {
  public:
-  FileScanner(const fs::path& resolved_root, const PreviousScan& previous, const ScanOptions& options,
+  FileScanner(const PreviousScan& previous, const ScanOptions& options,
               const std::unordered_set<std::string>& shared_ids)
-      : resolved_root_(resolved_root),
-        previous_(previous),
+      : previous_(previous),
         shared_ids_(shared_ids),
         full_(options.full),
         trusted_before_ns_(now_ns() - kRecentChangeNs) {}
 
-  FileResult scan(const WalkedFile& walked) const {
+  // The result of the walked file whose id is `id`.
+  FileResult scan(const WalkedFile& walked, const std::string& id) const {
     FileResult result;
     const fs::path& p = walked.path;
     const std::optional<common::FileStamp> stamp = common::file_stamp(p);
     if (!stamp || stamp->size > kMaxFileBytes) return result;
-    result.id = rel_resolved(walked.resolved, resolved_root_);
+    result.id = id;
     const auto before = shared_ids_.contains(result.id) ? previous_.files.end() : previous_.files.find(result.id);
     const bool known = before != previous_.files.end();
     if (!full_ && known && before->second.trusted && before->second.stamp == *stamp) {
@@ -261,7 +260,6 @@ class FileScanner {
     r.index.size = result.index.size();
   }
 
-  const fs::path& resolved_root_;
   const PreviousScan& previous_;
   const std::unordered_set<std::string>& shared_ids_;
   bool full_;
@@ -452,15 +450,18 @@ ScanDocuments scan_documents(const fs::path& root, const PreviousScan& previous,
   const std::vector<WalkedFile> walked = walk_files_resolved(root, &resolved_root);
   const ScanProgress& progress = options.progress;
   if (progress) progress(0, walked.size());
-  const std::unordered_set<std::string> shared = shared_ids(walked, resolved_root);
-  const FileScanner scanner(resolved_root, previous, options, shared);
+  std::vector<std::string> ids;
+  ids.reserve(walked.size());
+  for (const WalkedFile& w : walked) ids.push_back(rel_resolved(w.resolved, resolved_root));
+  const std::unordered_set<std::string> shared = shared_ids(ids);
+  const FileScanner scanner(previous, options, shared);
 
   OrderedResults results(walked.size());
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i = next++; i < walked.size(); i = next++) {
       try {
-        results.put(i, scanner.scan(walked[i]), nullptr);
+        results.put(i, scanner.scan(walked[i], ids[i]), nullptr);
       } catch (...) {
         results.put(i, {}, std::current_exception());
       }
@@ -474,7 +475,7 @@ ScanDocuments scan_documents(const fs::path& root, const PreviousScan& previous,
   ScanDocuments docs;
   DocumentAssembler assembler(root, previous, shared, docs);
   for (size_t i = 0; i < walked.size(); ++i) {
-    if (jobs == 1) results.put(i, scanner.scan(walked[i]), nullptr);
+    if (jobs == 1) results.put(i, scanner.scan(walked[i], ids[i]), nullptr);
     FileResult file = results.take(i);
     assembler.add(file);
     if (progress) progress(i + 1, walked.size());
